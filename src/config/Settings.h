@@ -1,0 +1,57 @@
+#pragma once
+// The one process-wide record of everything the operator configures.
+// Integers are 32-bit signed, factors 32-bit floats, texts 8-bit strings.
+
+#include <cstdint>
+#include <string>
+
+namespace korvane {
+
+struct LinkSettings {
+  std::int32_t PortNumber = 1;       // n of COMn; 0 after the port control closed the port
+  std::int32_t Baud = 9600;
+  std::int32_t DataBits = 8;         // 7 or 8
+  std::string ParityLetter = "N";    // "N", "E" or "O"
+  std::int32_t StopBitCount = 1;     // 1 or 2
+  bool RtuMode = true;               // false: ASCII framing
+  std::int32_t SlaveAddress = 1;
+  bool UseFunction6 = false;         // stored, read by nothing
+};
+
+struct RegisterMap {
+  std::string ControllerType = "Novus N1100";
+  // Zero-based register addresses as carried in Modbus frames.
+  std::int32_t AddrPV = 1;
+  std::int32_t AddrSP = 0;
+  std::int32_t AddrOut = 2;
+  std::int32_t AddrHys = 17;
+  std::int32_t AddrKp = 13;
+  std::int32_t AddrKi = 11;
+  std::int32_t AddrKd = 12;
+  float FactorPV = 1.0f;
+  float FactorSP = 1.0f;
+  float FactorOut = 0.1f;
+  float FactorHys = 1.0f;
+  float FactorKp = 0.1f;
+  float FactorKi = 0.01f;
+  float FactorKd = 1.0f;
+};
+
+struct PollSettings {
+  std::int32_t PollTime = 1;          // seconds, 1..30
+  std::int32_t ResponseTime = 400;    // milliseconds, 400..2000
+  std::int32_t TableType = 3;         // 0 coils, 1 discrete inputs, 2 input regs, 3 holding regs
+  std::int32_t StartRegister = 1;     // 1-based
+  std::int32_t RegisterCount = 20;
+  std::int32_t RegisterWidth = 16;    // 16, or 32 for any other value
+  std::int32_t ValueFormat = 0;
+  bool MasterMode = true;
+};
+
+struct Settings {
+  LinkSettings Link;
+  RegisterMap Map;
+  PollSettings Poll;
+};
+
+}  // namespace korvane
