@@ -53,7 +53,16 @@ class PollCycle {
   PollCycle(const Settings& settings, MasterState& state, RegisterImage& image, TMaster& master,
             PollView& view, TickSource tick);
 
+  // One poll tick: the data-log step, then a pending write or (unless the
+  // chart is paused) the read of the next chunk. An error of the sender
+  // ("COMn is not open.") ends the tick and goes to the caller; a pending
+  // write is cleared before it is sent, so it is never tried twice, and
+  // PollCount counts only reads handed to the line without error.
   void PollTimerTimer();
+  // One received piece: checked, shown, and (unless paused) added to the
+  // chart. The cycle's own state is settled before the chart is called, so
+  // an error of the chart leaves it consistent; such an error goes to the
+  // caller (the receive path discards it).
   void Serial1PortReceive(const std::string& buffer);
   void StatusDisplay(std::int32_t result, const std::string& prefix);
   void DisplayRegs();
@@ -70,6 +79,7 @@ class PollCycle {
  private:
   void WriteStep();
   void SizeChunk();
+  void SetReplyDeadline();
 
   const Settings& settings_;
   MasterState& state_;

@@ -1,0 +1,70 @@
+#include "poll/PollCycle.h"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+#include "poll/ChunkWalk.h"
+
+namespace korvane {
+
+PollCycle::PollCycle(const Settings& settings, MasterState& state, RegisterImage& image,
+                     TMaster& master, PollView& view, TickSource tick)
+    : settings_(settings), state_(state), image_(image), master_(master), view_(view),
+      tick_(std::move(tick)) {}
+
+void PollCycle::PollTimerTimer() {
+  if (!view_.DataLogStep()) return;
+  if (!settings_.Poll.MasterMode) return;
+  if (pendingWrite_ > 0) {
+    WriteStep();  // the write replaces this tick's read, paused chart or not
+    return;
+  }
+  if (view_.ChartPaused()) return;
+  const std::int32_t table = settings_.Poll.TableType;
+  if (table == 2 || table == 3) SizeChunk();  // bit tables are always read whole
+  state_.WriteActive = 0;
+  master_.MasterPollPLC();
+  SetReplyDeadline();
+  ++pollCount_;
+  StatusDisplay(PollResult::Pending, "Poll " + std::to_string(pollCount_));
+}
+
+void PollCycle::SizeChunk() {
+  const ChunkRequest request{settings_.Link.RtuMode, settings_.Link.Baud,
+                             settings_.Poll.StartRegister, settings_.Poll.RegisterCount};
+  const Chunk chunk = NextChunk(request, state_.ChunkStart);
+  state_.ChunkStart = chunk.Start;
+  state_.ChunkSize = chunk.Size;
+}
+
+void PollCycle::SetReplyDeadline() {
+  // The tick count wraps at 2^32; the deadline wraps with it.
+  const std::uint32_t deadline = tick_() + static_cast<std::uint32_t>(settings_.Poll.ResponseTime);
+  state_.ReplyDeadline = static_cast<std::int32_t>(deadline);
+}
+
+void PollCycle::Serial1PortReceive(const std::string& buffer) {
+  if (settings_.Poll.MasterMode) {
+    const auto n = static_cast<std::int32_t>(
+        std::min<std::size_t>(buffer.size(), std::numeric_limits<std::int32_t>::max()));
+    const std::int32_t result =
+        settings_.Link.RtuMode ? master_.MasterCheckRTU(n, buffer) : master_.MasterCheckASCII(n, buffer);
+    if (state_.WriteActive == 1) StatusDisplay(result, "Write - ");
+    if (state_.WriteActive == 0) StatusDisplay(result, "Poll " + std::to_string(pollCount_));
+    if (result == PollResult::DataOk && state_.WriteActive == 0) DisplayRegs();
+  }
+  // Every piece adds a sample, a failed reply one with the previous values.
+  if (!view_.ChartPaused()) {
+    view_.InsertDatapoint(view_.ChartClock(), values_.PV, values_.SP, values_.Out);
+    view_.RePlot();
+  }
+}
+
+void PollCycle::StatusDisplay(std::int32_t result, const std::string& prefix) {
+  std::string text;
+  if (StatusText(result, prefix, text)) view_.SetStatus(text);
+  if (result == PollResult::Pending || result == PollResult::DataOk) DisplayRegs();
+}
+
+}  // namespace korvane
