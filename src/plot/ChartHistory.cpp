@@ -1,0 +1,23 @@
+#include "plot/ChartHistory.h"
+
+#include "plot/ChartClock.h"
+
+namespace korvane {
+
+void ChartHistory::InsertDatapoint(float time, float pv, float setpoint, float output) {
+  points_.PushNewest(ChartPoint{time, pv, setpoint, output});
+}
+
+void ChartHistory::ClearData() noexcept { points_.Clear(); }
+
+void ChartHistory::Tick() noexcept {
+  if (!paused_) clock_ = AdvanceChartClock(clock_);
+}
+
+bool ChartHistory::SetUpdatePeriod(std::int32_t seconds) noexcept {
+  if (seconds < 1 || seconds > kMaxUpdatePeriod) return false;
+  updatePeriod_ = seconds;
+  return true;
+}
+
+}  // namespace korvane

@@ -1,0 +1,60 @@
+#pragma once
+// The live chart's state: the history of samples, the chart clock, the
+// update period and the pause flag. GUI-free; the Qt chart and the trend
+// export read it, the receive path and the chart timer feed it.
+
+#include <cstdint>
+
+#include "plot/PointList.h"
+
+namespace korvane {
+
+class ChartHistory {
+ public:
+  // The largest update period whose timer interval (period x 1000 ms) still
+  // fits a 32-bit signed millisecond count.
+  static constexpr std::int32_t kMaxUpdatePeriod = 2147483647 / 1000;
+
+  // PointList: newest first, every sample since the last ClearData.
+  const PointList& Points() const noexcept { return points_; }
+
+  // Stores one sample as the new head; draws nothing.
+  void InsertDatapoint(float time, float pv, float setpoint, float output);
+  // Frees every sample. The clock is left alone (see ResetClock).
+  void ClearData() noexcept;
+
+  // ChartClock, in seconds.
+  float ChartClock() const noexcept { return clock_; }
+  // One tick of the chart timer: adds 0.1 unless paused.
+  void Tick() noexcept;
+  // Sets the clock back to 0 (Clear).
+  void ResetClock() noexcept { clock_ = 0.0f; }
+
+  // UpdatePeriod, whole seconds, initially 1.
+  std::int32_t UpdatePeriod() const noexcept { return updatePeriod_; }
+  // Accepts 1..kMaxUpdatePeriod; anything else changes nothing and
+  // returns false.
+  bool SetUpdatePeriod(std::int32_t seconds) noexcept;
+
+  // ChartPaused, initially false.
+  bool ChartPaused() const noexcept { return paused_; }
+  void SetChartPaused(bool paused) noexcept { paused_ = paused; }
+
+  // Walks the history without changing it; `visit` takes a const ChartPoint&.
+  template <class Visit>
+  void ForEachOldestFirst(Visit&& visit) const {
+    points_.ForEachOldestFirst(visit);
+  }
+  template <class Visit>
+  void ForEachNewestFirst(Visit&& visit) const {
+    points_.ForEachNewestFirst(visit);
+  }
+
+ private:
+  PointList points_;
+  float clock_ = 0.0f;
+  std::int32_t updatePeriod_ = 1;
+  bool paused_ = false;
+};
+
+}  // namespace korvane
