@@ -42,6 +42,10 @@ class TMaster {
   std::int32_t AnalyseAscii();
 
  private:
+  std::uint32_t Tick() const;
+  void ResetCollector();
+  // Verifies the RTU reply collected in Frame and stores its values.
+  std::int32_t CompleteRtuReply();
   void StoreRegisters(bool holding, std::size_t firstDataByte, std::size_t available);
   void StoreBits(bool coils, std::size_t firstDataByte, std::size_t available);
 
