@@ -15,6 +15,7 @@ namespace korvane {
 struct PlotBounds {
   float lo = 0.0f;  // one unit left of the bottom axis minimum
   float hi = 0.0f;  // one unit right of the bottom axis maximum
+  friend bool operator==(const PlotBounds&, const PlotBounds&) = default;
 };
 
 inline float PlotX(const ChartPoint& point, float clock) noexcept { return point.Time - clock; }
