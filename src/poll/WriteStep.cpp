@@ -2,6 +2,8 @@
 // in place of its read.
 
 #include <array>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "poll/PollCycle.h"
@@ -41,9 +43,10 @@ void PollCycle::WriteStep() {
   if (target == nullptr) return;
 
   // A text that is not a number sends nothing and leaves the status line alone.
-  const std::optional<double> number = ParseWriteNumber(view_.EntryText(target->Box));
+  const std::string text = view_.EntryText(target->Box);
+  const std::optional<double> number = ParseWriteNumber(text);
   if (!number) return;
-  const ScaledWrite scaled = ScaleWriteValue(*number, settings_.Map.*(target->Factor), target->Name);
+  const ScaledWrite scaled = ScaleWriteValue(*number, settings_.Map.*(target->Factor), target->Name, text);
   if (!scaled.Ok) {
     view_.WriteRefused(scaled.Refusal);
     return;

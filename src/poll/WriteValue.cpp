@@ -1,10 +1,11 @@
 #include "poll/WriteValue.h"
 
 #include <charconv>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <system_error>
 
-#include "config/Convert.h"
 #include "poll/RoundHalfEven.h"
 
 namespace korvane {
@@ -17,6 +18,28 @@ std::size_t SkipDigits(std::string_view text, std::size_t i) {
   return i;
 }
 
+// Rough decimal magnitude of a syntactically valid number: positive when its
+// value is 1 or more. Only its sign is used, to tell overflow from underflow.
+std::int64_t DecimalMagnitude(std::string_view mantissa, std::string_view exponentPart) {
+  std::int64_t exponent = 0;
+  if (!exponentPart.empty()) {
+    std::size_t j = 1;
+    const bool negative = exponentPart[j] == '-';
+    if (exponentPart[j] == '+' || exponentPart[j] == '-') ++j;
+    for (; j < exponentPart.size(); ++j) {
+      exponent = std::min<std::int64_t>(exponent * 10 + (exponentPart[j] - '0'), 1'000'000'000);
+    }
+    if (negative) exponent = -exponent;
+  }
+  const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+  const std::size_t firstNonZero = mantissa.find_first_not_of("0.");
+  if (firstNonZero == std::string_view::npos) return std::numeric_limits<std::int64_t>::min();
+  const std::int64_t position = firstNonZero < point
+                                    ? static_cast<std::int64_t>(point - firstNonZero)
+                                    : -static_cast<std::int64_t>(firstNonZero - point - 1);
+  return position + exponent;
+}
+
 }  // namespace
 
 std::optional<double> ParseWriteNumber(std::string_view text) {
@@ -25,14 +48,16 @@ std::optional<double> ParseWriteNumber(std::string_view text) {
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   const std::size_t numberStart = i;  // from_chars reads neither blanks nor a sign
-  std::size_t end = SkipDigits(text, i);
-  bool digits = end > i;
+  const std::size_t integerEnd = SkipDigits(text, i);
+  std::size_t end = integerEnd;
+  bool digits = integerEnd > i;
   if (end < text.size() && text[end] == '.') {
     const std::size_t fractionEnd = SkipDigits(text, end + 1);
     digits = digits || fractionEnd > end + 1;
     end = fractionEnd;
   }
   if (!digits) return std::nullopt;
+  const std::size_t mantissaEnd = end;
   if (end < text.size() && (text[end] == 'E' || text[end] == 'e')) {
     std::size_t j = end + 1;
     if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
@@ -46,11 +71,18 @@ std::optional<double> ParseWriteNumber(std::string_view text) {
   const char* first = text.data() + numberStart;
   const char* last = text.data() + end;
   const auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
-  if (ec != std::errc() || ptr != last) return std::nullopt;
+  if (ec == std::errc::result_out_of_range) {
+    // Beyond the range of a double: infinite when too large, 0 when too small.
+    const bool tooLarge =
+        DecimalMagnitude(text.substr(numberStart, mantissaEnd - numberStart), text.substr(mantissaEnd)) > 0;
+    value = tooLarge ? std::numeric_limits<double>::infinity() : 0.0;
+  } else if (ec != std::errc() || ptr != last) {
+    return std::nullopt;
+  }
   return negative ? -value : value;
 }
 
-ScaledWrite ScaleWriteValue(double number, float factor, std::string_view what) {
+ScaledWrite ScaleWriteValue(double number, float factor, std::string_view what, std::string_view text) {
   ScaledWrite result;
   const std::string name(what);
   if (factor == 0.0f) {
@@ -59,7 +91,8 @@ ScaledWrite ScaleWriteValue(double number, float factor, std::string_view what) 
   }
   const double scaled = RoundHalfEven(number / static_cast<double>(factor));
   if (!std::isfinite(scaled) || scaled < kLowestWriteValue || scaled > kHighestWriteValue) {
-    result.Refusal = "Write refused: " + name + " " + FormatGeneral15(number) +
+    const std::size_t shown = std::min(text.find_first_not_of(' '), text.size());
+    result.Refusal = "Write refused: " + name + " " + std::string(text.substr(shown)) +
                      " does not fit a controller register (" + std::to_string(kLowestWriteValue) +
                      " to " + std::to_string(kHighestWriteValue) + " after scaling).";
     return result;

@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "poll/WriteValue.h"
+#include "PollHarness.h"
+
+namespace korvane {
+namespace {
+
+// --- the strict number syntax ----------------------------------------------
+
+TEST(ParseWriteNumber, AcceptsDecimalNumbersWithLeadingBlanks) {
+  EXPECT_EQ(ParseWriteNumber("25"), 25.0);
+  EXPECT_EQ(ParseWriteNumber(" 25.5"), 25.5);
+  EXPECT_EQ(ParseWriteNumber("   -10"), -10.0);
+  EXPECT_EQ(ParseWriteNumber("+7"), 7.0);
+  EXPECT_EQ(ParseWriteNumber("5."), 5.0);
+  EXPECT_EQ(ParseWriteNumber(".5"), 0.5);
+  EXPECT_EQ(ParseWriteNumber("1e2"), 100.0);
+  EXPECT_EQ(ParseWriteNumber("2.5E-1"), 0.25);
+  EXPECT_EQ(ParseWriteNumber("-1E+3"), -1000.0);
+}
+
+TEST(ParseWriteNumber, RejectsAnythingElse) {
+  for (const char* text : {"", "   ", "abc", "25 ", "25\t", "\t25", "12abc", "1,5", "25,000", ".", "-", "+",
+                           "1e", "1e+", "e5", "1.2.3", "--1", "+-1", "0x10", "$10", "inf", "nan", "1 000",
+                           "1_0", " - 1"}) {
+    EXPECT_FALSE(ParseWriteNumber(text).has_value()) << '"' << text << '"';
+  }
+}
+
+TEST(ParseWriteNumber, NumbersBeyondDoubleAreInfiniteOrZero) {
+  EXPECT_EQ(ParseWriteNumber("1e400"), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(ParseWriteNumber("-1e400"), -std::numeric_limits<double>::infinity());
+  EXPECT_EQ(ParseWriteNumber(std::string(400, '9')), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(ParseWriteNumber("1e-400"), 0.0);
+  EXPECT_EQ(ParseWriteNumber("0.0000001e-400"), 0.0);
+  EXPECT_EQ(ParseWriteNumber("1e99999999999999999999"), std::numeric_limits<double>::infinity());
+}
+
+// --- scaling and the range that arrives intact -----------------------------
+
+TEST(ScaleWriteValue, RoundsHalvesToEven) {
+  EXPECT_EQ(ScaleWriteValue(2.5, 1.0f, "Kd", "2.5").Value, 2);
+  EXPECT_EQ(ScaleWriteValue(3.5, 1.0f, "Kd", "3.5").Value, 4);
+  EXPECT_EQ(ScaleWriteValue(-2.5, 1.0f, "Kd", "-2.5").Value, -2);
+  EXPECT_EQ(ScaleWriteValue(2.6, 1.0f, "Kd", "2.6").Value, 3);
+  EXPECT_EQ(ScaleWriteValue(25.0, 0.1f, "setpoint", "25").Value, 250);
+  EXPECT_EQ(ScaleWriteValue(25.5, 0.1f, "setpoint", "25.5").Value, 255);
+}
+
+TEST(ScaleWriteValue, RangeLimits) {
+  EXPECT_TRUE(ScaleWriteValue(65535, 1.0f, "Kp", "").Ok);
+  EXPECT_TRUE(ScaleWriteValue(-32768, 1.0f, "Kp", "").Ok);
+  EXPECT_TRUE(ScaleWriteValue(65535.4, 1.0f, "Kp", "").Ok);
+  EXPECT_FALSE(ScaleWriteValue(65535.6, 1.0f, "Kp", "").Ok);
+  EXPECT_FALSE(ScaleWriteValue(-32768.6, 1.0f, "Kp", "").Ok);
+  EXPECT_FALSE(ScaleWriteValue(1e300, 1e-30f, "Kp", "").Ok);
+  EXPECT_FALSE(ScaleWriteValue(std::numeric_limits<double>::infinity(), 1.0f, "Kp", "").Ok);
+  EXPECT_FALSE(ScaleWriteValue(std::nan(""), 1.0f, "Kp", "").Ok);
+  EXPECT_FALSE(ScaleWriteValue(1.0, std::numeric_limits<float>::infinity() * 0.0f, "Kp", "").Ok);  // NaN factor
+}
+
+TEST(ScaleWriteValue, RefusalsSayWhy) {
+  EXPECT_EQ(ScaleWriteValue(5, 0.0f, "Ki", "5").Refusal, "Write refused: the factor of Ki is 0.");
+  EXPECT_EQ(ScaleWriteValue(5, -0.0f, "Ki", "5").Refusal, "Write refused: the factor of Ki is 0.");
+  EXPECT_EQ(ScaleWriteValue(70000, 1.0f, "setpoint", "  70000").Refusal,
+            "Write refused: setpoint 70000 does not fit a controller register (-32768 to 65535 after scaling).");
+}
+
+// --- the write step on the line ----------------------------------------------
+
+class WriteStepTest : public ::testing::Test {
+ protected:
+  // Types `text` into the setpoint box, presses its Write button and ticks.
+  void WriteSetpoint(const std::string& text, float factor = 1.0f) {
+    h.settings.Map.FactorSP = factor;
+    h.view.Entries[ValueBox::SetPt] = text;
+    h.cycle.SPWriteClick();
+    h.cycle.PollTimerTimer();
+  }
+
+  test::PollHarness h;
+};
+
+TEST_F(WriteStepTest, SetpointWithFactorTenthGoesToRegister26) {
+  WriteSetpoint("25", 0.1f);
+  EXPECT_EQ(h.LastSent(), "01 06 00 19 00 FA D8 4E");
+  EXPECT_EQ(h.state.WriteAddress, 26);
+  EXPECT_EQ(h.state.WriteCount, 1);
+  EXPECT_EQ(h.state.WriteValues[0], 250);
+  EXPECT_EQ(h.state.ReplyDeadline, 1400);
+  EXPECT_EQ(h.view.Status(), "Write -");
+}
+
+TEST_F(WriteStepTest, LeadingBlankAndFraction) {
+  WriteSetpoint(" 25.5", 0.1f);
+  EXPECT_EQ(h.state.WriteValues[0], 255);
+  EXPECT_EQ(h.LastSent().substr(0, 17), "01 06 00 19 00 FF");
+}
+
+TEST_F(WriteStepTest, HalvesGoToEven) {
+  WriteSetpoint("2.5");
+  EXPECT_EQ(h.LastSent().substr(0, 17), "01 06 00 19 00 02");
+  WriteSetpoint("3.5");
+  EXPECT_EQ(h.LastSent().substr(0, 17), "01 06 00 19 00 04");
+}
+
+TEST_F(WriteStepTest, NegativeValueGoesOutInTwosComplement) {
+  WriteSetpoint("-10", 0.1f);
+  EXPECT_EQ(h.LastSent().substr(0, 17), "01 06 00 19 FF 9C");
+  WriteSetpoint("-32768");
+  EXPECT_EQ(h.LastSent().substr(0, 17), "01 06 00 19 80 00");
+  WriteSetpoint("65535");
+  EXPECT_EQ(h.LastSent().substr(0, 17), "01 06 00 19 FF FF");
+}
+
+TEST_F(WriteStepTest, AsciiFraming) {
+  h.settings.Link.RtuMode = false;
+  WriteSetpoint("250");
+  EXPECT_EQ(h.sent.back(), ":0106001900FAE6\r\n");
+}
+
+TEST_F(WriteStepTest, TextsThatDoNotParseSendNothingAndShowNothing) {
+  h.view.SetStatus("Poll 7 Data OK");
+  for (const char* text : {"25 ", "", "   ", "abc", "12abc", "25,000", "1e"}) {
+    WriteSetpoint(text, 0.1f);
+    EXPECT_TRUE(h.sent.empty()) << '"' << text << '"';
+    EXPECT_EQ(h.cycle.PendingWrite(), 0) << '"' << text << '"';
+    EXPECT_EQ(h.view.Status(), "Poll 7 Data OK") << '"' << text << '"';
+  }
+  EXPECT_TRUE(h.view.Refusals.empty());
+  EXPECT_EQ(h.cycle.PollCount(), 0);
+}
+
+TEST_F(WriteStepTest, DisplayedValueWithCommaSeparatorDoesNotWriteBack) {
+  h.view.Separator = ',';
+  h.image.SetHoldingRegister(1, 1, 25);
+  h.cycle.DisplayRegs();
+  WriteSetpoint(h.view.Shown.at(ValueBox::SetPt));
+  EXPECT_TRUE(h.sent.empty());
+}
+
+TEST_F(WriteStepTest, DisplayedValueWithPointWritesBackTheSameNumber) {
+  h.image.SetHoldingRegister(1, 1, 25);
+  h.cycle.DisplayRegs();
+  WriteSetpoint(h.view.Shown.at(ValueBox::SetPt));  // "  25.000"
+  EXPECT_EQ(h.LastSent().substr(0, 17), "01 06 00 19 00 19");
+}
+
+TEST_F(WriteStepTest, LastButtonBeforeTheTickWins) {
+  h.view.Entries[ValueBox::Kd] = "3";
+  h.view.Entries[ValueBox::Ki] = "0.5";
+  h.cycle.KdWriteClick();
+  h.cycle.KiWriteClick();
+  h.cycle.PollTimerTimer();
+  ASSERT_EQ(h.sent.size(), 1u);
+  EXPECT_EQ(h.LastSent().substr(0, 17), "01 06 00 0B 00 32");  // register 12, 0.5 / 0.01
+}
+
+TEST_F(WriteStepTest, EachButtonWritesItsFixedRegisterWithItsFactor) {
+  h.settings.Map.AddrKp = 3;  // the map's addresses do not move the writes
+  h.view.Entries[ValueBox::K] = "1";
+  h.view.Entries[ValueBox::Ki] = "1";
+  h.view.Entries[ValueBox::Kd] = "1";
+  h.cycle.KWriteClick();
+  h.cycle.PollTimerTimer();
+  EXPECT_EQ(h.LastSent().substr(0, 17), "01 06 00 0D 00 0A");
+  h.cycle.KiWriteClick();
+  h.cycle.PollTimerTimer();
+  EXPECT_EQ(h.LastSent().substr(0, 17), "01 06 00 0B 00 64");
+  h.cycle.KdWriteClick();
+  h.cycle.PollTimerTimer();
+  EXPECT_EQ(h.LastSent().substr(0, 17), "01 06 00 0C 00 01");
+}
+
+// --- writes refused ----------------------------------------------------------
+
+TEST_F(WriteStepTest, FactorZeroIsRefusedOnceAndTheNextTickReads) {
+  WriteSetpoint("25", 0.0f);
+  EXPECT_TRUE(h.sent.empty());
+  EXPECT_EQ(h.cycle.PendingWrite(), 0);
+  ASSERT_EQ(h.view.Refusals.size(), 1u);
+  EXPECT_EQ(h.view.Refusals[0], "Write refused: the factor of setpoint is 0.");
+  h.cycle.PollTimerTimer();
+  EXPECT_EQ(h.LastSent(), "01 03 00 00 00 14 45 C5");
+  EXPECT_EQ(h.view.Refusals.size(), 1u);
+}
+
+TEST_F(WriteStepTest, ValuesThatDoNotFitARegisterAreRefused) {
+  for (const char* text : {"65536", "-32769", "1e10", "1e400", "-1e400"}) {
+    WriteSetpoint(text);
+    EXPECT_TRUE(h.sent.empty()) << text;
+    EXPECT_EQ(h.cycle.PendingWrite(), 0) << text;
+  }
+  EXPECT_EQ(h.view.Refusals.size(), 5u);
+  EXPECT_TRUE(h.view.Statuses.empty());
+}
+
+TEST_F(WriteStepTest, TinyFactorThatPushesTheValueOutOfRangeIsRefused) {
+  WriteSetpoint("1", 1e-6f);
+  EXPECT_TRUE(h.sent.empty());
+  EXPECT_EQ(h.view.Refusals.size(), 1u);
+}
+
+}  // namespace
+}  // namespace korvane
