@@ -27,23 +27,12 @@ TEST(DemonstrationCurve, MatchesTheStartUpChartPointForPoint) {
   }
 }
 
-TEST(DemonstrationCurve, IsTheSameAtEveryStart) {
-  const auto first = DemonstrationCurve();
-  const auto second = DemonstrationCurve();
-  for (std::size_t k = 0; k < first.size(); ++k) EXPECT_EQ(first[k].PV, second[k].PV);
-}
-
 TEST(DemoRandom, FirstDrawsFromSeedZero) {
   // Seeds 1 and 134775814 give 0; the third seed gives the first step of the PV.
   DemoRandom random;
   EXPECT_EQ(random.Next(10), 0);
   EXPECT_EQ(random.Next(10), 0);
   EXPECT_EQ(random.Next(10), 8);
-  for (int k = 0; k < 1000; ++k) {
-    const std::int32_t r = random.Next(10);
-    ASSERT_GE(r, 0);
-    ASSERT_LE(r, 9);
-  }
 }
 
 }  // namespace
