@@ -1,0 +1,29 @@
+#pragma once
+// Which Linux device a COM name opens. COM1..COM99 are fixed names; by
+// default COMn is /dev/ttyS<n-1>, and a per-user folder of symbolic links
+// named COMn points any of them elsewhere (a USB adapter, a pseudo-terminal).
+
+#include <string>
+
+namespace korvane {
+
+class ComNameMap {
+ public:
+  explicit ComNameMap(std::string mapDirectory);  // a folder whose entries named COMn are symlinks to devices
+  static ComNameMap UserDefault();                 // $XDG_CONFIG_HOME/korvane/ports, else $HOME/.config/korvane/ports
+  const std::string& Directory() const;
+  // Device that COMn opens: the target of the folder's entry COMn when present, else /dev/ttyS<n-1>; empty for a text that is not COM1..COM99.
+  std::string DevicePath(const std::string& portName) const;
+  bool IsMapped(const std::string& portName) const;  // the folder has an entry for it
+  // Creates the link portName -> device unless an entry of that name exists; false (and *error) otherwise. Creates the folder if needed.
+  bool Add(const std::string& portName, const std::string& device, std::string* error = nullptr);
+  // Removes the entry only while it still points at device; never removes someone else's mapping.
+  bool Remove(const std::string& portName, const std::string& device);
+
+ private:
+  std::string EntryPath(const std::string& portName) const;
+
+  std::string directory_;
+};
+
+}  // namespace korvane

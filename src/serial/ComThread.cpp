@@ -1,0 +1,206 @@
+#include "serial/ComThread.h"
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <utility>
+
+#include "serial/SerialPort.h"
+
+namespace korvane {
+
+namespace {
+
+// Nice values standing in for the Windows thread priorities -15, -2, -1, 0,
+// 1, 2, 15. Raising a thread above normal needs CAP_SYS_NICE; without it the
+// request fails and the thread keeps running at normal priority.
+int NiceValue(TThreadPriority priority) {
+  switch (priority) {
+    case tpIdle: return 19;
+    case tpLowest: return 10;
+    case tpLower: return 5;
+    case tpNormal: return 0;
+    case tpHigher: return -5;
+    case tpHighest: return -10;
+    case tpTimeCritical: return -20;
+  }
+  return 0;
+}
+
+}  // namespace
+
+TComThread::TComThread(TSerialPort& port) : port_(port), lastLineStatus_(port.lastLineStatus_) {
+  device_ = port_.opener_ ? port_.opener_->Open(port_.portName_) : nullptr;
+  if (!device_ || !device_->IsOpen()) return;
+  try {
+    port_.ApplyLineSettings(device_.get());
+    port_.ApplyTimeouts(device_.get());
+    port_.ApplyBufferSizes(device_.get());
+  } catch (...) {
+    return;  // the component reports "Cannot connect"; the device is closed by the destructor
+  }
+  connectedPort_.store(PortFromName(port_.portName_));
+  // Construction runs on the main thread: the handler is called directly.
+  if (port_.OnConnect && connectedPort_.load() != spNone) {
+    try {
+      port_.OnConnect(port_, connectedPort_.load());
+    } catch (...) {
+      // A handler's error does not undo the connection.
+    }
+  }
+}
+
+TComThread::~TComThread() {
+  if (thread_.joinable()) {
+    // The owner always joins first; this only keeps a mistake from ending
+    // the program through std::terminate.
+    RequestStop();
+    thread_.join();
+  }
+  if (device_) {
+    device_->Purge();
+    device_->Close();
+  }
+}
+
+void TComThread::Start() {
+  if (thread_.joinable()) return;
+  finished_.store(false);
+  thread_ = std::thread([this] { Execute(); });
+}
+
+void TComThread::RequestStop() {
+  {
+    std::lock_guard lock(wakeMutex_);
+    stop_.store(true);
+  }
+  wake_.notify_all();
+}
+
+void TComThread::Join() {
+  if (thread_.joinable()) thread_.join();
+}
+
+SerialDevice* TComThread::Device() const {
+  return device_ && device_->IsOpen() ? device_.get() : nullptr;
+}
+
+void TComThread::Execute() {
+  ApplyPriority();
+  RunLoop();
+  Teardown();
+  // Nothing of this object or the component is touched after this store.
+  finished_.store(true);
+}
+
+void TComThread::RunLoop() {
+  while (!stop_.load() && Device() != nullptr) {
+    ApplyPriority();
+    try {
+      TLineStatusSet lines = ReadLineStatus();
+      if (lines != lastLineStatus_) {
+        lastLineStatus_ = lines;
+        DoLineStatusChange(lines);
+      }
+    } catch (...) {
+      // A handler's error is discarded; the loop goes on.
+    }
+
+    bool gone = false;
+    try {
+      SerialDevice* device = Device();
+      if (!stop_.load() && device != nullptr) {
+        CommStatus status;
+        if (device->ClearErrors(&status)) {
+          gone = status.Gone;
+          std::uint32_t waiting = status.InQueue;
+          if (!gone && !stop_.load() && waiting > 0) {
+            // Everything queued, in one read: one event per pass.
+            std::string data(waiting, '\0');
+            std::size_t got = device->Read(data.data(), data.size());
+            if (got > 0) {
+              data.resize(got);
+              DoReceive(std::move(data));
+            }
+          }
+        }
+      }
+    } catch (...) {
+      // A handler's error is discarded; the loop goes on.
+    }
+    // A device that hung up never comes back under this descriptor: end the
+    // connection (OnDisconnect, close) instead of polling a dead line.
+    if (gone) break;
+
+    if (!stop_.load() && Device() != nullptr) Pause();
+  }
+}
+
+void TComThread::Teardown() {
+  try {
+    DoDisconnect();
+  } catch (...) {
+    // Discarded like every handler error.
+  }
+  if (device_) {
+    device_->Purge();
+    device_->Close();
+  }
+  // The signal that ends the component's Close wait.
+  connectedPort_.store(spNone);
+}
+
+TLineStatusSet TComThread::ReadLineStatus() {
+  SerialDevice* device = Device();
+  std::uint32_t status = 0;
+  if (device == nullptr || !device->ModemStatus(&status)) return 0;
+  TLineStatusSet lines = 0;
+  if ((status & modem::kCtsOn) != 0) lines |= LineStatusBit(lsCTS);
+  if ((status & modem::kDsrOn) != 0) lines |= LineStatusBit(lsDSR);
+  if ((status & modem::kRingOn) != 0) lines |= LineStatusBit(lsRING);
+  if ((status & modem::kRlsdOn) != 0) lines |= LineStatusBit(lsRLSD);
+  return lines;
+}
+
+// Each event runs on the main thread while this thread waits; the
+// component's fields are written there, so they are only ever touched by
+// the main thread.
+void TComThread::DoLineStatusChange(TLineStatusSet lines) {
+  port_.mainThread_.RunAndWait([this, lines] {
+    port_.lastLineStatus_ = lines;
+    if (port_.OnLineStatusChange) port_.OnLineStatusChange(port_, lines);
+  });
+}
+
+void TComThread::DoReceive(std::string data) {
+  port_.mainThread_.RunAndWait([this, &data] {
+    port_.receivedData_ = std::move(data);
+    if (port_.OnReceive) port_.OnReceive(port_, port_.receivedData_);
+  });
+}
+
+void TComThread::DoDisconnect() {
+  TCommPort connected = connectedPort_.load();
+  if (connected == spNone) return;
+  port_.mainThread_.RunAndWait([this, connected] {
+    if (port_.OnDisconnect) port_.OnDisconnect(port_, connected);
+  });
+}
+
+void TComThread::Pause() {
+  // The pause ends early when a stop is requested, so Close is not held up.
+  std::unique_lock lock(wakeMutex_);
+  wake_.wait_for(lock, std::chrono::milliseconds(port_.delay_.load()), [this] { return stop_.load(); });
+}
+
+void TComThread::ApplyPriority() {
+  TThreadPriority wanted = port_.priority_.load();
+  if (wanted == appliedPriority_) return;
+  appliedPriority_ = wanted;
+  // Linux schedules threads as tasks: the nice value of this thread's id.
+  ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), NiceValue(wanted));
+}
+
+}  // namespace korvane

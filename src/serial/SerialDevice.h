@@ -1,0 +1,66 @@
+#pragma once
+// The narrow interface through which the serial component reaches an open
+// device. Its operations mirror the Windows serial calls the component was
+// designed around, so the same component logic runs on any backend: the
+// POSIX terminal device, or a fake one in tests.
+//
+// An implementation must allow Write and SetState on the main thread while
+// the receive thread reads, and Close on the receive thread while the main
+// thread writes.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "serial/SerialTypes.h"
+
+namespace korvane {
+
+// What ClearErrors reports about the receive side.
+struct CommStatus {
+  std::uint32_t InQueue = 0;   // bytes waiting in the receive queue
+  bool Gone = false;           // the device hung up (unplugged, pty peer closed)
+};
+
+class SerialDevice {
+ public:
+  virtual ~SerialDevice() = default;
+
+  virtual bool IsOpen() const = 0;
+  // Applies the whole line-settings block; false when the device refuses it.
+  virtual bool SetState(const Dcb& block) = 0;
+  virtual bool SetTimeouts(const CommTimeouts& timeouts) = 0;
+  virtual bool SetupQueues(std::uint32_t inQueue, std::uint32_t outQueue) = 0;
+  // The modem status word (modem::kCtsOn, ...); false when it cannot be read.
+  virtual bool ModemStatus(std::uint32_t* status) = 0;
+  // Clears line errors (never reported) and tells how many bytes wait.
+  // False when the device cannot be asked at all.
+  virtual bool ClearErrors(CommStatus* status) = 0;
+  // Reads up to count bytes; returns the count read (never waits for more
+  // than is queued with the component's time-outs).
+  virtual std::size_t Read(char* buffer, std::size_t count) = 0;
+  // Writes count bytes within the write time-outs; returns the count written.
+  virtual std::size_t Write(const char* bytes, std::size_t count) = 0;
+  // Discards both queues and aborts pending transfers.
+  virtual bool Purge() = 0;
+  virtual void Close() = 0;
+};
+
+// Opens the device behind a port name ("COM3") for exclusive use.
+class SerialDeviceOpener {
+ public:
+  virtual ~SerialDeviceOpener() = default;
+  // nullptr when the device cannot be opened (absent, in use, no access).
+  virtual std::unique_ptr<SerialDevice> Open(const std::string& portName) = 0;
+};
+
+class ComNameMap;
+
+// The program's opener: COM names resolved through the user's port folder
+// (ComNameMap::UserDefault), devices opened as POSIX terminals.
+std::shared_ptr<SerialDeviceOpener> SystemSerialDeviceOpener();
+// The same with a given map (tests point COMn at a pseudo-terminal).
+std::shared_ptr<SerialDeviceOpener> MappedSerialDeviceOpener(const ComNameMap& map);
+
+}  // namespace korvane
