@@ -1,0 +1,87 @@
+#include "config/ConfigFile.h"
+
+#include "config/BoundedRead.h"
+#include "config/Convert.h"
+#include "config/Float32.h"
+#include "config/SafeWrite.h"
+
+namespace korvane {
+namespace {
+
+// The register map's address and factor fields in file order (SP first).
+struct MapField {
+  std::int32_t RegisterMap::*addr;
+  float RegisterMap::*factor;
+};
+constexpr MapField kFileOrder[] = {
+    {&RegisterMap::AddrSP, &RegisterMap::FactorSP},   {&RegisterMap::AddrPV, &RegisterMap::FactorPV},
+    {&RegisterMap::AddrOut, &RegisterMap::FactorOut}, {&RegisterMap::AddrHys, &RegisterMap::FactorHys},
+    {&RegisterMap::AddrKp, &RegisterMap::FactorKp},   {&RegisterMap::AddrKi, &RegisterMap::FactorKi},
+    {&RegisterMap::AddrKd, &RegisterMap::FactorKd},
+};
+
+}  // namespace
+
+std::string ComposeConfiguration(const Settings& settings, const EntryTexts& entries,
+                                 char decimalSeparator) {
+  // Convert the entry boxes first: a box that holds no number stops the save
+  // before anything is written.
+  std::array<double, 4> values{};
+  for (std::size_t i = 0; i < entries.size(); ++i) values[i] = StrictFloat(entries[i], decimalSeparator);
+
+  std::string out;
+  auto line = [&out](const std::string& text) {
+    out += text;
+    out += "\r\n";
+  };
+  const LinkSettings& link = settings.Link;
+  const RegisterMap& map = settings.Map;
+  line(std::to_string(link.PortNumber));
+  line(std::to_string(link.Baud));
+  line(std::to_string(link.DataBits));
+  line(link.ParityLetter);
+  line(std::to_string(link.StopBitCount));
+  line(std::to_string(settings.Poll.PollTime));
+  line(map.ControllerType);
+  for (const MapField& field : kFileOrder) {
+    line(std::to_string(map.*field.addr));
+    line(FormatGeneral15(static_cast<double>(map.*field.factor)));
+  }
+  for (double value : values) line(FormatGeneral15(value));
+  return out;
+}
+
+EntryTexts ApplyConfiguration(const std::vector<std::string>& lines, Settings& settings) {
+  auto at = [&lines](std::size_t number) -> const std::string& {
+    static const std::string kEmpty;
+    return number - 1 < lines.size() ? lines[number - 1] : kEmpty;
+  };
+  LinkSettings& link = settings.Link;
+  RegisterMap& map = settings.Map;
+  link.PortNumber = LenientInt(at(1));
+  link.Baud = LenientInt(at(2));
+  link.DataBits = LenientInt(at(3));
+  link.ParityLetter = at(4);
+  link.StopBitCount = LenientInt(at(5));
+  settings.Poll.PollTime = LenientInt(at(6));
+  map.ControllerType = at(7);
+  std::size_t number = 8;
+  for (const MapField& field : kFileOrder) {
+    map.*field.addr = LenientInt(at(number++));
+    map.*field.factor = ToFloat32(LenientFloat(at(number++)));
+  }
+  return {at(22), at(23), at(24), at(25)};
+}
+
+void SaveConfiguration(const std::string& path, const Settings& settings, const EntryTexts& entries,
+                       char decimalSeparator) {
+  ReplaceFileContents(path, ComposeConfiguration(settings, entries, decimalSeparator));
+}
+
+EntryTexts LoadConfiguration(const std::string& path, Settings& settings) {
+  std::vector<std::string> lines = SplitLines(ReadFileBounded(path, kMaxConfigBytes));
+  if (lines.size() > kConfigLines) lines.resize(kConfigLines);
+  return ApplyConfiguration(lines, settings);
+}
+
+}  // namespace korvane

@@ -1,0 +1,49 @@
+#pragma once
+// The configuration file: 25 lines of 8-bit text with CR LF line ends, one
+// value per line, no names:
+//   1 PortNumber  2 Baud  3 DataBits  4 ParityLetter  5 StopBitCount
+//   6 PollTime  7 ControllerType
+//   8/9 AddrSP/FactorSP  10/11 AddrPV/FactorPV  12/13 AddrOut/FactorOut
+//   14/15 AddrHys/FactorHys  16/17 AddrKp/FactorKp  18/19 AddrKi/FactorKi
+//   20/21 AddrKd/FactorKd
+//   22..25 the main window's setpoint, Kp, Ki and Kd entry boxes
+// Floats are written in FormatGeneral15, factors widened from 32 bits.
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/Settings.h"
+
+namespace korvane {
+
+inline constexpr std::size_t kConfigLines = 25;
+// A configuration file is a few hundred bytes; reading stops here.
+inline constexpr std::size_t kMaxConfigBytes = 64 * 1024;
+
+// Texts of the main window's setpoint, Kp, Ki and Kd entry boxes.
+using EntryTexts = std::array<std::string, 4>;
+
+// The whole file. Throws ConvertError ("'<text>' is not a valid floating
+// point value") when an entry box does not hold a number.
+std::string ComposeConfiguration(const Settings& settings, const EntryTexts& entries,
+                                 char decimalSeparator);
+
+// Applies the lines of a file: lenient integers and floats, texts as read.
+// Missing lines count as empty. Returns the raw texts of lines 22 to 25.
+EntryTexts ApplyConfiguration(const std::vector<std::string>& lines, Settings& settings);
+
+// Checks the entry boxes first, then writes the file through a temporary
+// file in the same folder that replaces the target only once it is whole, so
+// a refused box or a failing write never costs the file that was there.
+// Throws ConvertError or FileError.
+void SaveConfiguration(const std::string& path, const Settings& settings, const EntryTexts& entries,
+                       char decimalSeparator);
+
+// Reads the file (at most kMaxConfigBytes) into `settings`; returns the texts
+// for the four entry boxes. Throws FileError; `settings` is untouched then.
+EntryTexts LoadConfiguration(const std::string& path, Settings& settings);
+
+}  // namespace korvane

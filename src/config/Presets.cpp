@@ -1,0 +1,105 @@
+#include "config/Presets.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "config/BoundedRead.h"
+
+namespace korvane {
+namespace {
+
+bool EndsWithExtension(const std::string& name) {
+  return name.size() >= kPresetExtension.size() &&
+         name.compare(name.size() - kPresetExtension.size(), kPresetExtension.size(), kPresetExtension) == 0;
+}
+
+// The row a preset line's first field names, or -1 for any other name.
+int RowOfName(const std::string& name) {
+  static constexpr std::array<std::pair<std::string_view, MapRow>, kMapRows> kNames{{
+      {"PV", MapRow::PV}, {"SP", MapRow::SP}, {"OUT", MapRow::Out}, {"Hysteresis", MapRow::Hys},
+      {"K", MapRow::Kp}, {"Ki", MapRow::Ki}, {"Kd", MapRow::Kd}}};
+  for (const auto& [text, row] : kNames) {
+    if (name == text) return static_cast<int>(row);
+  }
+  return -1;
+}
+
+}  // namespace
+
+PresetScan ScanPresets(const std::string& folder) {
+  PresetScan scan;
+  struct Found {
+    std::string name;
+    bool directory;
+  };
+  std::vector<Found> found;
+  std::error_code ec;
+  std::filesystem::directory_iterator it(folder, ec);
+  if (ec) return scan;
+  for (std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
+    if (ec) break;
+    std::string name = it->path().filename().string();
+    if (!EndsWithExtension(name)) continue;
+    std::error_code typeEc;
+    found.push_back({std::move(name), it->is_directory(typeEc)});
+  }
+  // The folder search of the file system gives no stable order here; by name
+  // the list is the same at every start and on every machine.
+  std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.name < b.name; });
+  scan.AnyEntry = !found.empty();
+  for (const Found& entry : found) {
+    if (entry.directory || scan.Names.size() >= kMaxPresets) continue;
+    scan.Names.push_back(entry.name.substr(0, entry.name.size() - kPresetExtension.size()));
+  }
+  return scan;
+}
+
+MapTexts PresetPrefill() {
+  MapTexts t;
+  t.Addr = {"1", "0", "2", "17", "13", "11", "12"};
+  t.Factor = {"1", "1", "0.1", "0.01", "1", "0.1", "1"};
+  return t;
+}
+
+void ApplyPresetLines(std::string_view content, MapTexts& texts) {
+  static constexpr std::string_view kSeparator = ", ";
+  std::array<std::string, 5> fields;  // carried over from line to line
+  for (const std::string& line : SplitLines(content)) {
+    std::string_view rest = line;
+    bool reachedAll = true;
+    for (std::size_t k = 0; k < 4; ++k) {
+      std::size_t pos = rest.find(kSeparator);
+      if (pos == std::string_view::npos) {
+        reachedAll = false;
+        break;
+      }
+      fields[k] = std::string(rest.substr(0, pos));
+      rest.remove_prefix(pos + kSeparator.size());
+    }
+    // The factor is what follows the fourth ", " up to the line end; a line
+    // with further separators leaves it as the line before had it.
+    if (reachedAll && rest.find(kSeparator) == std::string_view::npos) fields[4] = std::string(rest);
+    int row = RowOfName(fields[0]);
+    if (row < 0) continue;
+    texts.Addr[static_cast<std::size_t>(row)] = fields[1];
+    texts.Factor[static_cast<std::size_t>(row)] = fields[4];
+  }
+}
+
+std::string PresetPath(const std::string& folder, const std::string& name) {
+  // Plain concatenation: the type name is a file name, never a path that
+  // could replace the folder.
+  std::string path = folder;
+  if (!path.empty() && path.back() != '/') path += '/';
+  return path + name + std::string(kPresetExtension);
+}
+
+MapTexts ReadPreset(const std::string& folder, const std::string& name) {
+  std::string content = ReadFileBounded(PresetPath(folder, name), kMaxPresetBytes);
+  MapTexts texts = PresetPrefill();
+  ApplyPresetLines(content, texts);
+  return texts;
+}
+
+}  // namespace korvane

@@ -1,0 +1,59 @@
+#pragma once
+// Controller preset files: "<type>.Korvane" files beside the program, one
+// line per controller value, five fields separated by ", ":
+//   name, address, (unused), (unused), factor
+// The address and factor texts go unchanged into the dialog's map boxes.
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvane {
+
+// The seven rows of the register map, in the dialog's order.
+enum class MapRow { PV = 0, SP, Out, Hys, Kp, Ki, Kd };
+inline constexpr std::size_t kMapRows = 7;
+
+// Texts of the 14 map boxes: address and factor of each row.
+struct MapTexts {
+  std::array<std::string, kMapRows> Addr;
+  std::array<std::string, kMapRows> Factor;
+
+  std::string& AddrOf(MapRow row) { return Addr[static_cast<std::size_t>(row)]; }
+  std::string& FactorOf(MapRow row) { return Factor[static_cast<std::size_t>(row)]; }
+  bool operator==(const MapTexts&) const = default;
+};
+
+inline constexpr std::string_view kPresetExtension = ".Korvane";
+inline constexpr std::size_t kMaxPresets = 31;
+// A preset holds seven short lines; anything beyond this is not read.
+inline constexpr std::size_t kMaxPresetBytes = 64 * 1024;
+
+struct PresetScan {
+  std::vector<std::string> Names;  // at most kMaxPresets, file names less ".Korvane"
+  bool AnyEntry = false;           // some entry (directories included) matched
+};
+
+// Lists the "*.Korvane" entries of `folder` by name (byte order), skipping
+// directories and keeping the first kMaxPresets. A folder that cannot be
+// read gives an empty scan.
+PresetScan ScanPresets(const std::string& folder);
+
+// What a preset fills in before its lines are applied.
+MapTexts PresetPrefill();
+
+// Applies the lines of a preset to `texts`. Fields a line does not reach
+// keep the text they had on the line before; with more than four ", " the
+// factor keeps its text from the line before. Unknown names change nothing.
+void ApplyPresetLines(std::string_view content, MapTexts& texts);
+
+// The path of the preset file for a controller type.
+std::string PresetPath(const std::string& folder, const std::string& name);
+
+// Reads the preset for `name` in `folder`: the pre-fill with the file's lines
+// applied. Throws FileError when the file cannot be opened or read.
+MapTexts ReadPreset(const std::string& folder, const std::string& name);
+
+}  // namespace korvane

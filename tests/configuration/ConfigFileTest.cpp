@@ -1,0 +1,258 @@
+// The 25-line configuration file: exact output, lenient loading, and saves
+// that never cost the file that was there.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <functional>
+
+#include "TempDir.h"
+#include "config/ConfigFile.h"
+#include "config/Convert.h"
+#include "files/FileError.h"
+
+namespace korvane {
+namespace {
+
+using test::TempDir;
+namespace fs = std::filesystem;
+
+const EntryTexts kEntries{"75", "1.3", "0.5", "10"};
+
+std::string ExampleFile() {
+  const char* lines[] = {"1",  "9600", "8",  "N", "1",  "1",  "Novus N1100", "0",
+                         "1",  "1",    "1",  "2", "0.100000001490116", "17", "1", "13",
+                         "0.100000001490116", "11", "0.00999999977648258", "12", "1", "75", "1.3", "0.5", "10"};
+  std::string out;
+  for (const char* l : lines) {
+    out += l;
+    out += "\r\n";
+  }
+  return out;
+}
+
+std::string ErrorOf(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "";
+}
+
+// ---- Writing -------------------------------------------------------------
+
+TEST(ConfigFileSave, DefaultsWriteTheKnownTwentyFiveLines) {
+  TempDir dir;
+  Settings s;
+  SaveConfiguration(dir.File("cfg"), s, kEntries, '.');
+  EXPECT_EQ(dir.Read("cfg"), ExampleFile());
+}
+
+TEST(ConfigFileSave, EntryBoxesAreRewrittenInTheFileFormat) {
+  Settings s;
+  std::string text = ComposeConfiguration(s, {"  1.500", "1e-6", "-0", "123456789012345678"}, '.');
+  EXPECT_NE(text.find("\r\n1.5\r\n1E-6\r\n0\r\n1.23456789012346E17\r\n"), std::string::npos) << text;
+}
+
+TEST(ConfigFileSave, EntryBoxesUseTheSystemDecimalSeparator) {
+  Settings s;
+  std::string text = ComposeConfiguration(s, {"75", "1,3", "0,5", "10"}, ',');
+  EXPECT_EQ(text, ExampleFile());
+  EXPECT_EQ(ErrorOf([&] { ComposeConfiguration(s, {"75", "1.3", "0,5", "10"}, ','); }),
+            "'1.3' is not a valid floating point value");
+}
+
+TEST(ConfigFileSave, EmptyEntryBoxIsReportedAndExistingFileStaysWhole) {
+  TempDir dir;
+  dir.Write("cfg", "precious\r\n");
+  Settings s;
+  EXPECT_EQ(ErrorOf([&] { SaveConfiguration(dir.File("cfg"), s, {"75", "", "0.5", "10"}, '.'); }),
+            "'' is not a valid floating point value");
+  EXPECT_EQ(dir.Read("cfg"), "precious\r\n");
+  EXPECT_FALSE(fs::exists(dir.File("new")));
+  EXPECT_THROW(SaveConfiguration(dir.File("new"), s, {"", "", "", ""}, '.'), ConvertError);
+  EXPECT_FALSE(fs::exists(dir.File("new")));
+}
+
+TEST(ConfigFileSave, ReplacesAnExistingFileAndLeavesNoTemporaryFile) {
+  TempDir dir;
+  dir.Write("cfg", std::string(5000, 'z'));
+  fs::permissions(dir.File("cfg"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  SaveConfiguration(dir.File("cfg"), Settings{}, kEntries, '.');
+  EXPECT_EQ(dir.Read("cfg"), ExampleFile());
+  EXPECT_EQ(fs::status(dir.File("cfg")).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  int entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.Path())) ++entries;
+  EXPECT_EQ(entries, 1);
+}
+
+TEST(ConfigFileSave, SymbolicLinkKeepsPointingAtTheSavedFile) {
+  TempDir dir;
+  dir.Write("real", "old");
+  fs::create_symlink("real", dir.Path() / "link");
+  SaveConfiguration(dir.File("link"), Settings{}, kEntries, '.');
+  EXPECT_TRUE(fs::is_symlink(dir.Path() / "link"));
+  EXPECT_EQ(dir.Read("real"), ExampleFile());
+}
+
+TEST(ConfigFileSave, ReadOnlyTargetIsAccessDeniedAndUnchanged) {
+  TempDir dir;
+  dir.Write("cfg", "keep");
+  fs::permissions(dir.File("cfg"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  EXPECT_EQ(ErrorOf([&] { SaveConfiguration(dir.File("cfg"), Settings{}, kEntries, '.'); }),
+            "File access denied");
+  EXPECT_EQ(dir.Read("cfg"), "keep");
+}
+
+TEST(ConfigFileSave, DirectoryTargetIsAccessDenied) {
+  TempDir dir;
+  fs::create_directory(dir.Path() / "sub");
+  EXPECT_EQ(ErrorOf([&] { SaveConfiguration(dir.File("sub"), Settings{}, kEntries, '.'); }),
+            "File access denied");
+  EXPECT_TRUE(fs::is_directory(dir.Path() / "sub"));
+}
+
+TEST(ConfigFileSave, DeviceTargetIsNeverReplaced) {
+  EXPECT_EQ(ErrorOf([&] { SaveConfiguration("/dev/null", Settings{}, kEntries, '.'); }), "File access denied");
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
+
+TEST(ConfigFileSave, MissingFolderIsFileNotFound) {
+  TempDir dir;
+  EXPECT_EQ(ErrorOf([&] { SaveConfiguration(dir.File("no/such/cfg"), Settings{}, kEntries, '.'); }),
+            "File not found");
+}
+
+TEST(ConfigFileSave, FolderThatTakesNoNewFilesIsReported) {
+  // /proc/self holds files but takes no new ones, even from root.
+  EXPECT_EQ(ErrorOf([&] { SaveConfiguration("/proc/self/korvane.cfg", Settings{}, kEntries, '.'); }),
+            "File not found");
+}
+
+// ---- Reading -------------------------------------------------------------
+
+TEST(ConfigFileLoad, LoadThenSaveGivesTheSameBytes) {
+  TempDir dir;
+  dir.Write("cfg", ExampleFile());
+  Settings s;
+  s.Map.FactorKi = 7;
+  s.Link.Baud = 1;
+  EntryTexts entries = LoadConfiguration(dir.File("cfg"), s);
+  EXPECT_EQ(entries, kEntries);
+  SaveConfiguration(dir.File("again"), s, entries, '.');
+  EXPECT_EQ(dir.Read("again"), ExampleFile());
+}
+
+TEST(ConfigFileLoad, FieldsLandWhereTheTableSays) {
+  TempDir dir;
+  dir.Write("cfg",
+            "3\n19200\n7\nE\n2\n5\nMine\n10\n0.5\n11\n1.5\n12\n2.5\n13\n3.5\n14\n4.5\n15\n5.5\n16\n6.5\n"
+            " 1.500\nx\n\n-2\n");
+  Settings s;
+  EntryTexts e = LoadConfiguration(dir.File("cfg"), s);
+  EXPECT_EQ(s.Link.PortNumber, 3);
+  EXPECT_EQ(s.Link.Baud, 19200);
+  EXPECT_EQ(s.Link.DataBits, 7);
+  EXPECT_EQ(s.Link.ParityLetter, "E");
+  EXPECT_EQ(s.Link.StopBitCount, 2);
+  EXPECT_EQ(s.Poll.PollTime, 5);
+  EXPECT_EQ(s.Map.ControllerType, "Mine");
+  EXPECT_EQ(s.Map.AddrSP, 10);
+  EXPECT_FLOAT_EQ(s.Map.FactorSP, 0.5f);
+  EXPECT_EQ(s.Map.AddrPV, 11);
+  EXPECT_FLOAT_EQ(s.Map.FactorPV, 1.5f);
+  EXPECT_EQ(s.Map.AddrKd, 16);
+  EXPECT_FLOAT_EQ(s.Map.FactorKd, 6.5f);
+  EXPECT_EQ(e, (EntryTexts{" 1.500", "x", "", "-2"}));
+  // Not in the file: untouched.
+  EXPECT_TRUE(s.Link.RtuMode);
+  EXPECT_EQ(s.Link.SlaveAddress, 1);
+  EXPECT_EQ(s.Poll.ResponseTime, 400);
+}
+
+TEST(ConfigFileLoad, ShortFileLoadsTheMissingLinesAsEmpty) {
+  TempDir dir;
+  dir.Write("cfg", "2\r\n4800\r\n");
+  Settings s;
+  EntryTexts e = LoadConfiguration(dir.File("cfg"), s);
+  EXPECT_EQ(s.Link.PortNumber, 2);
+  EXPECT_EQ(s.Link.Baud, 4800);
+  EXPECT_EQ(s.Link.DataBits, 0);
+  EXPECT_EQ(s.Link.ParityLetter, "");
+  EXPECT_EQ(s.Map.ControllerType, "");
+  EXPECT_EQ(s.Poll.PollTime, 0);
+  EXPECT_EQ(s.Map.AddrHys, 0);
+  EXPECT_EQ(s.Map.FactorKp, 0.0f);
+  EXPECT_EQ(e, (EntryTexts{"", "", "", ""}));
+}
+
+TEST(ConfigFileLoad, NumberFollowedByLettersGivesItsDigitsAndLettersGiveZero) {
+  TempDir dir;
+  std::string file = ExampleFile();
+  file.replace(file.find("9600"), 4, "12x");
+  file.replace(file.find("\r\n8\r\n") + 2, 1, "abc");
+  file.replace(file.find("0.100000001490116"), 17, "0.25kg");
+  dir.Write("cfg", file);
+  Settings s;
+  LoadConfiguration(dir.File("cfg"), s);
+  EXPECT_EQ(s.Link.Baud, 12);
+  EXPECT_EQ(s.Link.DataBits, 0);
+  EXPECT_FLOAT_EQ(s.Map.FactorOut, 0.25f);
+}
+
+TEST(ConfigFileLoad, OutOfRangeFactorBecomesInfiniteNotUndefined) {
+  Settings s;
+  std::vector<std::string> lines(25);
+  lines[8] = "1e300";
+  ApplyConfiguration(lines, s);
+  EXPECT_TRUE(std::isinf(s.Map.FactorSP));
+}
+
+TEST(ConfigFileLoad, PollTimeZeroIsStored) {
+  Settings s;
+  std::vector<std::string> lines(25, "1");
+  lines[5] = "0";
+  ApplyConfiguration(lines, s);
+  EXPECT_EQ(s.Poll.PollTime, 0);
+}
+
+TEST(ConfigFileLoad, MissingFileIsFileNotFoundAndSettingsStay) {
+  TempDir dir;
+  Settings s;
+  s.Link.Baud = 4711;
+  EXPECT_EQ(ErrorOf([&] { LoadConfiguration(dir.File("none"), s); }), "File not found");
+  EXPECT_EQ(s.Link.Baud, 4711);
+}
+
+TEST(ConfigFileLoad, DirectoryAndPipeAreRefusedWithoutBlocking) {
+  TempDir dir;
+  Settings s;
+  EXPECT_EQ(ErrorOf([&] { LoadConfiguration(dir.Path().string(), s); }), "File access denied");
+  EXPECT_EQ(ErrorOf([&] { LoadConfiguration("/dev/zero", s); }), "File access denied");
+}
+
+TEST(ConfigFileLoad, HugeBinaryFileIsBounded) {
+  TempDir dir;
+  std::string big(3 * kMaxConfigBytes, '\0');
+  big.replace(0, 6, "5\n\x01\xff\n");
+  dir.Write("big", big);
+  Settings s;
+  EntryTexts e = LoadConfiguration(dir.File("big"), s);
+  EXPECT_EQ(s.Link.PortNumber, 5);
+  EXPECT_EQ(s.Link.Baud, 0);
+  EXPECT_LE(s.Link.ParityLetter.size(), kMaxConfigBytes);
+  EXPECT_EQ(e[3], "");
+}
+
+TEST(ConfigFileLoad, ExtraLinesAreIgnored) {
+  TempDir dir;
+  dir.Write("cfg", ExampleFile() + "26\r\n27\r\n");
+  Settings s;
+  EXPECT_EQ(LoadConfiguration(dir.File("cfg"), s), kEntries);
+}
+
+}  // namespace
+}  // namespace korvane
