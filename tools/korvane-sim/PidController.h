@@ -1,0 +1,42 @@
+#pragma once
+// The controller law of a panel PID controller (reverse acting, as for
+// heating): proportional band in percent of the input span, integral in
+// repeats per minute, derivative in seconds (on the measurement, so a
+// setpoint step gives no kick). Output 0..100 % with anti-windup by
+// conditional integration. A proportional band of 0 turns the controller
+// into an on/off controller with the given hysteresis.
+
+namespace korvane::sim {
+
+struct PidFactors {
+  double ProportionalBand = 8.0;  // percent of span; 0 = on/off control
+  double Integral = 2.5;          // repeats per minute
+  double Derivative = 0.0;        // seconds
+  double Hysteresis = 1.0;        // engineering units, on/off control only
+};
+
+class PidController {
+ public:
+  PidController(double spanLow, double spanHigh);
+
+  // One control step of dt seconds; returns the output in percent.
+  double Step(double setpoint, double measured, double dt);
+
+  // New factors take effect at the next step.
+  void SetFactors(const PidFactors& factors);
+  const PidFactors& Factors() const { return factors_; }
+  double Output() const { return output_; }
+  double Span() const { return spanHigh_ - spanLow_; }
+
+ private:
+  double spanLow_;
+  double spanHigh_;
+  PidFactors factors_;
+  double integral_ = 0;   // integral action in percent of output
+  double filteredPv_ = 0;
+  bool havePv_ = false;
+  double output_ = 0;
+  bool relayOn_ = false;
+};
+
+}  // namespace korvane::sim

@@ -1,0 +1,100 @@
+#include "SimCommands.h"
+
+#include <charconv>
+#include <cstdio>
+#include <vector>
+
+namespace korvane::sim {
+
+namespace {
+
+std::vector<std::string_view> Words(std::string_view s) {
+  std::vector<std::string_view> words;
+  std::size_t i = 0;
+  while (i < s.size()) {
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r')) ++i;
+    std::size_t start = i;
+    while (i < s.size() && s[i] != ' ' && s[i] != '\t' && s[i] != '\r') ++i;
+    if (i > start) words.push_back(s.substr(start, i - start));
+  }
+  return words;
+}
+
+bool ToLong(std::string_view s, long& v) {
+  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  return !s.empty() && ec == std::errc() && end == s.data() + s.size();
+}
+
+std::string WriteReply(ControllerDevice::WriteResult r, const std::string& done) {
+  switch (r) {
+    case ControllerDevice::WriteResult::Ok: return done;
+    case ControllerDevice::WriteResult::IllegalAddress: return "error: no writable register there";
+    case ControllerDevice::WriteResult::IllegalValue: return "error: value refused by the controller";
+  }
+  return done;
+}
+
+}  // namespace
+
+std::string StateLine(const ControllerDevice& device) {
+  const PidFactors& f = device.Controller().Factors();
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "t=%.1fs sp=%.0f pv=%.2f out=%.1f%% mode=%s pb=%.1f%% ki=%.2f/min kd=%.0fs hys=%.0f",
+                device.ProcessTime(), device.Setpoint(), device.ProcessValue(), device.OutputPercent(),
+                device.Automatic() ? "auto" : "manual", f.ProportionalBand, f.Integral, f.Derivative,
+                f.Hysteresis);
+  return text;
+}
+
+CommandResult RunCommand(std::string_view line, ControllerDevice& device, FaultPlan& faults) {
+  CommandResult result;
+  auto words = Words(line);
+  if (words.empty()) return result;
+  std::string_view verb = words[0];
+  if (verb == "quit" || verb == "exit") {
+    result.Quit = true;
+    result.Reply = "stopping";
+  } else if (verb == "vanish") {
+    result.Vanish = true;
+    result.Reply = "vanishing";
+  } else if (verb == "show" || verb == "status") {
+    result.Reply = StateLine(device);
+  } else if (verb == "fault") {
+    if (words.size() == 2 && words[1] == "none") {
+      faults.Clear();
+      result.Reply = "fault none";
+    } else {
+      std::size_t start = line.find("fault") + 5;
+      Fault fault;
+      std::string error;
+      if (ParseFault(line.substr(start), fault, &error)) {
+        faults.Set(fault);
+        result.Reply = "fault " + Describe(fault);
+      } else {
+        result.Reply = "error: " + error;
+      }
+    }
+  } else if (verb == "sp" && words.size() == 2) {
+    long v = 0;
+    if (!ToLong(words[1], v) || v < -32768 || v > 32767) {
+      result.Reply = "error: sp takes a whole number";
+    } else {
+      result.Reply = WriteReply(device.Write(reg::SP, static_cast<std::uint16_t>(v)),
+                                "sp " + std::to_string(v));
+    }
+  } else if (verb == "set" && words.size() == 3) {
+    long a = 0, v = 0;
+    if (!ToLong(words[1], a) || !ToLong(words[2], v) || v < -32768 || v > 65535) {
+      result.Reply = "error: set takes an address and a 16-bit value";
+    } else {
+      result.Reply = WriteReply(device.Write(static_cast<int>(a), static_cast<std::uint16_t>(v)),
+                                "set " + std::to_string(a) + " " + std::to_string(v));
+    }
+  } else {
+    result.Reply = "error: unknown command '" + std::string(line) + "'";
+  }
+  return result;
+}
+
+}  // namespace korvane::sim

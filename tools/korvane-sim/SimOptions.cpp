@@ -1,0 +1,174 @@
+#include "SimOptions.h"
+
+#include <cctype>
+#include <charconv>
+#include <cstdlib>
+#include <functional>
+#include <map>
+
+
+namespace korvane::sim {
+
+namespace {
+
+bool ToDouble(const std::string& s, double& v) {
+  char* end = nullptr;
+  v = std::strtod(s.c_str(), &end);
+  return !s.empty() && end == s.c_str() + s.size();
+}
+
+bool ToInt(const std::string& s, long& v) {
+  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  return !s.empty() && ec == std::errc() && end == s.data() + s.size();
+}
+
+}  // namespace
+
+bool IsComName(const std::string& name) {
+  if (name.size() < 4 || name.size() > 5 || name.compare(0, 3, "COM") != 0) return false;
+  long n = 0;
+  std::string digits = name.substr(3);
+  if (digits[0] == '0' || !ToInt(digits, n)) return false;
+  return n >= 1 && n <= 99;
+}
+
+std::string Usage() {
+  return R"(Usage: korvane-sim [options]
+A simulated PID controller (Modbus RTU/ASCII slave) with a process behind it,
+on a pseudo-terminal mapped to a COM name, for trying and testing Korvane.
+
+Line:
+  --device PATH      serve an existing serial device instead of a new pseudo-terminal
+  --com NAME         COM name to map to the device (default COM1)
+  --free-com         if NAME is taken, map the next free COM name instead of failing
+  --no-com           do not map any COM name
+  --rtu | --ascii    framing (default RTU)
+  --baud N           bit rate (default 9600)
+  --parity N|E|O     parity (default N)
+  --data-bits 7|8    data bits (default 8)
+  --stop-bits 1|2    stop bits (default 1)
+  --slave N          slave address 1..247 (default 1)
+  --gap MS           RTU end-of-frame silence, at least (default 5)
+Controller (register units in brackets):
+  --setpoint V       initial setpoint (default 100) [x1]
+  --pb PERCENT       proportional band, 0 = on/off (default 8.0) [x0.1]
+  --ki REPEATS       integral, repeats per minute (default 2.5) [x0.01]
+  --kd SECONDS       derivative time (default 0) [x1]
+  --hys V            on/off hysteresis (default 1) [x1]
+  --span-low V       input span for the proportional band (default 0)
+  --span-high V      (default 400)
+Process (first order plus dead time):
+  --gain G           units per percent of output (default 3.0)
+  --tau SECONDS      time constant (default 60)
+  --dead-time S      dead time (default 3)
+  --ambient V        value at 0 % output, and at start (default 20)
+  --noise SD         measurement noise, standard deviation (default 0.3)
+  --seed N           noise and fault random seed (default 1)
+  --speed X          run the process X times faster than real time (default 1)
+Faults (repeatable; also switchable on stdin):
+  --fault KIND[:key=value,...]
+      drop | corrupt (corrupt-crc, corrupt-lrc) | late:ms=MS | split:pieces=N,pause=MS
+      | noise:bytes=N | exception:code=C | silent | vanish;  every=N, count=N
+Other:
+  --verbose          trace requests and replies on stderr
+  --help             this text
+Commands on stdin: fault KIND [values] [key=value...] | fault none | vanish |
+  sp VALUE | set ADDRESS VALUE | show | quit
+)";
+}
+
+bool ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string* error) {
+  auto fail = [&](const std::string& text) {
+    if (error) *error = text;
+    return false;
+  };
+  DeviceParams& d = o.Device_;
+  std::map<std::string, double*> doubles{
+      {"--setpoint", &d.Setpoint},       {"--pb", &d.Factors.ProportionalBand},
+      {"--ki", &d.Factors.Integral},     {"--kd", &d.Factors.Derivative},
+      {"--hys", &d.Factors.Hysteresis},  {"--span-low", &d.SpanLow},
+      {"--span-high", &d.SpanHigh},      {"--gain", &d.Process.Gain},
+      {"--tau", &d.Process.TimeConstant}, {"--dead-time", &d.Process.DeadTime},
+      {"--ambient", &d.Process.Ambient}, {"--noise", &d.Process.Noise},
+      {"--speed", &o.Speed}};
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) return false;
+      out = argv[++i];
+      return true;
+    };
+    std::string v;
+    long n = 0;
+    if (arg == "--help" || arg == "-h") {
+      o.Help = true;
+    } else if (arg == "--rtu") {
+      o.Rtu = true;
+    } else if (arg == "--ascii") {
+      o.Rtu = false;
+    } else if (arg == "--verbose") {
+      o.Verbose = true;
+    } else if (arg == "--no-com") {
+      o.ComName.clear();
+    } else if (arg == "--free-com") {
+      o.FreeCom = true;
+    } else if (arg == "--device") {
+      if (!value(o.Device) || o.Device.empty()) return fail("--device needs a path");
+    } else if (arg == "--com") {
+      if (!value(v) || !IsComName(v)) return fail("--com needs a name COM1..COM99");
+      o.ComName = v;
+    } else if (arg == "--parity") {
+      if (!value(v) || v.size() != 1 || std::string("NEOneo").find(v[0]) == std::string::npos) {
+        return fail("--parity takes N, E or O");
+      }
+      o.Parity = static_cast<char>(std::toupper(static_cast<unsigned char>(v[0])));
+    } else if (arg == "--fault") {
+      Fault f;
+      std::string why;
+      if (!value(v)) return fail("--fault needs a fault");
+      if (!ParseFault(v, f, &why)) return fail("--fault " + v + ": " + why);
+      o.Faults.push_back(f);
+    } else if (arg == "--baud" || arg == "--data-bits" || arg == "--stop-bits" ||
+               arg == "--slave" || arg == "--gap" || arg == "--seed") {
+      if (!value(v) || !ToInt(v, n)) return fail(arg + " needs a whole number");
+      if (arg == "--baud") {
+        if (n < 50 || n > 4000000) return fail("--baud out of range");
+        o.Baud = static_cast<int>(n);
+      } else if (arg == "--data-bits") {
+        if (n != 7 && n != 8) return fail("--data-bits takes 7 or 8");
+        o.DataBits = static_cast<int>(n);
+      } else if (arg == "--stop-bits") {
+        if (n != 1 && n != 2) return fail("--stop-bits takes 1 or 2");
+        o.StopBits = static_cast<int>(n);
+      } else if (arg == "--slave") {
+        if (n < 1 || n > 247) return fail("--slave takes 1..247");
+        o.Slave = static_cast<int>(n);
+      } else if (arg == "--gap") {
+        if (n < 1 || n > 1000) return fail("--gap takes 1..1000 ms");
+        o.GapMs = n;
+      } else {
+        d.Process.Seed = static_cast<std::uint32_t>(n);
+      }
+    } else if (auto it = doubles.find(arg); it != doubles.end()) {
+      double x = 0;
+      if (!value(v) || !ToDouble(v, x)) return fail(arg + " needs a number");
+      *it->second = x;
+    } else {
+      return fail("unknown option '" + arg + "' (see --help)");
+    }
+  }
+  if (o.Speed <= 0 || o.Speed > 1000) return fail("--speed takes a number above 0, up to 1000");
+  if (d.SpanHigh <= d.SpanLow) return fail("--span-high must be above --span-low");
+  if (d.Process.TimeConstant < 0 || d.Process.DeadTime < 0 || d.Process.Noise < 0) {
+    return fail("--tau, --dead-time and --noise cannot be negative");
+  }
+  if (d.Factors.ProportionalBand < 0 || d.Factors.ProportionalBand > 999.9 ||
+      d.Factors.Integral < 0 || d.Factors.Integral > 655.35 || d.Factors.Derivative < 0 ||
+      d.Factors.Derivative > 65535 || d.Factors.Hysteresis < 0 || d.Factors.Hysteresis > 65535) {
+    return fail("--pb, --ki, --kd or --hys outside what the registers can hold");
+  }
+  if (d.Setpoint < d.SpanLow || d.Setpoint > d.SpanHigh) return fail("--setpoint outside the span");
+  return true;
+}
+
+}  // namespace korvane::sim

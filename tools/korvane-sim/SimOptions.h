@@ -1,0 +1,36 @@
+#pragma once
+// Command line of korvane-sim.
+
+#include <string>
+#include <vector>
+
+#include "ControllerDevice.h"
+#include "Faults.h"
+
+namespace korvane::sim {
+
+struct SimOptions {
+  std::string Device;            // empty: create a pseudo-terminal
+  std::string ComName = "COM1";  // empty (--no-com): no mapping
+  bool FreeCom = false;          // take the next free COM name when ComName is taken
+  bool Rtu = true;
+  int Baud = 9600;
+  char Parity = 'N';
+  int DataBits = 8;
+  int StopBits = 1;
+  int Slave = 1;
+  long GapMs = 5;                // RTU end-of-frame silence at least this long
+  double Speed = 1.0;            // process seconds per wall-clock second
+  DeviceParams Device_;
+  std::vector<Fault> Faults;
+  bool Verbose = false;
+  bool Help = false;
+};
+
+// Parses argv; false with *error on a bad option.
+bool ParseOptions(int argc, const char* const* argv, SimOptions& options, std::string* error);
+std::string Usage();
+// "COM1".."COM99".
+bool IsComName(const std::string& name);
+
+}  // namespace korvane::sim
