@@ -1,0 +1,153 @@
+#include "app/MainForm.h"
+
+#include <QAction>
+#include <QChart>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/AboutForm.h"
+#include "app/LiveChart.h"
+#include "app/QtPollView.h"
+#include "app/StartupCurve.h"
+#include "app/TickCount.h"
+#include "poll/PollCycle.h"
+
+namespace korvane {
+
+namespace {
+
+QTimer* MakeTimer(QObject* owner, const char* name, int interval) {
+  auto* timer = new QTimer(owner);
+  timer->setObjectName(name);
+  timer->setInterval(interval);
+  return timer;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent)
+    : QMainWindow(parent),
+      serial1_(mainThread_, std::move(opener)),
+      portControl_(serial1_, settings_.Link),
+      master_(settings_, state_, image_,
+              [this](const std::string& frame) { portControl_.SendCommStr(frame); }, &TickCount),
+      errors_(this) {
+  setObjectName("MainForm");
+  setWindowTitle("Korvane v1.5.2");
+  setAccessibleName("Korvane");
+  setMinimumSize(600, 623);
+
+  w_ = BuildMainFormLayout(*this);
+  menu_ = BuildMainMenu(*this);
+  pollTimer_ = MakeTimer(this, "PollTimer", 1000);
+  graphTimeTimer_ = MakeTimer(this, "GraphTimeTimer", 100);
+
+  liveChart_ = std::make_unique<LiveChart>(w_.ForLiveChart(graphTimeTimer_), history_);
+  view_ = std::make_unique<QtPollView>(w_, *liveChart_);
+  poll_ = std::make_unique<PollCycle>(settings_, state_, image_, master_, *view_, &TickCount);
+  WireControls();
+
+  FormCreate();
+  pollTimer_->start();
+  graphTimeTimer_->start();
+
+  // Created after the main window, hidden until asked for. The configuration
+  // dialog comes before it, the trend viewer after it.
+  about_ = new TAboutFrm(this);
+}
+
+TMainForm::~TMainForm() {
+  pollTimer_->stop();
+  graphTimeTimer_->stop();
+  try {
+    portControl_.CloseComm();
+  } catch (...) {
+    // Nothing can be shown any more; the port is closed below regardless.
+  }
+  // A port left open under port number 0 would keep its receive thread
+  // calling into this window after it is gone: close it here for certain.
+  serial1_.OnReceive = nullptr;
+  serial1_.Close();
+}
+
+void TMainForm::WireControls() {
+  connect(pollTimer_, &QTimer::timeout, this, &TMainForm::PollTimerTimer);
+  serial1_.OnReceive = [this](TSerialPort&, const std::string& buffer) {
+    Serial1PortReceive(buffer);
+  };
+
+  auto guarded = [this](void (PollCycle::*click)()) {
+    return [this, click] { errors_.Run([this, click] { ((*poll_).*click)(); }); };
+  };
+  connect(w_.SPWrite, &QPushButton::clicked, this, guarded(&PollCycle::SPWriteClick));
+  connect(w_.KWrite, &QPushButton::clicked, this, guarded(&PollCycle::KWriteClick));
+  connect(w_.KiWrite, &QPushButton::clicked, this, guarded(&PollCycle::KiWriteClick));
+  connect(w_.KdWrite, &QPushButton::clicked, this, guarded(&PollCycle::KdWriteClick));
+  connect(w_.ChkLog, &QCheckBox::clicked, this, &TMainForm::ChkLogClick);
+
+  connect(menu_.Open1, &QAction::triggered, this, &TMainForm::Open1Click);
+  connect(menu_.Save1, &QAction::triggered, this, &TMainForm::Save1Click);
+  connect(menu_.SaveTrend1, &QAction::triggered, this, &TMainForm::SaveTrend1Click);
+  connect(menu_.Exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
+  connect(menu_.Open2, &QAction::triggered, this, &TMainForm::Open2Click);
+  connect(menu_.Config1, &QAction::triggered, this, &TMainForm::Config1Click);
+  connect(menu_.Trend1, &QAction::triggered, this, &TMainForm::Trend1Click);
+  connect(menu_.About1, &QAction::triggered, this, &TMainForm::About1Click);
+}
+
+void TMainForm::FormCreate() {
+  w_.Chart1->setTitle("PID");
+  DrawDemonstrationCurve(w_);
+
+  settings_ = Settings{};
+  pollTimer_->setInterval(settings_.Poll.PollTime * 1000);
+
+  w_.ChkAuto->setChecked(false);
+  w_.TxtMin->setText("0");
+  w_.TxtMax->setText("100");
+  w_.ChkUpdate->setChecked(true);
+
+  history_.ClearData();
+  history_.ResetClock();
+  history_.SetUpdatePeriod(1);
+
+  resize(1000, 623);
+}
+
+QString TMainForm::ProgramFolder() { return QCoreApplication::applicationDirPath(); }
+
+void TMainForm::PollTimerTimer() {
+  errors_.Run([this] { poll_->PollTimerTimer(); });
+}
+
+// Runs inside the receive thread's hand-over on this thread; the serial
+// component discards what is thrown here.
+void TMainForm::Serial1PortReceive(const std::string& buffer) { poll_->Serial1PortReceive(buffer); }
+
+void TMainForm::Exit1Click() {
+  errors_.Run([this] { portControl_.CloseComm(); });
+  close();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  errors_.Run([this] { portControl_.CloseComm(); });
+  event->accept();
+}
+
+void TMainForm::About1Click() { about_->ShowForward(); }
+
+// Configuration dialog, configuration file, data log, trend export and
+// trend viewer: their windows and files are added to the program later.
+void TMainForm::Open1Click() {}
+void TMainForm::Save1Click() {}
+void TMainForm::SaveTrend1Click() {}
+void TMainForm::Open2Click() {}
+void TMainForm::Config1Click() {}
+void TMainForm::Trend1Click() {}
+void TMainForm::ChkLogClick() {}
+
+}  // namespace korvane

@@ -1,0 +1,102 @@
+#pragma once
+// The main window: chart, Plot and PID Factors groups, menus, the poll and
+// chart timers and the serial port. It wires controls and events to the
+// poll cycle, the port control and the live chart; it holds no protocol
+// logic of its own.
+
+#include <QMainWindow>
+#include <QString>
+
+#include <memory>
+#include <string>
+
+#include "app/HandlerErrors.h"
+#include "app/MainFormLayout.h"
+#include "app/MainMenu.h"
+#include "app/QtMainThread.h"
+#include "config/Settings.h"
+#include "master/MasterCode.h"
+#include "master/MasterState.h"
+#include "plot/ChartHistory.h"
+#include "serial/PortControl.h"
+#include "serial/SerialDevice.h"
+#include "serial/SerialPort.h"
+
+class QCloseEvent;
+class QTimer;
+
+namespace korvane {
+
+class LiveChart;
+class PollCycle;
+class QtPollView;
+class TAboutFrm;
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+ public:
+  // The opener decides which device a COM name opens; tests point it at a
+  // pseudo-terminal.
+  explicit TMainForm(std::shared_ptr<SerialDeviceOpener> opener = SystemSerialDeviceOpener(),
+                     QWidget* parent = nullptr);
+  ~TMainForm() override;  // FormDestroy
+
+  Settings& AppSettings() { return settings_; }
+  MasterState& State() { return state_; }
+  RegisterImage& Image() { return image_; }
+  TSerialPort& Serial1() { return serial1_; }
+  PortControl& Ports() { return portControl_; }
+  TMaster& Master() { return master_; }
+  PollCycle& Poll() { return *poll_; }
+  QtPollView& View() { return *view_; }
+  ChartHistory& History() { return history_; }
+  LiveChart& Chart() { return *liveChart_; }
+  QTimer& PollTimer() { return *pollTimer_; }
+  QTimer& GraphTimeTimer() { return *graphTimeTimer_; }
+  const MainFormWidgets& Widgets() const { return w_; }
+  const MainMenuActions& Menu() const { return menu_; }
+  TAboutFrm& AboutFrm() { return *about_; }
+  HandlerErrors& Errors() { return errors_; }
+  // The folder of the running program, where the controller presets lie.
+  static QString ProgramFolder();
+
+ public slots:
+  void Open1Click();
+  void Save1Click();
+  void SaveTrend1Click();
+  void Exit1Click();
+  void Open2Click();
+  void Config1Click();
+  void Trend1Click();
+  void About1Click();
+  void ChkLogClick();
+  void PollTimerTimer();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;  // FormClose
+
+ private:
+  void FormCreate();
+  void WireControls();
+  void Serial1PortReceive(const std::string& buffer);
+
+  Settings settings_;
+  MasterState state_;
+  RegisterImage image_;
+  QtMainThread mainThread_;
+  TSerialPort serial1_;
+  PortControl portControl_;
+  TMaster master_;
+  ChartHistory history_;
+  MainFormWidgets w_;
+  MainMenuActions menu_;
+  QTimer* pollTimer_ = nullptr;
+  QTimer* graphTimeTimer_ = nullptr;
+  std::unique_ptr<LiveChart> liveChart_;
+  std::unique_ptr<QtPollView> view_;
+  std::unique_ptr<PollCycle> poll_;
+  HandlerErrors errors_;
+  TAboutFrm* about_ = nullptr;
+};
+
+}  // namespace korvane

@@ -1,0 +1,58 @@
+#include "app/QtPollView.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QLocale>
+
+#include "app/LiveChart.h"
+
+namespace korvane {
+
+QtPollView::QtPollView(const MainFormWidgets& widgets, LiveChart& chart)
+    : w_(widgets), chart_(chart) {}
+
+QLineEdit* QtPollView::Box(ValueBox box) const {
+  switch (box) {
+    case ValueBox::PV: return w_.TxtPV;
+    case ValueBox::Out: return w_.TxtOut;
+    case ValueBox::SetPt: return w_.TxtSetPt;
+    case ValueBox::K: return w_.TxtK;
+    case ValueBox::Ki: return w_.TxtKi;
+    case ValueBox::Kd: return w_.TxtKd;
+  }
+  return w_.TxtPV;
+}
+
+void QtPollView::SetStatus(const std::string& text) {
+  w_.TxtStatus->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void QtPollView::ShowValue(ValueBox box, const std::string& text) {
+  Box(box)->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+std::string QtPollView::EntryText(ValueBox box) const { return Box(box)->text().toStdString(); }
+
+bool QtPollView::UpdateValuesOnPoll() const { return w_.ChkUpdate->isChecked(); }
+
+char QtPollView::DecimalSeparator() const {
+  const QString point = QLocale::system().decimalPoint();
+  if (point.size() == 1 && point[0].unicode() < 0x80) return static_cast<char>(point[0].unicode());
+  return '.';
+}
+
+bool QtPollView::DataLogStep() { return OnDataLogStep ? OnDataLogStep() : true; }
+
+bool QtPollView::ChartPaused() const { return chart_.ChartPaused(); }
+
+float QtPollView::ChartClock() const { return chart_.ChartClock(); }
+
+void QtPollView::InsertDatapoint(float time, float pv, float setpoint, float output) {
+  chart_.InsertDatapoint(time, pv, setpoint, output);
+}
+
+void QtPollView::RePlot() { chart_.RePlot(); }
+
+void QtPollView::WriteRefused(const std::string& message) { SetStatus(message); }
+
+}  // namespace korvane
