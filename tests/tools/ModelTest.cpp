@@ -1,0 +1,193 @@
+// The controller and process model, run in simulated time.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "ControllerDevice.h"
+#include "PidController.h"
+#include "ProcessModel.h"
+
+namespace korvane::sim {
+namespace {
+
+ProcessParams Quiet(double deadTime = 0) {
+  ProcessParams p;
+  p.Noise = 0;
+  p.DeadTime = deadTime;
+  return p;
+}
+
+void RunFor(ProcessModel& m, double output, double seconds) {
+  for (int i = 0; i < std::lround(seconds / ProcessModel::kStep); ++i) m.Step(output);
+}
+
+TEST(ProcessModel, OpenLoopStepReachesSixtyThreePercentAfterOneTimeConstant) {
+  ProcessModel m(Quiet());
+  RunFor(m, 50.0, 60.0);
+  double expected = 20.0 + (1 - std::exp(-1.0)) * 3.0 * 50.0;
+  EXPECT_NEAR(m.Value(), expected, 0.05);
+  RunFor(m, 50.0, 600.0);
+  EXPECT_NEAR(m.Value(), m.SteadyState(50.0), 0.01);
+}
+
+TEST(ProcessModel, DeadTimeHoldsTheValueThenTheLagStarts) {
+  ProcessModel m(Quiet(3.0));
+  RunFor(m, 100.0, 2.9);
+  EXPECT_DOUBLE_EQ(m.Value(), 20.0);
+  RunFor(m, 100.0, 3.1);  // 6 s in all: 3 s of the lag have run
+  EXPECT_NEAR(m.Value(), 20.0 + 300.0 * (1 - std::exp(-3.0 / 60.0)), 0.5);
+}
+
+TEST(ProcessModel, NoiseIsSeededAndSmall) {
+  ProcessParams p;
+  p.Noise = 0.3;
+  p.Seed = 42;
+  ProcessModel a(p), b(p);
+  double sum2 = 0;
+  for (int i = 0; i < 2000; ++i) {
+    double x = a.Measured();
+    EXPECT_DOUBLE_EQ(x, b.Measured());
+    sum2 += (x - 20.0) * (x - 20.0);
+  }
+  EXPECT_NEAR(std::sqrt(sum2 / 2000), 0.3, 0.03);
+}
+
+DeviceParams QuietDevice() {
+  DeviceParams d;
+  d.Process.Noise = 0;
+  return d;
+}
+
+TEST(ControllerDevice, SetpointStepWithSaturatedOutputFollowsTheFirstOrderCurve) {
+  DeviceParams d = QuietDevice();
+  d.Process.Ambient = 100;
+  d.Process.DeadTime = 0;
+  d.Setpoint = 100;
+  ControllerDevice dev(d);
+  dev.Advance(10);
+  ASSERT_NEAR(dev.ProcessValue(), 100, 0.01);
+  ASSERT_EQ(dev.Write(reg::SPWrite, 300), ControllerDevice::WriteResult::Ok);
+  dev.Advance(20);
+  EXPECT_DOUBLE_EQ(dev.OutputPercent(), 100.0);
+  // x(t) = 400 - 300 e^(-t/60), one step of measurement lag aside.
+  EXPECT_NEAR(dev.ProcessValue(), 400 - 300 * std::exp(-20.0 / 60.0), 1.0);
+}
+
+TEST(ControllerDevice, DefaultTuningSettlesAtTheSetpointWithLittleOvershoot) {
+  ControllerDevice dev(QuietDevice());
+  double peak = 0;
+  for (int i = 0; i < 6000; ++i) {
+    dev.Advance(0.1);
+    peak = std::max(peak, dev.ProcessValue());
+  }
+  EXPECT_NEAR(dev.ProcessValue(), 100.0, 0.2);
+  EXPECT_LT(peak, 100.0 + 0.1 * 80.0);  // anti-windup: under 10 % of the 80-unit rise
+  EXPECT_NEAR(dev.OutputPercent(), (100.0 - 20.0) / 3.0, 0.5);
+}
+
+TEST(ControllerDevice, WithoutIntegralTheProcessCreepsToAnOffset) {
+  DeviceParams d = QuietDevice();
+  d.Factors.Integral = 0;
+  ControllerDevice dev(d);
+  dev.Advance(900);
+  // P only: out = (SP - PV) x 100/PB % of span; PV = 20 + 3 out.
+  double gain = 100.0 / 8.0 * 100.0 / 400.0;  // % output per unit of error
+  double pv = (20 + 3 * gain * 100) / (1 + 3 * gain);
+  EXPECT_NEAR(dev.ProcessValue(), pv, 0.5);
+  EXPECT_GT(100 - dev.ProcessValue(), 5);
+}
+
+TEST(ControllerDevice, TooNarrowABandOscillates) {
+  DeviceParams d = QuietDevice();
+  d.Factors.ProportionalBand = 0.5;
+  d.Factors.Integral = 20;
+  ControllerDevice dev(d);
+  dev.Advance(600);
+  double low = 1e9, high = -1e9;
+  int crossings = 0;
+  bool above = dev.ProcessValue() > 100;
+  for (int i = 0; i < 3000; ++i) {
+    dev.Advance(0.1);
+    low = std::min(low, dev.ProcessValue());
+    high = std::max(high, dev.ProcessValue());
+    bool now = dev.ProcessValue() > 100;
+    if (now != above) ++crossings;
+    above = now;
+  }
+  EXPECT_GT(high - low, 5.0);
+  EXPECT_GE(crossings, 6);
+}
+
+TEST(ControllerDevice, OnOffControlWithHysteresisSwitchesTheFullOutput) {
+  DeviceParams d = QuietDevice();
+  d.Factors.ProportionalBand = 0;
+  d.Factors.Hysteresis = 4;
+  d.Process.DeadTime = 0;
+  ControllerDevice dev(d);
+  dev.Advance(300);
+  double low = 1e9, high = -1e9;
+  for (int i = 0; i < 1200; ++i) {
+    dev.Advance(0.1);
+    EXPECT_TRUE(dev.OutputPercent() == 0.0 || dev.OutputPercent() == 100.0);
+    low = std::min(low, dev.ProcessValue());
+    high = std::max(high, dev.ProcessValue());
+  }
+  EXPECT_GT(low, 97.0);
+  EXPECT_LT(high, 103.0);
+  EXPECT_GT(high - low, 3.0);
+}
+
+TEST(ControllerDevice, RegistersCarryKorvanesDefaultScaling) {
+  DeviceParams d = QuietDevice();
+  d.Factors = {12.5, 3.21, 7, 2};
+  d.Setpoint = 150;
+  ControllerDevice dev(d);
+  dev.Advance(5);
+  EXPECT_EQ(dev.Read(reg::SP), 150);
+  EXPECT_EQ(dev.Read(reg::SPWrite), 150);
+  EXPECT_EQ(dev.Read(reg::Kp), 125);   // x 0.1 = 12.5 %
+  EXPECT_EQ(dev.Read(reg::Ki), 321);   // x 0.01 = 3.21 repeats/min
+  EXPECT_EQ(dev.Read(reg::Kd), 7);
+  EXPECT_EQ(dev.Read(reg::Hys), 2);
+  EXPECT_EQ(dev.Read(reg::Out), std::lround(dev.OutputPercent() * 10));
+  EXPECT_EQ(dev.Read(reg::PV), std::lround(dev.ProcessValue()));
+  EXPECT_EQ(dev.Read(31), 0);
+  EXPECT_FALSE(dev.Read(32).has_value());
+  EXPECT_FALSE(dev.Read(-1).has_value());
+}
+
+TEST(ControllerDevice, WritesChangeFactorsAndSetpointAndRefuseTheRest) {
+  ControllerDevice dev(QuietDevice());
+  using R = ControllerDevice::WriteResult;
+  EXPECT_EQ(dev.Write(reg::Kp, 250), R::Ok);
+  EXPECT_EQ(dev.Write(reg::Ki, 100), R::Ok);
+  EXPECT_EQ(dev.Write(reg::Kd, 30), R::Ok);
+  EXPECT_DOUBLE_EQ(dev.Controller().Factors().ProportionalBand, 25.0);
+  EXPECT_DOUBLE_EQ(dev.Controller().Factors().Integral, 1.0);
+  EXPECT_DOUBLE_EQ(dev.Controller().Factors().Derivative, 30.0);
+  EXPECT_EQ(dev.Write(reg::SPWrite, 250), R::Ok);
+  EXPECT_EQ(dev.Read(reg::SP), 250);
+  EXPECT_EQ(dev.Write(reg::SP, 0xFFFF), R::IllegalValue);  // -1, below the span
+  EXPECT_EQ(dev.Write(reg::SP, 401), R::IllegalValue);
+  EXPECT_EQ(dev.Write(reg::PV, 10), R::IllegalAddress);
+  EXPECT_EQ(dev.Write(reg::Out, 10), R::IllegalAddress);
+  EXPECT_EQ(dev.Write(40, 10), R::IllegalAddress);
+  EXPECT_EQ(dev.Read(reg::SP), 250);
+}
+
+TEST(ControllerDevice, ManualModeHoldsTheOutputGiven) {
+  ControllerDevice dev(QuietDevice());
+  using R = ControllerDevice::WriteResult;
+  EXPECT_EQ(dev.Write(reg::ManualOut, 425), R::Ok);
+  EXPECT_EQ(dev.Write(reg::Mode, 0), R::Ok);
+  EXPECT_EQ(dev.Write(reg::Mode, 2), R::IllegalValue);
+  EXPECT_EQ(dev.Write(reg::ManualOut, 1001), R::IllegalValue);
+  dev.Advance(10);
+  EXPECT_DOUBLE_EQ(dev.OutputPercent(), 42.5);
+  EXPECT_EQ(dev.Read(reg::Out), 425);
+}
+
+}  // namespace
+}  // namespace korvane::sim
