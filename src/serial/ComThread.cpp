@@ -1,10 +1,12 @@
 #include "serial/ComThread.h"
 
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <utility>
 
 #include "serial/SerialPort.h"
@@ -85,6 +87,18 @@ void TComThread::Join() {
 
 SerialDevice* TComThread::Device() const {
   return device_ && device_->IsOpen() ? device_.get() : nullptr;
+}
+
+std::optional<std::chrono::nanoseconds> TComThread::CpuTime() const {
+  if (!thread_.joinable() || finished_.load()) return std::nullopt;
+  clockid_t clock{};
+  // const_cast: native_handle() is not const, but only reads the id.
+  if (::pthread_getcpuclockid(const_cast<std::thread&>(thread_).native_handle(), &clock) != 0) {
+    return std::nullopt;
+  }
+  timespec used{};
+  if (::clock_gettime(clock, &used) != 0) return std::nullopt;
+  return std::chrono::seconds(used.tv_sec) + std::chrono::nanoseconds(used.tv_nsec);
 }
 
 void TComThread::Execute() {

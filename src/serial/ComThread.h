@@ -8,9 +8,11 @@
 // after it has marked itself finished, and the component joins it.
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -44,6 +46,8 @@ class TComThread {
   void Join();
   // The device while it is open; nullptr otherwise.
   SerialDevice* Device() const;
+  // CPU time of the running thread; nothing before Start or after it ended.
+  std::optional<std::chrono::nanoseconds> CpuTime() const;
 
  private:
   void Execute();

@@ -152,6 +152,11 @@ CommTimeouts TSerialPort::Timeouts() const {
   return t;
 }
 
+std::optional<std::chrono::nanoseconds> TSerialPort::ReceiveThreadCpuTime() const {
+  if (!comThread_) return std::nullopt;
+  return comThread_->CpuTime();
+}
+
 bool TSerialPort::ApplyLineSettings(SerialDevice* device) {
   if (device == nullptr || !device->IsOpen()) return false;
   if (!device->SetState(BuildDcb())) throw SerialError("Cannot connect to " + portName_ + ".");

@@ -8,10 +8,12 @@
 // All member functions are called on the main thread.
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -116,6 +118,9 @@ class TSerialPort {
   Dcb BuildDcb() const;
   // The five time-outs as handed to the device at open.
   CommTimeouts Timeouts() const;
+  // CPU time the running receive thread has used so far (diagnostics and
+  // measurements); nothing while no thread runs.
+  std::optional<std::chrono::nanoseconds> ReceiveThreadCpuTime() const;
 
  private:
   friend class TComThread;
