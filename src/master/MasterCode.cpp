@@ -160,7 +160,7 @@ std::int32_t TMaster::MasterCheckRTU(std::int32_t n, std::string_view data) {
       if (b == state_.FunctionCode) {
         frame.push_back(static_cast<char>(b));
         accept = true;
-      } else if (b == state_.FunctionCode + 128) {
+      } else if (b == std::int64_t{state_.FunctionCode} + 128) {
         state_.ExceptionCode = b;
         frame.push_back(static_cast<char>(b));
         state_.ExpectedLength = 5;
@@ -173,7 +173,7 @@ std::int32_t TMaster::MasterCheckRTU(std::int32_t n, std::string_view data) {
       if (state_.ByteCount == 2 && state_.ExceptionCode > 0) state_.ExceptionCode = b;
       frame.push_back(static_cast<char>(b));
       accept = true;
-      if (state_.ByteCount == state_.ExpectedLength - 1) {
+      if (state_.ByteCount == std::int64_t{state_.ExpectedLength} - 1) {
         result = CompleteRtuReply();
         ResetCollector();
         accept = false;
@@ -202,10 +202,10 @@ std::int32_t TMaster::CompleteRtuReply() {
   std::int32_t c = CRC16(frame, static_cast<std::int32_t>(length) - 2);
   if (ByteAt(frame, length - 2) != c / 256 || ByteAt(frame, length - 1) != c % 256) return ChecksumError;
 
-  if (state_.ExceptionCode != 0) return ExceptionReply + state_.ExceptionCode;
+  if (state_.ExceptionCode != 0) return ExceptionReply + (state_.ExceptionCode & 0xFF);
   // An exception reply whose code byte is 0 names no exception and holds no
   // data either: a malformed reply, of which nothing is decoded.
-  if (static_cast<std::int32_t>(ByteAt(frame, 1)) == state_.FunctionCode + 128) return ChecksumError;
+  if (ByteAt(frame, 1) == std::int64_t{state_.FunctionCode} + 128) return ChecksumError;
   const std::size_t dataEnd = length - 2;  // the CRC is no data
   switch (state_.FunctionCode) {
     case 1:
