@@ -1,0 +1,181 @@
+// korvane-sim as a program: its COM name, its exit paths, and faults
+// switched on its stdin while a master talks to it over the pty.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "Framer.h"
+#include "SimProcess.h"
+#include "support/TestSupport.h"
+
+namespace korvane::sim::test {
+namespace {
+
+namespace fs = std::filesystem;
+using korvane::test::FromHex;
+using korvane::test::ToHex;
+
+std::string LinkTarget(const std::string& path) {
+  std::error_code ec;
+  auto target = fs::read_symlink(path, ec);
+  return ec ? std::string() : target.string();
+}
+
+// The master's end: the pty's slave path opened raw.
+class Port {
+ public:
+  explicit Port(const std::string& path) {
+    fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd_ < 0) return;
+    termios t{};
+    ::tcgetattr(fd_, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(fd_, TCSANOW, &t);
+    ::tcflush(fd_, TCIOFLUSH);
+  }
+  ~Port() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  bool Open() const { return fd_ >= 0; }
+  void Write(const std::string& bytes) { ASSERT_EQ(::write(fd_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size())); }
+  // What arrives until `count` bytes are in or the time is up.
+  std::string Read(std::size_t count, int timeoutMs) {
+    std::string in;
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (in.size() < count) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+      if (left <= 0) break;
+      pollfd p{fd_, POLLIN, 0};
+      if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+      char buf[256];
+      ssize_t n = ::read(fd_, buf, sizeof buf);
+      if (n <= 0) {
+        hungUp_ = true;
+        break;
+      }
+      in.append(buf, static_cast<std::size_t>(n));
+    }
+    return in;
+  }
+  bool HungUp() const { return hungUp_; }
+
+ private:
+  int fd_ = -1;
+  bool hungUp_ = false;
+};
+
+const std::string kRead = FromHex("01 03 00 00 00 01 84 0A");
+
+TEST(SimProgram, MapsItsComNameAndRemovesItAtTheEndOfStdin) {
+  TempDir home;
+  SimProcess sim(home.Path(), {"--noise", "0"});
+  ASSERT_TRUE(sim.WaitReady());
+  EXPECT_EQ(sim.ComName(), "COM1");
+  EXPECT_EQ(sim.Device().rfind("/dev/pts/", 0), 0u);
+  EXPECT_EQ(LinkTarget(home.PortsDir() + "/COM1"), sim.Device());
+  sim.CloseStdin();
+  EXPECT_EQ(sim.WaitExit(std::chrono::milliseconds(3000)), 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(home.PortsDir() + "/COM1")));
+}
+
+TEST(SimProgram, SigtermAlsoRemovesTheMapping) {
+  TempDir home;
+  SimProcess sim(home.Path(), {"--com", "COM4"});
+  ASSERT_TRUE(sim.WaitReady());
+  EXPECT_EQ(LinkTarget(home.PortsDir() + "/COM4"), sim.Device());
+  sim.Signal(SIGTERM);
+  EXPECT_EQ(sim.WaitExit(std::chrono::milliseconds(3000)), 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(home.PortsDir() + "/COM4")));
+}
+
+TEST(SimProgram, NeverTakesAMappingTheUserHad) {
+  TempDir home;
+  fs::create_directories(home.PortsDir());
+  fs::create_symlink("/dev/null", home.PortsDir() + "/COM1");
+  {
+    SimProcess sim(home.Path(), {});
+    EXPECT_FALSE(sim.WaitReady());
+    EXPECT_EQ(sim.WaitExit(std::chrono::milliseconds(3000)), 3);
+  }
+  EXPECT_EQ(LinkTarget(home.PortsDir() + "/COM1"), "/dev/null");
+  {
+    SimProcess sim(home.Path(), {"--free-com"});
+    ASSERT_TRUE(sim.WaitReady());
+    EXPECT_EQ(sim.ComName(), "COM2");
+    EXPECT_EQ(LinkTarget(home.PortsDir() + "/COM2"), sim.Device());
+  }
+  EXPECT_EQ(LinkTarget(home.PortsDir() + "/COM1"), "/dev/null");
+  EXPECT_FALSE(fs::exists(fs::symlink_status(home.PortsDir() + "/COM2")));
+}
+
+TEST(SimProgram, ABadOptionExitsWithTwoAndMapsNothing) {
+  TempDir home;
+  SimProcess sim(home.Path(), {"--slave", "300"});
+  EXPECT_EQ(sim.WaitExit(std::chrono::milliseconds(3000)), 2);
+  EXPECT_FALSE(fs::exists(home.PortsDir() + "/COM1"));
+}
+
+TEST(SimProgram, FaultsSwitchedOnStdinReachTheLine) {
+  TempDir home;
+  SimProcess sim(home.Path(), {"--no-com", "--noise", "0"});
+  ASSERT_TRUE(sim.WaitReady());
+  Port port(sim.Device());
+  ASSERT_TRUE(port.Open());
+  RtuFramer rtu(5);
+  const std::string good = rtu.Encode(FromHex("01 03 02 00 64"), false);
+
+  port.Write(kRead);
+  EXPECT_EQ(ToHex(port.Read(7, 2000)), ToHex(good));
+
+  ASSERT_TRUE(sim.Command("fault corrupt count=1", "fault corrupt"));
+  port.Write(kRead);
+  std::string bad = port.Read(7, 2000);
+  EXPECT_EQ(bad.size(), 7u);
+  EXPECT_NE(bad, good);
+  port.Write(kRead);
+  EXPECT_EQ(port.Read(7, 2000), good);
+
+  ASSERT_TRUE(sim.Command("fault exception 2", "fault exception"));
+  port.Write(kRead);
+  EXPECT_EQ(ToHex(port.Read(5, 2000)), "01 83 02 C0 F1");
+
+  ASSERT_TRUE(sim.Command("fault none", "fault none"));
+  ASSERT_TRUE(sim.Command("fault late 600", "fault late"));
+  port.Write(kRead);
+  EXPECT_EQ(port.Read(7, 300), "");
+  EXPECT_EQ(port.Read(7, 1000), good);
+
+  ASSERT_TRUE(sim.Command("fault none", "fault none"));
+  ASSERT_TRUE(sim.Command("fault silent", "fault silent"));
+  port.Write(kRead);
+  EXPECT_EQ(port.Read(7, 300), "");
+
+  ASSERT_TRUE(sim.Command("vanish", "vanish"));
+  EXPECT_EQ(sim.WaitExit(std::chrono::milliseconds(3000)), 0);
+  port.Read(1, 1000);
+  EXPECT_TRUE(port.HungUp());
+}
+
+TEST(SimProgram, FaultGivenAtStartAppliesFromTheFirstReply) {
+  TempDir home;
+  SimProcess sim(home.Path(), {"--no-com", "--ascii", "--fault", "corrupt-lrc:every=2"});
+  ASSERT_TRUE(sim.WaitReady());
+  Port port(sim.Device());
+  ASSERT_TRUE(port.Open());
+  const std::string request = ":010300000001FB\r\n";
+  port.Write(request);
+  EXPECT_EQ(port.Read(15, 2000), ":0103020064" "96\r\n");
+  port.Write(request);
+  EXPECT_EQ(port.Read(15, 2000), ":0103020064" "97\r\n");
+}
+
+}  // namespace
+}  // namespace korvane::sim::test
