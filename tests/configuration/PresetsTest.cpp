@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
 #include "TempDir.h"
 #include "config/Presets.h"
+#include "config/Settings.h"
 #include "files/FileError.h"
 
 namespace korvane {
@@ -197,6 +199,35 @@ TEST(ReadPresetTest, HugeFileIsReadOnlyUpToTheBound) {
   dir.Write("Big.Korvane", big);
   MapTexts t = ReadPreset(dir.Path().string(), "Big");
   EXPECT_EQ(t.Addr[0], "5");
+}
+
+}  // namespace
+}  // namespace korvane
+
+// ---- The shipped preset ----------------------------------------------------
+
+namespace korvane {
+namespace {
+
+void ExpectDefaultMap(const std::string& folder) {
+  MapTexts t = ReadPreset(folder, "Novus N1100");
+  RegisterMap defaults;
+  const std::int32_t addrs[] = {defaults.AddrPV, defaults.AddrSP, defaults.AddrOut, defaults.AddrHys,
+                                defaults.AddrKp, defaults.AddrKi, defaults.AddrKd};
+  const float factors[] = {defaults.FactorPV, defaults.FactorSP, defaults.FactorOut, defaults.FactorHys,
+                           defaults.FactorKp, defaults.FactorKi, defaults.FactorKd};
+  for (std::size_t i = 0; i < kMapRows; ++i) {
+    EXPECT_EQ(t.Addr[i], std::to_string(addrs[i])) << i;
+    EXPECT_EQ(static_cast<float>(std::stod(t.Factor[i])), factors[i]) << i;
+  }
+}
+
+TEST(ShippedPreset, NovusN1100HoldsTheDefaultMap) { ExpectDefaultMap(KORVANE_PRESET_SOURCE_DIR); }
+
+TEST(ShippedPreset, IsFoundBesideTheBuiltPrograms) {
+  PresetScan scan = ScanPresets(KORVANE_PROGRAM_DIR);
+  EXPECT_NE(std::find(scan.Names.begin(), scan.Names.end(), "Novus N1100"), scan.Names.end());
+  ExpectDefaultMap(KORVANE_PROGRAM_DIR);
 }
 
 }  // namespace
