@@ -271,7 +271,7 @@ std::int32_t TMaster::MasterCheckASCII(std::int32_t n, std::string_view data) {
     if (state_.ByteCount == 0) {
       state_.AsciiReply.clear();
       if (ch == ':') {
-        state_.AsciiReply = ":";
+        state_.AsciiReply.assign(1, ':');
         state_.ReplyDeadline = static_cast<std::int32_t>(Tick() + static_cast<std::uint32_t>(kAsciiReplyWindowMs));
         accept = true;
       }
