@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Korvane, starts the simulated controller
+# (korvane-sim) on COM1 for this session, then starts Korvane. When Korvane
+# exits the simulator stops and its COM1 mapping is removed.
+#
+#   ./scripts/run.sh                 simulator in real time
+#   ./scripts/run.sh --speed 10      process runs ten times faster (quick step responses)
+#   ./scripts/run.sh --free-com      use the next free COM name if COM1 is already mapped
+#
+# Any arguments go to korvane-sim (see docs/simulator.md).
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+BUILD="$ROOT/build/run"
+
+"$ROOT/scripts/install-deps.sh"
+echo "Building Korvane in $BUILD ..."
+BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "$ROOT/scripts/build.sh" "$BUILD" -DKORVANE_BUILD_TESTS=OFF
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "run.sh: no display (DISPLAY / WAYLAND_DISPLAY unset); Korvane needs one." >&2
+  echo "        Without a screen, try: xvfb-run -a ./scripts/run.sh" >&2
+  exit 1
+fi
+
+SIM_LOG="$(mktemp "${TMPDIR:-/tmp}/korvane-sim.XXXXXX")"
+"$BUILD/bin/korvane-sim" "$@" </dev/null >"$SIM_LOG" 2>&1 &
+SIM_PID=$!
+stop_sim() {
+  if kill -0 "$SIM_PID" 2>/dev/null; then
+    kill -TERM "$SIM_PID" 2>/dev/null || true
+    wait "$SIM_PID" 2>/dev/null || true
+  fi
+  rm -f "$SIM_LOG"
+}
+trap stop_sim EXIT
+trap 'exit 130' INT TERM
+
+# Wait for the simulator's "ready" line (it maps its COM name before).
+for _ in $(seq 1 50); do
+  if grep -q '^korvane-sim: ready' "$SIM_LOG"; then break; fi
+  if ! kill -0 "$SIM_PID" 2>/dev/null; then
+    cat "$SIM_LOG" >&2
+    echo "run.sh: the simulator did not start (see above). If your COM1 is mapped to a" >&2
+    echo "        device of yours, run: ./scripts/run.sh --free-com   (or --com COM2)" >&2
+    exit 1
+  fi
+  sleep 0.1
+done
+grep '^korvane-sim: ' "$SIM_LOG" | grep -v ready || true
+COM="$(sed -n 's/^korvane-sim: \(COM[0-9]*\) -> .*/\1/p' "$SIM_LOG")"
+echo
+echo "Simulated controller on ${COM:-?}. In Korvane: menu Config, pick ${COM:-COM1}, tick \"Port Active\", press OK."
+echo
+
+"$BUILD/bin/korvane"
