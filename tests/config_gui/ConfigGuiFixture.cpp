@@ -1,0 +1,109 @@
+#include "ConfigGuiFixture.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMetaObject>
+#include <QThread>
+
+#include <chrono>
+#include <exception>
+#include <stdexcept>
+#include <thread>
+
+#include "serial/ComNameMap.h"
+
+namespace korvane::test {
+
+void QtTestDispatcher::RunAndWait(const std::function<void()>& fn) {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (QThread::currentThread() == app->thread()) {
+    fn();
+    return;
+  }
+  std::exception_ptr error;
+  QMetaObject::invokeMethod(
+      app,
+      [&fn, &error] {
+        try {
+          fn();
+        } catch (...) {
+          error = std::current_exception();
+        }
+      },
+      Qt::BlockingQueuedConnection);
+  if (error) std::rethrow_exception(error);
+}
+
+void QtTestDispatcher::ProcessPendingEvents() { QCoreApplication::processEvents(); }
+
+void QtTestDispatcher::Sleep(unsigned milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void ConfigGuiTest::SetUp() {
+  ASSERT_TRUE(programDir_.isValid());
+  ASSERT_TRUE(configHome_.isValid());
+  hadConfigHome_ = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+  savedConfigHome_ = qgetenv("XDG_CONFIG_HOME");
+  qputenv("XDG_CONFIG_HOME", configHome_.path().toLocal8Bit());
+  for (int n = 1; n <= 10; ++n) MapPort(n, MissingDevice(n));
+  pollTimer_.setInterval(1000);
+  serial_ = std::make_unique<TSerialPort>(dispatcher_);
+  port_ = std::make_unique<PortControl>(*serial_, settings_.Link);
+}
+
+void ConfigGuiTest::TearDown() {
+  form_.reset();
+  if (port_) port_->CloseComm();
+  if (serial_) {
+    serial_->OnReceive = nullptr;
+    serial_->Close();
+  }
+  port_.reset();
+  serial_.reset();
+  if (hadConfigHome_) {
+    qputenv("XDG_CONFIG_HOME", savedConfigHome_);
+  } else {
+    qunsetenv("XDG_CONFIG_HOME");
+  }
+}
+
+std::string ConfigGuiTest::MissingDevice(int n) const {
+  return (configHome_.path() + QStringLiteral("/no-such-device-%1").arg(n)).toStdString();
+}
+
+void ConfigGuiTest::MapPort(int n, const std::string& device) {
+  ComNameMap map = ComNameMap::UserDefault();
+  std::string name = "COM" + std::to_string(n);
+  QFile::remove(QString::fromStdString(map.Directory() + "/" + name));
+  std::string error;
+  ASSERT_TRUE(map.Add(name, device, &error)) << error;
+}
+
+void ConfigGuiTest::WritePreset(const QString& name, const QByteArray& content) {
+  QFile file(programDir_.filePath(name + QStringLiteral(".Korvane")));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(content);
+}
+
+TConfigForm& ConfigGuiTest::CreateForm(bool realMessageBoxes) {
+  ConfigFormContext context{&settings_, port_.get(), &master_, &pollTimer_, [this] { ++displayRegsCalls_; },
+                            programDir_.path()};
+  if (!realMessageBoxes) {
+    context.reportError = [this](QWidget*, const QString& message) { errors_.append(message); };
+  }
+  form_ = std::make_unique<TConfigForm>(context);
+  return *form_;
+}
+
+void ConfigGuiTest::Pump(int milliseconds) {
+  QElapsedTimer clock;
+  clock.start();
+  do {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  } while (clock.elapsed() < milliseconds);
+}
+
+}  // namespace korvane::test
