@@ -5,11 +5,21 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "serial/SerialPort.h"
+
+namespace korvane {
+
+// Ports print by name in test failures.
+inline void PrintTo(TCommPort port, std::ostream* os) {
+  *os << (port == spNone ? std::string("spNone") : NameFromPort(port));
+}
+
+}  // namespace korvane
 
 namespace korvane::test {
 
