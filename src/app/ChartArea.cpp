@@ -3,6 +3,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QFont>
 #include <QLineSeries>
 #include <QScrollBar>
 #include <QValueAxis>
@@ -15,11 +16,18 @@ namespace korvane {
 
 namespace {
 
-QValueAxis* MakeAxis(const char* name, const char* title, double min, double max) {
+QValueAxis* MakeAxis(const char* name, const char* title, double min, double max,
+                     const QFont& font) {
   auto* axis = new QValueAxis;
   axis->setObjectName(name);
   axis->setTitleText(title);
   axis->setRange(min, max);
+  // The window's small font, so the labels keep their room when the window
+  // is at its narrowest.
+  axis->setLabelsFont(font);
+  QFont titleFont = font;
+  titleFont.setBold(true);
+  axis->setTitleFont(titleFont);
   return axis;
 }
 
@@ -50,10 +58,12 @@ QWidget* BuildChartArea(QWidget* parent, MainFormWidgets& w) {
   w.Chart1->legend()->hide();
   w.Chart1->setBackgroundRoundness(0);
   w.Chart1->setPlotAreaBackgroundVisible(false);
+  w.Chart1->setMargins(QMargins(4, 4, 4, 4));
+  w.Chart1->setTitleFont(parent->font());
 
-  w.BottomAxis = MakeAxis("BottomAxis", "Seconds", 0, 25);
-  w.LeftAxis = MakeAxis("LeftAxis", "Setpoint / PV", 0, 100);
-  w.RightAxis = MakeAxis("RightAxis", "Output (%)", 0, 100);
+  w.BottomAxis = MakeAxis("BottomAxis", "Seconds", 0, 25, parent->font());
+  w.LeftAxis = MakeAxis("LeftAxis", "Setpoint / PV", 0, 100, parent->font());
+  w.RightAxis = MakeAxis("RightAxis", "Output (%)", 0, 100, parent->font());
   w.Chart1->addAxis(w.BottomAxis, Qt::AlignBottom);
   w.Chart1->addAxis(w.LeftAxis, Qt::AlignLeft);
   w.Chart1->addAxis(w.RightAxis, Qt::AlignRight);

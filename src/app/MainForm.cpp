@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFont>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -40,6 +41,10 @@ TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent
   setWindowTitle("Korvane v1.5.2");
   setAccessibleName("Korvane");
   setMinimumSize(600, 623);
+  // The designed font; systems without it take their own sans-serif face.
+  QFont font("MS Sans Serif", 8);
+  font.setStyleHint(QFont::SansSerif);
+  setFont(font);
 
   w_ = BuildMainFormLayout(*this);
   menu_ = BuildMainMenu(*this);

@@ -21,6 +21,8 @@ QLineEdit* AddRow(QGroupBox* group, QGridLayout* grid, int row, const char* labe
                   const char* caption, const char* editName) {
   auto* label = MakeLabel(group, labelName, caption);
   auto* edit = MakeEdit(group, editName, label);
+  // Wide enough for any value the boxes show ("%8.3f" of a 16-bit register).
+  edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance("-32768.000") + 6);
   grid->addWidget(label, row, 0);
   grid->addWidget(edit, row, 1);
   return edit;
@@ -35,6 +37,7 @@ QGroupBox* BuildPidGroup(QWidget* parent, MainFormWidgets& w) {
   group->setFixedWidth(kGroupWidth);
   auto* grid = new QGridLayout(group);
   grid->setVerticalSpacing(2);
+  grid->setHorizontalSpacing(4);
 
   w.TxtPV = AddRow(group, grid, 0, "LblPV", "PV:", "TxtPV");
   w.TxtPV->setReadOnly(true);
@@ -67,7 +70,7 @@ QGroupBox* BuildPidGroup(QWidget* parent, MainFormWidgets& w) {
   w.ChkUpdate = MakeCheck(group, "ChkUpdate", "Update Values on Poll");
   grid->addWidget(w.ChkUpdate, 6, 0, 1, 4);
 
-  for (QPushButton* button : {w.SPWrite, w.KWrite, w.KiWrite, w.KdWrite}) button->setFixedWidth(50);
+  for (QPushButton* button : {w.SPWrite, w.KWrite, w.KiWrite, w.KdWrite}) button->setFixedWidth(44);
   grid->setColumnStretch(1, 1);
   grid->setRowStretch(7, 1);
   return group;
