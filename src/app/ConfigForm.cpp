@@ -27,15 +27,18 @@ namespace {
 QString FromStd(const std::string& text) { return QString::fromStdString(text); }
 std::string ToStd(const QString& text) { return text.toStdString(); }
 
-using KeyDownHandler = void (TConfigForm::*)();
+// The named key-down handler of each map box, row by row.
+using KeyDownHandler = void (*)(TConfigForm&);
 constexpr KeyDownHandler kAddrKeyDown[kMapRows] = {
-    &TConfigForm::TxtAddrPVKeyDown, &TConfigForm::TxtAddrSPKeyDown, &TConfigForm::TxtAddrOutKeyDown,
-    &TConfigForm::TxtAddrHysKeyDown, &TConfigForm::TxtAddrKKeyDown, &TConfigForm::TxtAddrKiKeyDown,
-    &TConfigForm::TxtAddrKdKeyDown};
+    [](TConfigForm& f) { f.TxtAddrPVKeyDown(); },  [](TConfigForm& f) { f.TxtAddrSPKeyDown(); },
+    [](TConfigForm& f) { f.TxtAddrOutKeyDown(); }, [](TConfigForm& f) { f.TxtAddrHysKeyDown(); },
+    [](TConfigForm& f) { f.TxtAddrKKeyDown(); },   [](TConfigForm& f) { f.TxtAddrKiKeyDown(); },
+    [](TConfigForm& f) { f.TxtAddrKdKeyDown(); }};
 constexpr KeyDownHandler kFactorKeyDown[kMapRows] = {
-    &TConfigForm::TxtFactorPVKeyDown, &TConfigForm::TxtFactorCVKeyDown, &TConfigForm::TxtFactorOutKeyDown,
-    &TConfigForm::TxtFactorHysKeyDown, &TConfigForm::TxtFactorKKeyDown, &TConfigForm::TxtFactorKiKeyDown,
-    &TConfigForm::TxtFactorKdKeyDown};
+    [](TConfigForm& f) { f.TxtFactorPVKeyDown(); },  [](TConfigForm& f) { f.TxtFactorCVKeyDown(); },
+    [](TConfigForm& f) { f.TxtFactorOutKeyDown(); }, [](TConfigForm& f) { f.TxtFactorHysKeyDown(); },
+    [](TConfigForm& f) { f.TxtFactorKKeyDown(); },   [](TConfigForm& f) { f.TxtFactorKiKeyDown(); },
+    [](TConfigForm& f) { f.TxtFactorKdKeyDown(); }};
 
 ConfigContext CoreContext(const ConfigFormContext& c) {
   PortControl* port = c.port;
@@ -161,8 +164,8 @@ bool TConfigForm::eventFilter(QObject* watched, QEvent* e) {
     // Tab and Backtab move the focus on; they are no key for the box.
     if (key != Qt::Key_Tab && key != Qt::Key_Backtab) {
       for (std::size_t i = 0; i < kMapRows; ++i) {
-        if (watched == w_.TxtAddr[i]) (this->*kAddrKeyDown[i])();
-        if (watched == w_.TxtFactor[i]) (this->*kFactorKeyDown[i])();
+        if (watched == w_.TxtAddr[i]) kAddrKeyDown[i](*this);
+        if (watched == w_.TxtFactor[i]) kFactorKeyDown[i](*this);
       }
     }
   }
