@@ -72,10 +72,16 @@ void TSerialPort::Close() {
     mainThread_.ProcessPendingEvents();
     mainThread_.Sleep(pass == 0 ? delay_.load() : kCloseStepMs);
   }
-  // Whether or not the thread got there, the component forgets it. A thread
+  // Whether or not the thread got there, the component forgets it. Past
+  // its hand-shake the thread only returns, so it is joined at once; a thread
   // still running is kept aside and joined once it has finished, so it never
   // writes into a destroyed component.
-  abandoned_.push_back(std::move(comThread_));
+  if (comThread_->ConnectedPort() == spNone) {
+    comThread_->Join();
+    comThread_.reset();
+  } else {
+    abandoned_.push_back(std::move(comThread_));
+  }
   ReapAbandoned();
 }
 
