@@ -143,6 +143,7 @@ QGroupBox* AddressesGroup(QWidget& form, ConfigFormWidgets& w) {
 ConfigFormWidgets BuildConfigFormLayout(QWidget& form) {
   ConfigFormWidgets w;
   auto* grid = new QGridLayout(&form);
+  grid->setContentsMargins(6, 6, 6, 6);
   grid->addWidget(SerialPortGroup(form, w), 0, 0);
   grid->addWidget(MasterGroup(form, w), 0, 1);
   grid->addWidget(ModbusGroup(form, w), 1, 0, 1, 2);
