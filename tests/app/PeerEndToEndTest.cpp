@@ -50,10 +50,12 @@ class EndToEnd : public ::testing::Test {
   PtyPair windowPty;
   PtyPair peerPty;
   TempDir dir;
+  // Before the window: its destructor may still deliver a reply that
+  // changes the status line.
+  std::vector<std::string> statuses;
   std::unique_ptr<TMainForm> form = MakeWindowOn(windowPty.SlavePath(), dir);
   const MainFormWidgets& w = form->Widgets();
   std::unique_ptr<WireRelay> relay;
-  std::vector<std::string> statuses;
 };
 
 TEST_F(EndToEnd, RtuSlaveIsPolledAndItsValuesShown) {
