@@ -44,8 +44,13 @@ function(korvane_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  gtest_discover_tests(${name}
-    DISCOVERY_MODE PRE_TEST
-    PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}"
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  # The property list is flattened on its way to the discovered tests, so a
+  # list of labels travels with its separators escaped, and an empty one is
+  # left out rather than passed as an empty value.
+  set(props TIMEOUT ${T_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  if(T_LABELS)
+    string(REPLACE ";" "\\;" escaped_labels "${T_LABELS}")
+    list(APPEND props LABELS "${escaped_labels}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES ${props})
 endfunction()

@@ -11,6 +11,8 @@
 #include <QTimer>
 
 #include "app/AboutForm.h"
+#include "app/ConfigFileMenu.h"
+#include "app/ConfigForm.h"
 #include "app/LiveChart.h"
 #include "app/QtPollView.h"
 #include "app/StartupCurve.h"
@@ -60,12 +62,17 @@ TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent
   pollTimer_->start();
   graphTimeTimer_->start();
 
-  // Created after the main window, hidden until asked for. The configuration
-  // dialog comes before it, the trend viewer after it.
+  // Created after the main window, hidden until asked for: the configuration
+  // dialog (which scans the controller presets now, so it sees the defaults
+  // set above), then the About box.
+  configForm_ = std::make_unique<TConfigForm>(ConfigFormContext{
+      &settings_, &portControl_, &state_, pollTimer_, [this] { poll_->DisplayRegs(); },
+      ProgramFolder()});
   about_ = new TAboutFrm(this);
 }
 
 TMainForm::~TMainForm() {
+  configForm_.reset();
   pollTimer_->stop();
   graphTimeTimer_->stop();
   try {
@@ -145,13 +152,24 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 void TMainForm::About1Click() { about_->ShowForward(); }
 
-// Configuration dialog, configuration file, data log, trend export and
-// trend viewer: their windows and files are added to the program later.
-void TMainForm::Open1Click() {}
-void TMainForm::Save1Click() {}
+void TMainForm::Config1Click() {
+  configForm_->show();
+  configForm_->raise();
+  configForm_->activateWindow();
+}
+
+void TMainForm::Open1Click() {
+  configfile::Open1Click(this, settings_, w_.TxtSetPt, w_.TxtK, w_.TxtKi, w_.TxtKd);
+}
+
+void TMainForm::Save1Click() {
+  configfile::Save1Click(this, settings_, w_.TxtSetPt, w_.TxtK, w_.TxtKi, w_.TxtKd);
+}
+
+// Data log, trend export and trend viewer: their windows and files are
+// added to the program later.
 void TMainForm::SaveTrend1Click() {}
 void TMainForm::Open2Click() {}
-void TMainForm::Config1Click() {}
 void TMainForm::Trend1Click() {}
 void TMainForm::ChkLogClick() {}
 

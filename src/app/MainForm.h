@@ -31,6 +31,7 @@ class LiveChart;
 class PollCycle;
 class QtPollView;
 class TAboutFrm;
+class TConfigForm;
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -56,6 +57,7 @@ class TMainForm : public QMainWindow {
   const MainFormWidgets& Widgets() const { return w_; }
   const MainMenuActions& Menu() const { return menu_; }
   TAboutFrm& AboutFrm() { return *about_; }
+  TConfigForm& ConfigForm() { return *configForm_; }
   HandlerErrors& Errors() { return errors_; }
   // The folder of the running program, where the controller presets lie.
   static QString ProgramFolder();
@@ -96,6 +98,7 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<QtPollView> view_;
   std::unique_ptr<PollCycle> poll_;
   HandlerErrors errors_;
+  std::unique_ptr<TConfigForm> configForm_;  // a window of its own, owned here
   TAboutFrm* about_ = nullptr;
 };
 

@@ -22,9 +22,7 @@ target_include_directories(korvane_gui PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(korvane_gui
   PUBLIC Qt6::Widgets Qt6::Charts korvane_core korvane_gui_chart korvane_sanitizers
   PRIVATE korvane_warnings)
-if(TARGET korvane_gui_config)
-  target_link_libraries(korvane_gui PUBLIC korvane_gui_config)
-endif()
+target_link_libraries(korvane_gui PUBLIC korvane_gui_config)
 
 add_executable(korvane ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 target_link_libraries(korvane PRIVATE korvane_gui korvane_warnings)

@@ -25,6 +25,7 @@
 
 #include "AppTestSupport.h"
 #include "app/AboutForm.h"
+#include "app/ConfigForm.h"
 #include "app/LiveChart.h"
 #include "poll/PollCycle.h"
 #include "serial/ComNameMap.h"
@@ -201,14 +202,28 @@ TEST_F(StartUp, MenusCaptionsAndNames) {
 
 TEST_F(StartUp, ItemsOfLaterFeaturesDoNothingYet) {
   form->show();
-  for (QAction* a : {form->Menu().Open1, form->Menu().Save1, form->Menu().SaveTrend1,
-                     form->Menu().Open2, form->Menu().Config1, form->Menu().Trend1})
+  for (QAction* a : {form->Menu().SaveTrend1, form->Menu().Open2, form->Menu().Trend1})
     a->trigger();
   w.ChkLog->click();
   PumpFor(Millis(20));
   EXPECT_EQ(form->Errors().Count(), 0);
   EXPECT_TRUE(form->isVisible());
   EXPECT_FALSE(form->AboutFrm().isVisible());
+}
+
+TEST_F(StartUp, ConfigShowsTheConfigurationDialogBesideTheWindow) {
+  form->show();
+  EXPECT_FALSE(form->ConfigForm().isVisible());
+  form->Menu().Config1->trigger();
+  PumpFor(Millis(20));
+  EXPECT_TRUE(form->ConfigForm().isVisible());
+  EXPECT_EQ(form->ConfigForm().windowTitle(), "Configuration");
+  EXPECT_FALSE(form->ConfigForm().isModal());
+  EXPECT_TRUE(form->isVisible());
+  // The main window keeps polling while the dialog is open.
+  const int before = form->Poll().PollCount();
+  form->PollTimerTimer();
+  EXPECT_EQ(form->Poll().PollCount(), before + 1);
 }
 
 // ---- Controls: names, captions, accessibility --------------------------------
