@@ -16,7 +16,8 @@ endif()
 if(KORVANE_BUILD_FUZZ)
   # Core libraries carry coverage instrumentation; the fuzz targets add the driver.
   target_compile_options(korvane_sanitizers INTERFACE
-    -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -g)
+    -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
+    -fno-omit-frame-pointer -g)
   target_link_options(korvane_sanitizers INTERFACE -fsanitize=address,undefined)
 endif()
 if(KORVANE_TSAN)

@@ -38,7 +38,7 @@ if [ -f "$ROOT/fuzz/CMakeLists.txt" ] && ls "$ROOT"/fuzz/fuzz_*.cpp >/dev/null 2
   for f in "$OUT"/fuzz/bin/fuzz_*; do
     echo "-- $(basename "$f")"
     log="$OUT/fuzz/$(basename "$f").log"
-    if ! "$f" -max_total_time="${FUZZ_SECONDS:-15}" -print_final_stats=1 >"$log" 2>&1; then
+    if ! UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 "$f" -max_total_time="${FUZZ_SECONDS:-15}" -print_final_stats=1 >"$log" 2>&1; then
       tail -n 60 "$log"; echo "fuzz target $(basename "$f") failed"; exit 1
     fi
     grep -E "stat::number_of_executed_units" "$log" || true
