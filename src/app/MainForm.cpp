@@ -68,6 +68,9 @@ TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent
   configForm_ = std::make_unique<TConfigForm>(ConfigFormContext{
       &settings_, &portControl_, &state_, pollTimer_, [this] { poll_->DisplayRegs(); },
       ProgramFolder()});
+  // The dialog is a window of its own; left open, it must not keep the
+  // program running once the main window has closed.
+  configForm_->setAttribute(Qt::WA_QuitOnClose, false);
   about_ = new TAboutFrm(this);
 }
 
