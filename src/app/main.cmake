@@ -13,9 +13,11 @@ add_library(korvane_gui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/QtMainThread.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QtPollView.cpp
   ${CMAKE_CURRENT_LIST_DIR}/StartupCurve.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TerminationSignals.cpp
   # Headers with Q_OBJECT, listed so AUTOMOC sees them.
   ${CMAKE_CURRENT_LIST_DIR}/AboutForm.h
   ${CMAKE_CURRENT_LIST_DIR}/MainForm.h
+  ${CMAKE_CURRENT_LIST_DIR}/TerminationSignals.h
 )
 set_target_properties(korvane_gui PROPERTIES AUTOMOC ON)
 target_include_directories(korvane_gui PUBLIC ${PROJECT_SOURCE_DIR}/src)

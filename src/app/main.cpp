@@ -3,11 +3,15 @@
 #include <QApplication>
 
 #include "app/MainForm.h"
+#include "app/TerminationSignals.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Korvane");
   korvane::TMainForm form;
+  // A termination request closes the window as "E&xit" would: the port is
+  // closed properly before the program ends.
+  korvane::TerminationSignals termination([&form] { form.close(); });
   form.show();
   return QApplication::exec();
 }
