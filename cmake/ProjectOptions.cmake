@@ -45,13 +45,16 @@ function(korvane_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  # The property list is flattened on its way to the discovered tests, so a
-  # list of labels travels with its separators escaped, and an empty one is
-  # left out rather than passed as an empty value.
-  set(props TIMEOUT ${T_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  # Labels are set after discovery by a file of our own: a list handed to
+  # gtest_discover_tests' PROPERTIES is flattened, so a second label would be
+  # read as a property name. Test include files run in order, after the
+  # discovered tests (listed in <name>_TESTS) exist.
   if(T_LABELS)
-    string(REPLACE ";" "\\;" escaped_labels "${T_LABELS}")
-    list(APPEND props LABELS "${escaped_labels}")
+    set(label_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
+    file(WRITE ${label_file}
+      "if(${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${T_LABELS}\")\nendif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${label_file})
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES ${props})
 endfunction()
