@@ -22,6 +22,15 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   exit 1
 fi
 
+# Qt wants a private runtime folder; sessions without a login manager
+# (ssh, su, a container) have none.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  XDG_RUNTIME_DIR="$(mktemp -d "${TMPDIR:-/tmp}/korvane-runtime.XXXXXX")"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  export XDG_RUNTIME_DIR
+  RUNTIME_MADE=1
+fi
+
 SIM_LOG="$(mktemp "${TMPDIR:-/tmp}/korvane-sim.XXXXXX")"
 "$BUILD/bin/korvane-sim" "$@" </dev/null >"$SIM_LOG" 2>&1 &
 SIM_PID=$!
@@ -31,6 +40,7 @@ stop_sim() {
     wait "$SIM_PID" 2>/dev/null || true
   fi
   rm -f "$SIM_LOG"
+  if [ -n "${RUNTIME_MADE:-}" ]; then rm -rf "$XDG_RUNTIME_DIR"; fi
 }
 trap stop_sim EXIT
 trap 'exit 130' INT TERM
