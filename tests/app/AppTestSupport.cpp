@@ -7,24 +7,12 @@
 #include <QTimer>
 
 #include <cstdlib>
-#include <filesystem>
 #include <stdexcept>
 
 #include "master/CoreCode.h"
 #include "serial/ComNameMap.h"
 
 namespace korvane::test {
-
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "korvane-app-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
 
 bool WaitUntil(const std::function<bool()>& pred, Millis timeout) {
   const auto end = std::chrono::steady_clock::now() + timeout;

@@ -12,22 +12,10 @@
 #include <thread>
 
 #include "app/MainForm.h"
+#include "support/TempDir.h"
 #include "support/TestSupport.h"
 
 namespace korvane::test {
-
-// A private folder, removed with everything in it.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 // Runs the GUI thread's events until pred holds or the time is up.
 bool WaitUntil(const std::function<bool()>& pred, Millis timeout = Millis(3000));

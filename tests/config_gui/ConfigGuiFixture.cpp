@@ -16,32 +16,6 @@
 
 namespace korvane::test {
 
-void QtTestDispatcher::RunAndWait(const std::function<void()>& fn) {
-  QCoreApplication* app = QCoreApplication::instance();
-  if (QThread::currentThread() == app->thread()) {
-    fn();
-    return;
-  }
-  std::exception_ptr error;
-  QMetaObject::invokeMethod(
-      app,
-      [&fn, &error] {
-        try {
-          fn();
-        } catch (...) {
-          error = std::current_exception();
-        }
-      },
-      Qt::BlockingQueuedConnection);
-  if (error) std::rethrow_exception(error);
-}
-
-void QtTestDispatcher::ProcessPendingEvents() { QCoreApplication::processEvents(); }
-
-void QtTestDispatcher::Sleep(unsigned milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
 void ConfigGuiTest::SetUp() {
   ASSERT_TRUE(programDir_.isValid());
   ASSERT_TRUE(configHome_.isValid());

@@ -18,19 +18,11 @@
 #include "app/ConfigForm.h"
 #include "config/Settings.h"
 #include "master/MasterState.h"
-#include "serial/MainThread.h"
+#include "app/QtMainThread.h"
 #include "serial/PortControl.h"
 #include "serial/SerialPort.h"
 
 namespace korvane::test {
-
-// Runs the receive thread's events on the Qt main thread.
-class QtTestDispatcher : public MainThreadDispatcher {
- public:
-  void RunAndWait(const std::function<void()>& fn) override;
-  void ProcessPendingEvents() override;
-  void Sleep(unsigned milliseconds) override;
-};
 
 class ConfigGuiTest : public ::testing::Test {
  protected:
@@ -54,7 +46,7 @@ class ConfigGuiTest : public ::testing::Test {
   Settings settings_;
   MasterState master_;
   QTimer pollTimer_;
-  QtTestDispatcher dispatcher_;
+  QtMainThread dispatcher_;
   std::unique_ptr<TSerialPort> serial_;
   std::unique_ptr<PortControl> port_;
   int displayRegsCalls_ = 0;

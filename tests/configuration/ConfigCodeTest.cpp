@@ -1,12 +1,13 @@
 // The configuration dialog's logic through a plain view: what it shows, the
 // preset list, and OK in its order with its silent range rules.
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include <map>
 #include <stdexcept>
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "config/ConfigCode.h"
 
 namespace korvane {
@@ -83,7 +84,7 @@ class ConfigCodeTest : public ::testing::Test {
         },
         [this](int ms) { calls.push_back("Interval " + std::to_string(ms)); },
         [this] { calls.push_back("DisplayRegs"); },
-        dir.Path().string()};
+        dir.Path()};
   }
   ConfigCode& Create() {
     code = std::make_unique<ConfigCode>(view, Context());
@@ -164,7 +165,7 @@ TEST_F(ConfigCodeTest, StoredTypeOtherShowsTheStoredMap) {
 }
 
 TEST_F(ConfigCodeTest, UnreadablePresetShowsFileErrorAndKeepsThePrefill) {
-  std::filesystem::create_directory(dir.Path() / "Novus N1100.Korvane");
+  std::filesystem::create_directory(dir.File("Novus N1100.Korvane"));
   dir.Write("B.Korvane", "");
   Create();
   view.SetBoxText(ConfigBox::Type, "Gone");

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "config/ConfigFile.h"
 #include "config/Convert.h"
 #include "files/FileError.h"
@@ -92,9 +92,9 @@ TEST(ConfigFileSave, ReplacesAnExistingFileAndLeavesNoTemporaryFile) {
 TEST(ConfigFileSave, SymbolicLinkKeepsPointingAtTheSavedFile) {
   TempDir dir;
   dir.Write("real", "old");
-  fs::create_symlink("real", dir.Path() / "link");
+  fs::create_symlink("real", dir.File("link"));
   SaveConfiguration(dir.File("link"), Settings{}, kEntries, '.');
-  EXPECT_TRUE(fs::is_symlink(dir.Path() / "link"));
+  EXPECT_TRUE(fs::is_symlink(dir.File("link")));
   EXPECT_EQ(dir.Read("real"), ExampleFile());
 }
 
@@ -109,10 +109,10 @@ TEST(ConfigFileSave, ReadOnlyTargetIsAccessDeniedAndUnchanged) {
 
 TEST(ConfigFileSave, DirectoryTargetIsAccessDenied) {
   TempDir dir;
-  fs::create_directory(dir.Path() / "sub");
+  fs::create_directory(dir.File("sub"));
   EXPECT_EQ(ErrorOf([&] { SaveConfiguration(dir.File("sub"), Settings{}, kEntries, '.'); }),
             "File access denied");
-  EXPECT_TRUE(fs::is_directory(dir.Path() / "sub"));
+  EXPECT_TRUE(fs::is_directory(dir.File("sub")));
 }
 
 TEST(ConfigFileSave, DeviceTargetIsNeverReplaced) {
@@ -230,7 +230,7 @@ TEST(ConfigFileLoad, MissingFileIsFileNotFoundAndSettingsStay) {
 TEST(ConfigFileLoad, DirectoryAndPipeAreRefusedWithoutBlocking) {
   TempDir dir;
   Settings s;
-  EXPECT_EQ(ErrorOf([&] { LoadConfiguration(dir.Path().string(), s); }), "File access denied");
+  EXPECT_EQ(ErrorOf([&] { LoadConfiguration(dir.Path(), s); }), "File access denied");
   EXPECT_EQ(ErrorOf([&] { LoadConfiguration("/dev/zero", s); }), "File access denied");
 }
 

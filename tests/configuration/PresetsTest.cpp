@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "config/Presets.h"
 #include "config/Settings.h"
 #include "files/FileError.h"
@@ -103,7 +103,7 @@ TEST(PresetLines, BinaryGarbageChangesNothingHarmful) {
 
 TEST(PresetScanTest, EmptyFolderFindsNothing) {
   TempDir dir;
-  PresetScan scan = ScanPresets(dir.Path().string());
+  PresetScan scan = ScanPresets(dir.Path());
   EXPECT_FALSE(scan.AnyEntry);
   EXPECT_TRUE(scan.Names.empty());
 }
@@ -121,15 +121,15 @@ TEST(PresetScanTest, NamesLoseTheirExtensionAndComeInNameOrder) {
   dir.Write("notes.txt", "");
   dir.Write("lower.korvane", "");  // the extension is matched exactly
   dir.Write("Korvane", "");
-  PresetScan scan = ScanPresets(dir.Path().string());
+  PresetScan scan = ScanPresets(dir.Path());
   EXPECT_TRUE(scan.AnyEntry);
   EXPECT_EQ(scan.Names, (std::vector<std::string>{"Alpha", "Novus N1100"}));
 }
 
 TEST(PresetScanTest, DirectoriesAreSkippedButCountAsFound) {
   TempDir dir;
-  std::filesystem::create_directory(dir.Path() / "Folder.Korvane");
-  PresetScan scan = ScanPresets(dir.Path().string());
+  std::filesystem::create_directory(dir.File("Folder.Korvane"));
+  PresetScan scan = ScanPresets(dir.Path());
   EXPECT_TRUE(scan.AnyEntry);
   EXPECT_TRUE(scan.Names.empty());
 }
@@ -141,7 +141,7 @@ TEST(PresetScanTest, AThirtySecondPresetIsNotListed) {
     std::snprintf(name, sizeof name, "Type%02d.Korvane", i);
     dir.Write(name, "");
   }
-  PresetScan scan = ScanPresets(dir.Path().string());
+  PresetScan scan = ScanPresets(dir.Path());
   ASSERT_EQ(scan.Names.size(), 31u);
   EXPECT_EQ(scan.Names.front(), "Type01");
   EXPECT_EQ(scan.Names.back(), "Type31");
@@ -149,9 +149,9 @@ TEST(PresetScanTest, AThirtySecondPresetIsNotListed) {
 
 TEST(PresetScanTest, SkippedDirectoryDoesNotUseUpAPlace) {
   TempDir dir;
-  std::filesystem::create_directory(dir.Path() / "A dir.Korvane");
+  std::filesystem::create_directory(dir.File("A dir.Korvane"));
   for (int i = 1; i <= 31; ++i) dir.Write("T" + std::to_string(100 + i) + ".Korvane", "");
-  EXPECT_EQ(ScanPresets(dir.Path().string()).Names.size(), 31u);
+  EXPECT_EQ(ScanPresets(dir.Path()).Names.size(), 31u);
 }
 
 // ---- Reading a preset ---------------------------------------------------
@@ -159,7 +159,7 @@ TEST(PresetScanTest, SkippedDirectoryDoesNotUseUpAPlace) {
 TEST(ReadPresetTest, ReadsTheFileNamedAfterTheType) {
   TempDir dir;
   dir.Write("Novus N1100.Korvane", "PV, 5, a, b, 0.5\r\n");
-  MapTexts t = ReadPreset(dir.Path().string(), "Novus N1100");
+  MapTexts t = ReadPreset(dir.Path(), "Novus N1100");
   EXPECT_EQ(t.Addr[0], "5");
   EXPECT_EQ(t.Factor[0], "0.5");
   EXPECT_EQ(t.Factor[3], "0.01");  // pre-fill for the rows not named
@@ -168,7 +168,7 @@ TEST(ReadPresetTest, ReadsTheFileNamedAfterTheType) {
 TEST(ReadPresetTest, MissingFileIsFileNotFound) {
   TempDir dir;
   try {
-    ReadPreset(dir.Path().string(), "Nope");
+    ReadPreset(dir.Path(), "Nope");
     FAIL();
   } catch (const FileError& e) {
     EXPECT_STREQ(e.what(), "File not found");
@@ -177,9 +177,9 @@ TEST(ReadPresetTest, MissingFileIsFileNotFound) {
 
 TEST(ReadPresetTest, DirectoryIsAccessDenied) {
   TempDir dir;
-  std::filesystem::create_directory(dir.Path() / "D.Korvane");
+  std::filesystem::create_directory(dir.File("D.Korvane"));
   try {
-    ReadPreset(dir.Path().string(), "D");
+    ReadPreset(dir.Path(), "D");
     FAIL();
   } catch (const FileError& e) {
     EXPECT_STREQ(e.what(), "File access denied");
@@ -197,7 +197,7 @@ TEST(ReadPresetTest, HugeFileIsReadOnlyUpToTheBound) {
   big.append(kMaxPresetBytes, 'x');
   big += "\nPV, 9, a, b, 0.9\n";  // beyond the bound: not read
   dir.Write("Big.Korvane", big);
-  MapTexts t = ReadPreset(dir.Path().string(), "Big");
+  MapTexts t = ReadPreset(dir.Path(), "Big");
   EXPECT_EQ(t.Addr[0], "5");
 }
 

@@ -14,6 +14,7 @@ namespace korvane {
 namespace {
 
 using namespace std::chrono_literals;
+using test::MessageOf;
 
 class FakeDeviceTest : public ::testing::Test {
  protected:
@@ -30,15 +31,6 @@ class FakeDeviceTest : public ::testing::Test {
   test::EventLog events_;  // before the port: its destructor still raises OnDisconnect
   TSerialPort port_{main_, opener_};
 };
-
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const SerialError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
 
 // ---- Open and close ----
 

@@ -2,6 +2,7 @@
 // A component whose COM5 is a pseudo-terminal: the test plays the far end of
 // the line on the master side.
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include <chrono>

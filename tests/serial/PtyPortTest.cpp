@@ -11,15 +11,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using PtyPortTest = test::PtyPortFixture;
-
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const SerialError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
+using test::MessageOf;
 
 // ---- Open and close ----
 

@@ -1,16 +1,14 @@
 #pragma once
-// What the serial tests share: a recorder of the component's events and a
-// temporary folder for COM-name maps.
+// What the serial tests share: a recorder of the component's events (and
+// the shared temporary folder for COM-name maps).
 
-#include <stdlib.h>
-
-#include <filesystem>
+#include <functional>
 #include <ostream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "serial/SerialPort.h"
+#include "support/TempDir.h"
 
 namespace korvane {
 
@@ -46,23 +44,14 @@ struct EventLog {
   }
 };
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "korvane-serial-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+// The message of the SerialError an action raises, or "(no error)".
+inline std::string MessageOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const SerialError& e) {
+    return e.what();
   }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
+  return "(no error)";
+}
 
 }  // namespace korvane::test

@@ -26,8 +26,25 @@ std::runtime_error SysError(const char* what, int err) {
 
 }  // namespace
 
-ChildProcess::ChildProcess(std::vector<std::string> argv) {
+ChildProcess::ChildProcess(std::vector<std::string> argv, const std::vector<std::string>& environment) {
   if (argv.empty()) throw std::invalid_argument("ChildProcess: empty argv");
+  // This process's environment less the names `environment` sets, then those.
+  auto overridden = [&environment](std::string_view entry) {
+    std::string_view name = entry.substr(0, entry.find('=') + 1);  // "NAME="
+    for (std::string_view over : environment) {
+      if (over.substr(0, name.size()) == name) return true;
+    }
+    return false;
+  };
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (!overridden(*e)) env.emplace_back(*e);
+  }
+  env.insert(env.end(), environment.begin(), environment.end());
+  std::vector<char*> envp;
+  for (auto& entry : env) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+
   int in[2], out[2];
   if (::pipe2(in, O_CLOEXEC) != 0) throw SysError("pipe", errno);
   if (::pipe2(out, O_CLOEXEC) != 0) {
@@ -45,7 +62,7 @@ ChildProcess::ChildProcess(std::vector<std::string> argv) {
   std::vector<char*> args;
   for (auto& a : argv) args.push_back(a.data());
   args.push_back(nullptr);
-  int rc = ::posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ);
+  int rc = ::posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   ::close(in[0]);
   ::close(out[1]);
@@ -126,6 +143,33 @@ std::optional<std::string> ChildProcess::WaitForLine(std::string_view prefix, Mi
 void ChildProcess::CloseStdin() {
   if (stdinFd_ >= 0) ::close(stdinFd_);
   stdinFd_ = -1;
+}
+
+bool ChildProcess::WriteLine(std::string_view line) {
+  if (stdinFd_ < 0) return false;
+  std::string text(line);
+  text.push_back('\n');
+  std::size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = ::write(stdinFd_, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+void ChildProcess::Signal(int sig) {
+  if (pid_ > 0) ::kill(pid_, sig);
+}
+
+int ChildProcess::WaitExit(Millis timeout) {
+  auto end = Clock::now() + timeout;
+  while (Running()) {
+    if (Clock::now() >= end) return -1;
+    std::this_thread::sleep_for(Millis(10));
+  }
+  return status_ >= 0 ? WEXITSTATUS(status_) : -1;
 }
 
 bool ChildProcess::Running() {

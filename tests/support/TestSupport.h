@@ -70,8 +70,9 @@ class PtyPair {
 // terminates it: SIGTERM, up to 2 s grace, then SIGKILL, and always reaps it.
 class ChildProcess {
  public:
-  // argv[0] is the program path (not searched on PATH).
-  explicit ChildProcess(std::vector<std::string> argv);
+  // argv[0] is the program path (not searched on PATH). `environment` holds
+  // NAME=value entries that replace or add to this process's environment.
+  explicit ChildProcess(std::vector<std::string> argv, const std::vector<std::string>& environment = {});
   ~ChildProcess();
   ChildProcess(ChildProcess&& other) noexcept;
   ChildProcess& operator=(ChildProcess&& other) noexcept;
@@ -91,8 +92,19 @@ class ChildProcess {
   // Every line read so far by ReadLine/WaitForLine, in order (skipped ones too).
   const std::vector<std::string>& LinesSeen() const { return seen_; }
 
+  // Writes one line (a line end is added) to the child's stdin; false when
+  // it could not be written whole.
+  bool WriteLine(std::string_view line);
+
   // Closes the child's stdin (the peers take that as a request to exit).
   void CloseStdin();
+
+  // Sends a signal to the child while it runs.
+  void Signal(int sig);
+
+  // The child's exit code once it has ended, waiting up to `timeout`; -1
+  // while it still runs.
+  int WaitExit(Millis timeout);
 
   // True while the child has not exited.
   bool Running();

@@ -24,7 +24,7 @@ TEST(KorvaneWithSim, ShowsTheControllerValuesScaledByTheDefaultFactors) {
                                "--ki", "3.21", "--kd", "7", "--dead-time", "0"});
   ASSERT_TRUE(sim.WaitReady());
   ASSERT_EQ(sim.ComName(), "COM1");
-  Korvane k(korvane::ComNameMap(home.PortsDir()));
+  Korvane k(korvane::ComNameMap(PortsDir(home)));
   k.Connect();
   ASSERT_TRUE(k.TickUntil(" Data OK", 10, 250ms)) << k.view.Status;
   EXPECT_EQ(k.view.Shown[ValueBox::SetPt], " 150.000");
@@ -45,7 +45,7 @@ TEST(KorvaneWithSim, SetpointWriteMovesPvAtTheRateTheModelPredicts) {
   SimProcess sim(home.Path(), {"--noise", "0", "--ambient", "100", "--setpoint", "100", "--dead-time", "0",
                                "--speed", "10"});
   ASSERT_TRUE(sim.WaitReady());
-  Korvane k(korvane::ComNameMap(home.PortsDir()));
+  Korvane k(korvane::ComNameMap(PortsDir(home)));
   k.Connect();
   ASSERT_TRUE(k.TickUntil(" Data OK", 10, 200ms)) << k.view.Status;
   ASSERT_EQ(k.view.Shown[ValueBox::PV], " 100.000");
@@ -86,7 +86,7 @@ TEST(KorvaneWithSim, EachFaultShowsItsStatusAndKeepsTheValues) {
   TempDir home;
   SimProcess sim(home.Path(), {"--noise", "0", "--ambient", "100", "--setpoint", "100", "--dead-time", "0"});
   ASSERT_TRUE(sim.WaitReady());
-  Korvane k(korvane::ComNameMap(home.PortsDir()));
+  Korvane k(korvane::ComNameMap(PortsDir(home)));
   k.Connect();
   ASSERT_TRUE(k.TickUntil(" Data OK", 10, 200ms)) << k.view.Status;
   const auto shown = k.view.Shown;

@@ -80,47 +80,47 @@ TEST(SimProgram, MapsItsComNameAndRemovesItAtTheEndOfStdin) {
   ASSERT_TRUE(sim.WaitReady());
   EXPECT_EQ(sim.ComName(), "COM1");
   EXPECT_EQ(sim.Device().rfind("/dev/pts/", 0), 0u);
-  EXPECT_EQ(LinkTarget(home.PortsDir() + "/COM1"), sim.Device());
+  EXPECT_EQ(LinkTarget(PortsDir(home) + "/COM1"), sim.Device());
   sim.CloseStdin();
   EXPECT_EQ(sim.WaitExit(std::chrono::milliseconds(3000)), 0);
-  EXPECT_FALSE(fs::exists(fs::symlink_status(home.PortsDir() + "/COM1")));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(PortsDir(home) + "/COM1")));
 }
 
 TEST(SimProgram, SigtermAlsoRemovesTheMapping) {
   TempDir home;
   SimProcess sim(home.Path(), {"--com", "COM4"});
   ASSERT_TRUE(sim.WaitReady());
-  EXPECT_EQ(LinkTarget(home.PortsDir() + "/COM4"), sim.Device());
+  EXPECT_EQ(LinkTarget(PortsDir(home) + "/COM4"), sim.Device());
   sim.Signal(SIGTERM);
   EXPECT_EQ(sim.WaitExit(std::chrono::milliseconds(3000)), 0);
-  EXPECT_FALSE(fs::exists(fs::symlink_status(home.PortsDir() + "/COM4")));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(PortsDir(home) + "/COM4")));
 }
 
 TEST(SimProgram, NeverTakesAMappingTheUserHad) {
   TempDir home;
-  fs::create_directories(home.PortsDir());
-  fs::create_symlink("/dev/null", home.PortsDir() + "/COM1");
+  fs::create_directories(PortsDir(home));
+  fs::create_symlink("/dev/null", PortsDir(home) + "/COM1");
   {
     SimProcess sim(home.Path(), {});
     EXPECT_FALSE(sim.WaitReady());
     EXPECT_EQ(sim.WaitExit(std::chrono::milliseconds(3000)), 3);
   }
-  EXPECT_EQ(LinkTarget(home.PortsDir() + "/COM1"), "/dev/null");
+  EXPECT_EQ(LinkTarget(PortsDir(home) + "/COM1"), "/dev/null");
   {
     SimProcess sim(home.Path(), {"--free-com"});
     ASSERT_TRUE(sim.WaitReady());
     EXPECT_EQ(sim.ComName(), "COM2");
-    EXPECT_EQ(LinkTarget(home.PortsDir() + "/COM2"), sim.Device());
+    EXPECT_EQ(LinkTarget(PortsDir(home) + "/COM2"), sim.Device());
   }
-  EXPECT_EQ(LinkTarget(home.PortsDir() + "/COM1"), "/dev/null");
-  EXPECT_FALSE(fs::exists(fs::symlink_status(home.PortsDir() + "/COM2")));
+  EXPECT_EQ(LinkTarget(PortsDir(home) + "/COM1"), "/dev/null");
+  EXPECT_FALSE(fs::exists(fs::symlink_status(PortsDir(home) + "/COM2")));
 }
 
 TEST(SimProgram, ABadOptionExitsWithTwoAndMapsNothing) {
   TempDir home;
   SimProcess sim(home.Path(), {"--slave", "300"});
   EXPECT_EQ(sim.WaitExit(std::chrono::milliseconds(3000)), 2);
-  EXPECT_FALSE(fs::exists(home.PortsDir() + "/COM1"));
+  EXPECT_FALSE(fs::exists(PortsDir(home) + "/COM1"));
 }
 
 TEST(SimProgram, FaultsSwitchedOnStdinReachTheLine) {
