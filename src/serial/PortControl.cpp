@@ -1,7 +1,5 @@
 #include "serial/PortControl.h"
 
-#include <algorithm>
-
 #include "serial/SerialPort.h"
 
 namespace korvane {
@@ -52,14 +50,10 @@ void PortControl::CloseComm() {
 
 void PortControl::SendCommStr(std::string_view frame) {
   if (!portActive_ || frame.empty()) return;
-  if (frame.size() <= sendBuffer_.size()) {
-    std::copy(frame.begin(), frame.end(), sendBuffer_.begin());
-    port_.WriteBuffer(sendBuffer_.data(), frame.size());
-    return;
-  }
-  // A frame longer than the send buffer (an ASCII write of many registers
-  // runs to 513 characters) goes out whole, straight from the caller's
-  // bytes: never truncated, never copied past the buffer's end.
+  // One synchronous write straight from the caller's bytes, zero bytes
+  // included: a frame of any length goes out whole, also one longer than the
+  // classic send buffer (an ASCII write of many registers runs to 513
+  // characters), and nothing is ever copied past a buffer's end.
   port_.WriteBuffer(frame.data(), frame.size());
 }
 

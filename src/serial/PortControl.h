@@ -2,7 +2,7 @@
 // The main window's control of its serial port: configure, switch on and
 // off, and send request frames while switched on.
 
-#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -33,13 +33,13 @@ class PortControl {
   bool PortActive() const { return portActive_; }
   TSerialPort& Port() { return port_; }
 
+  // The classic send buffer's size; frames longer than it are sent whole.
   static constexpr std::size_t kSendBufferSize = 301;
 
  private:
   TSerialPort& port_;
   LinkSettings& link_;
   bool portActive_ = false;
-  std::array<char, kSendBufferSize> sendBuffer_{};
 };
 
 }  // namespace korvane
