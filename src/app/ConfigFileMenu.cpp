@@ -3,23 +3,15 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMessageBox>
 
 #include <exception>
 
+#include "app/SystemLocale.h"
 #include "config/ConfigFile.h"
 
 namespace korvane::configfile {
 namespace {
-
-// The system's decimal separator as one 8-bit character ("." when it is
-// anything longer).
-char SystemDecimalSeparator() {
-  QString point = QLocale::system().decimalPoint();
-  if (point.size() == 1 && point.at(0).unicode() < 0x80) return static_cast<char>(point.at(0).unicode());
-  return '.';
-}
 
 std::string FileName(const QString& path) { return QFile::encodeName(path).toStdString(); }
 

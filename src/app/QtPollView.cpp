@@ -2,9 +2,9 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QLocale>
 
 #include "app/LiveChart.h"
+#include "app/SystemLocale.h"
 
 namespace korvane {
 
@@ -35,11 +35,7 @@ std::string QtPollView::EntryText(ValueBox box) const { return Box(box)->text().
 
 bool QtPollView::UpdateValuesOnPoll() const { return w_.ChkUpdate->isChecked(); }
 
-char QtPollView::DecimalSeparator() const {
-  const QString point = QLocale::system().decimalPoint();
-  if (point.size() == 1 && point[0].unicode() < 0x80) return static_cast<char>(point[0].unicode());
-  return '.';
-}
+char QtPollView::DecimalSeparator() const { return SystemDecimalSeparator(); }
 
 bool QtPollView::DataLogStep() { return OnDataLogStep ? OnDataLogStep() : true; }
 
