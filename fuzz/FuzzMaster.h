@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "config/Settings.h"
+#include "base/Settings.h"
 #include "master/MasterCode.h"
 #include "master/MasterState.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "config/Settings.h"
+#include "base/Settings.h"
 #include "master/CoreCode.h"
 #include "master/MasterCode.h"
 #include "master/MasterState.h"

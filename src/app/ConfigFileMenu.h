@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "config/Settings.h"
+#include "base/Settings.h"
 
 class QLineEdit;
 class QWidget;

@@ -17,7 +17,8 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "config/Convert.h"
+#include "base/Convert.h"
+#include "master/MasterState.h"
 #include "serial/ComNameMap.h"
 #include "serial/PortControl.h"
 
@@ -45,7 +46,9 @@ ConfigContext CoreContext(const ConfigFormContext& c) {
   QTimer* timer = c.pollTimer;
   return ConfigContext{
       *c.settings,
-      *c.master,
+      [state = c.master](std::int32_t slot) {
+        if (state != nullptr) state->ImageSlot = slot;
+      },
       [port] { return port != nullptr && port->PortActive(); },
       [port] {
         if (port != nullptr) port->CloseComm();
@@ -108,10 +111,12 @@ QString TConfigForm::PortDeviceText(const QString& portText) {
   QString name = QStringLiteral("COM%1").arg(number);
   // The port control selects COM1 to COM10 only; any other number keeps
   // the port it had.
-  if (number < 1 || number > 10) return name + QStringLiteral(" → none (only COM1 to COM10)");
-  QString device = FromStd(ComNameMap::UserDefault().DevicePath(ToStd(name)));
-  QString text = name + QStringLiteral(" → ") + device;
-  if (!QFileInfo::exists(device)) text += QStringLiteral(" (not present)");
+  if (!IsSelectablePort(number)) {
+    return name + QStringLiteral(" → none (only COM%1 to COM%2)").arg(kFirstSelectablePort).arg(kLastSelectablePort);
+  }
+  const ComNameMap map = ComNameMap::UserDefault();
+  QString text = name + QStringLiteral(" → ") + FromStd(map.DevicePath(ToStd(name)));
+  if (!map.DevicePresent(ToStd(name))) text += QStringLiteral(" (not present)");
   return text;
 }
 

@@ -13,6 +13,7 @@
 
 #include "app/ConfigFormLayout.h"
 #include "config/ConfigCode.h"
+#include "master/MasterState.h"
 
 class QTimer;
 class QWindow;

@@ -14,7 +14,7 @@
 #include "app/MainFormLayout.h"
 #include "app/MainMenu.h"
 #include "app/QtMainThread.h"
-#include "config/Settings.h"
+#include "base/Settings.h"
 #include "master/MasterCode.h"
 #include "master/MasterState.h"
 #include "plot/ChartHistory.h"

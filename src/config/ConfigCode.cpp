@@ -4,9 +4,10 @@
 #include <exception>
 #include <utility>
 
-#include "config/Convert.h"
-#include "config/Float32.h"
-#include "files/FileError.h"
+#include "base/Convert.h"
+#include "base/Float32.h"
+#include "base/FileError.h"
+#include "serial/ComNameMap.h"
 
 namespace korvane {
 namespace {
@@ -80,7 +81,7 @@ void ConfigCode::SelectTypeItem(const std::string& name) {
 }
 
 void ConfigCode::FormCreate() {
-  view_.SetListItems(ConfigBox::Port, NumberItems(1, 10));
+  view_.SetListItems(ConfigBox::Port, NumberItems(kFirstSelectablePort, kLastSelectablePort));
   view_.SetListItems(ConfigBox::Baud, {"2400", "4800", "9600", "19200", "38400", "57600", "115200"});
   view_.SetListItems(ConfigBox::DataBits, {"7", "8"});
   view_.SetListItems(ConfigBox::Parity, {"N", "E", "O"});
@@ -188,7 +189,7 @@ bool ConfigCode::CmdExitClick() {
     ctx_.setPollInterval(s.Poll.PollTime * 1000);
     if (ctx_.displayRegs) ctx_.displayRegs();
     s.Link.SlaveAddress = LenientInt(view_.BoxText(ConfigBox::Address));
-    ctx_.master.ImageSlot = 1;
+    if (ctx_.setImageSlot) ctx_.setImageSlot(1);
     view_.HideForm();
     return true;
   } catch (const std::exception& e) {

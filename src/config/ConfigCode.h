@@ -10,8 +10,7 @@
 #include <vector>
 
 #include "config/Presets.h"
-#include "config/Settings.h"
-#include "master/MasterState.h"
+#include "base/Settings.h"
 
 namespace korvane {
 
@@ -61,7 +60,8 @@ class ConfigFormView {
 // What the dialog drives: the port control, the poll timer, the value display.
 struct ConfigContext {
   Settings& settings;
-  MasterState& master;
+  // Selects the slot of the register image that replies fill (OK sets slot 1).
+  std::function<void(std::int32_t slot)> setImageSlot;
   std::function<bool()> portActive;
   std::function<void()> closeComm;
   std::function<void(std::int32_t port, std::int32_t inQueue, std::int32_t outQueue, std::int32_t baud,

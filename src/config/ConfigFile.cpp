@@ -1,9 +1,9 @@
 #include "config/ConfigFile.h"
 
-#include "config/BoundedRead.h"
-#include "config/Convert.h"
-#include "config/Float32.h"
-#include "config/SafeWrite.h"
+#include "base/BoundedRead.h"
+#include "base/Convert.h"
+#include "base/Float32.h"
+#include "base/SafeWrite.h"
 
 namespace korvane {
 namespace {

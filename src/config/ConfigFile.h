@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "config/Settings.h"
+#include "base/Settings.h"
 
 namespace korvane {
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "config/BoundedRead.h"
+#include "base/BoundedRead.h"
 
 namespace korvane {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/Settings.h"
+#include "base/Settings.h"
 #include "master/MasterState.h"
 
 namespace korvane {

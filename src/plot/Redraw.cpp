@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "config/Convert.h"
+#include "base/Convert.h"
 #include "plot/ChartHistory.h"
 
 namespace korvane {

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "config/Convert.h"
+#include "base/Convert.h"
 #include "poll/PollCycle.h"
 
 namespace korvane {

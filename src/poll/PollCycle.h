@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "config/Settings.h"
+#include "base/Settings.h"
 #include "master/MasterCode.h"
 #include "master/MasterState.h"
 

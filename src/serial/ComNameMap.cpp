@@ -65,6 +65,12 @@ std::string ComNameMap::DevicePath(const std::string& portName) const {
   return "/dev/ttyS" + std::to_string(static_cast<int>(port) - 1);
 }
 
+bool ComNameMap::DevicePresent(const std::string& portName) const {
+  const std::string device = DevicePath(portName);
+  std::error_code error;
+  return !device.empty() && std::filesystem::exists(device, error);
+}
+
 bool ComNameMap::IsMapped(const std::string& portName) const {
   if (PortFromName(portName) == spNone) return false;
   struct stat info {};

@@ -3,9 +3,18 @@
 // default COMn is /dev/ttyS<n-1>, and a per-user folder of symbolic links
 // named COMn points any of them elsewhere (a USB adapter, a pseudo-terminal).
 
+#include <cstdint>
 #include <string>
 
 namespace korvane {
+
+// The COM numbers the configuration dialog offers and the port control
+// selects; any other number keeps the port it had.
+inline constexpr std::int32_t kFirstSelectablePort = 1;
+inline constexpr std::int32_t kLastSelectablePort = 10;
+constexpr bool IsSelectablePort(std::int32_t number) {
+  return number >= kFirstSelectablePort && number <= kLastSelectablePort;
+}
 
 class ComNameMap {
  public:
@@ -15,6 +24,8 @@ class ComNameMap {
   // Device that COMn opens: the target of the folder's entry COMn when present, else /dev/ttyS<n-1>; empty for a text that is not COM1..COM99.
   std::string DevicePath(const std::string& portName) const;
   bool IsMapped(const std::string& portName) const;  // the folder has an entry for it
+  // The device that COMn opens exists now (a dangling link or a missing adapter does not).
+  bool DevicePresent(const std::string& portName) const;
   // Creates the link portName -> device unless an entry of that name exists; false (and *error) otherwise. Creates the folder if needed.
   bool Add(const std::string& portName, const std::string& device, std::string* error = nullptr);
   // Removes the entry only while it still points at device; never removes someone else's mapping.

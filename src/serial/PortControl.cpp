@@ -1,5 +1,6 @@
 #include "serial/PortControl.h"
 
+#include "serial/ComNameMap.h"
 #include "serial/SerialPort.h"
 
 namespace korvane {
@@ -10,8 +11,7 @@ void PortControl::OpenComm(std::int32_t portNumber, std::int32_t inQueue, std::i
                            std::int32_t baud, std::int32_t dataBits, std::int32_t parityCode,
                            std::int32_t stopCode) {
   port_.Close();
-  // The configuration dialog offers COM1..COM10; other numbers keep the port.
-  if (portNumber >= 1 && portNumber <= 10) port_.SetPort(static_cast<TCommPort>(portNumber));
+  if (IsSelectablePort(portNumber)) port_.SetPort(static_cast<TCommPort>(portNumber));
   port_.SetInputBuffer(static_cast<std::uint32_t>(inQueue));
   port_.SetOutputBuffer(static_cast<std::uint32_t>(outQueue));
   port_.SetBaudRate(TSerialPort::BaudRateFromValue(static_cast<std::uint32_t>(baud)));

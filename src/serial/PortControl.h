@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/Settings.h"
+#include "base/Settings.h"
 
 namespace korvane {
 

@@ -4,7 +4,7 @@
 #include <climits>
 #include <cmath>
 
-#include "config/Convert.h"
+#include "base/Convert.h"
 
 namespace korvane {
 namespace {

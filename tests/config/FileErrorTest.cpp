@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "files/FileError.h"
+#include "base/FileError.h"
 
 namespace korvane {
 namespace {

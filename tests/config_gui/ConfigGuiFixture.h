@@ -16,7 +16,7 @@
 #include <string>
 
 #include "app/ConfigForm.h"
-#include "config/Settings.h"
+#include "base/Settings.h"
 #include "master/MasterState.h"
 #include "app/QtMainThread.h"
 #include "serial/PortControl.h"

@@ -9,6 +9,7 @@
 
 #include "support/TempDir.h"
 #include "config/ConfigCode.h"
+#include "master/MasterState.h"
 
 namespace korvane {
 namespace {
@@ -62,7 +63,7 @@ class ConfigCodeTest : public ::testing::Test {
   ConfigContext Context() {
     return ConfigContext{
         settings,
-        master,
+        [this](std::int32_t slot) { master.ImageSlot = slot; },
         [this] { return portActive; },
         [this] {
           calls.push_back("CloseComm");

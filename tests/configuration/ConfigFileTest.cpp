@@ -9,8 +9,8 @@
 
 #include "support/TempDir.h"
 #include "config/ConfigFile.h"
-#include "config/Convert.h"
-#include "files/FileError.h"
+#include "base/Convert.h"
+#include "base/FileError.h"
 
 namespace korvane {
 namespace {

@@ -8,8 +8,8 @@
 
 #include "support/TempDir.h"
 #include "config/Presets.h"
-#include "config/Settings.h"
-#include "files/FileError.h"
+#include "base/Settings.h"
+#include "base/FileError.h"
 
 namespace korvane {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "config/Settings.h"
+#include "base/Settings.h"
 #include "master/CoreCode.h"
 #include "master/MasterCode.h"
 #include "master/MasterState.h"

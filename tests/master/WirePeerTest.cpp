@@ -3,7 +3,7 @@
 // slave, and its reply bytes are fed to the check in the pieces they arrive in.
 #include <gtest/gtest.h>
 
-#include "config/Settings.h"
+#include "base/Settings.h"
 #include "master/MasterCode.h"
 #include "master/MasterState.h"
 #include "support/TestSupport.h"

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "config/Settings.h"
+#include "base/Settings.h"
 #include "master/CoreCode.h"
 #include "master/MasterCode.h"
 #include "master/MasterState.h"

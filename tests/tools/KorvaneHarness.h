@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "config/Settings.h"
+#include "base/Settings.h"
 #include "master/MasterCode.h"
 #include "master/MasterState.h"
 #include "poll/PollCycle.h"

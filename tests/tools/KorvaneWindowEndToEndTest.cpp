@@ -33,7 +33,7 @@
 #include "app/ConfigForm.h"
 #include "app/ConfigFormLayout.h"
 #include "app/MainForm.h"
-#include "config/Convert.h"
+#include "base/Convert.h"
 #include "poll/PollCycle.h"
 
 namespace korvane::sim::test {

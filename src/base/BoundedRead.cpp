@@ -1,4 +1,4 @@
-#include "config/BoundedRead.h"
+#include "base/BoundedRead.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -7,7 +7,7 @@
 #include <memory>
 #include <system_error>
 
-#include "files/FileError.h"
+#include "base/FileError.h"
 
 namespace korvane {
 namespace {

@@ -1,4 +1,4 @@
-#include "config/SafeWrite.h"
+#include "base/SafeWrite.h"
 
 #include <atomic>
 #include <cerrno>
@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "files/FileError.h"
+#include "base/FileError.h"
 
 namespace korvane {
 namespace {
