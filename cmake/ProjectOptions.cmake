@@ -2,7 +2,7 @@
 
 add_library(korvane_warnings INTERFACE)
 target_compile_options(korvane_warnings INTERFACE
-  -Wall -Wextra -Wshadow -Wconversion -Wno-sign-conversion)
+  -Wall -Wextra -Wshadow -Wconversion -Wsign-conversion)
 
 add_library(korvane_sanitizers INTERFACE)
 if(KORVANE_SANITIZE AND KORVANE_TSAN)

@@ -46,7 +46,11 @@ LiveChart::LiveChart(const LiveChartWidgets& widgets, ChartHistory& history, QOb
   // must also enable or disable the range controls.
   connect(w_.ChkAuto, &QCheckBox::toggled, this, &LiveChart::ChkAutoClick);
   connect(w_.TxtPeriod, &QLineEdit::textChanged, this, &LiveChart::TxtPeriodChange);
+  // Every sample the poll cycle adds redraws the chart.
+  history_.SetRedraw([this] { RePlot(); });
 }
+
+LiveChart::~LiveChart() { history_.SetRedraw(nullptr); }
 
 void LiveChart::InsertDatapoint(float time, float pv, float setpoint, float output) {
   history_.InsertDatapoint(time, pv, setpoint, output);

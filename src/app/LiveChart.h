@@ -46,6 +46,7 @@ class LiveChart : public QObject {
  public:
   // Connects the controls' signals to the handlers below.
   LiveChart(const LiveChartWidgets& widgets, ChartHistory& history, QObject* parent = nullptr);
+  ~LiveChart() override;
 
   // Stores one sample at the head of the history; draws nothing.
   void InsertDatapoint(float time, float pv, float setpoint, float output);

@@ -17,7 +17,6 @@
 #include "app/QtPollView.h"
 #include "app/StartupCurve.h"
 #include "app/TickCount.h"
-#include "poll/PollCycle.h"
 
 namespace korvane {
 
@@ -33,12 +32,7 @@ QTimer* MakeTimer(QObject* owner, const char* name, int interval) {
 }  // namespace
 
 TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent)
-    : QMainWindow(parent),
-      serial1_(mainThread_, std::move(opener)),
-      portControl_(serial1_, settings_.Link),
-      master_(settings_, state_, image_,
-              [this](const std::string& frame) { portControl_.SendCommStr(frame); }, &TickCount),
-      errors_(this) {
+    : QMainWindow(parent), errors_(this) {
   setObjectName("MainForm");
   setWindowTitle("Korvane v1.5.2");
   setAccessibleName("Korvane");
@@ -53,9 +47,9 @@ TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent
   pollTimer_ = MakeTimer(this, "PollTimer", 1000);
   graphTimeTimer_ = MakeTimer(this, "GraphTimeTimer", 100);
 
-  liveChart_ = std::make_unique<LiveChart>(w_.ForLiveChart(graphTimeTimer_), history_);
-  view_ = std::make_unique<QtPollView>(w_, *liveChart_);
-  poll_ = std::make_unique<PollCycle>(settings_, state_, image_, master_, *view_, &TickCount);
+  view_ = std::make_unique<QtPollView>(w_);
+  session_ = std::make_unique<ControllerSession>(mainThread_, std::move(opener), &TickCount, *view_);
+  liveChart_ = std::make_unique<LiveChart>(w_.ForLiveChart(graphTimeTimer_), session_->history);
   WireControls();
 
   FormCreate();
@@ -66,7 +60,8 @@ TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent
   // dialog (which scans the controller presets now, so it sees the defaults
   // set above), then the About box.
   configForm_ = std::make_unique<TConfigForm>(ConfigFormContext{
-      &settings_, &portControl_, &state_, pollTimer_, [this] { poll_->DisplayRegs(); },
+      &session_->settings, &session_->control, &session_->state, pollTimer_,
+      [this] { session_->poll.DisplayRegs(); },
       ProgramFolder()});
   // The dialog is a window of its own; left open, it must not keep the
   // program running once the main window has closed.
@@ -78,25 +73,15 @@ TMainForm::~TMainForm() {
   configForm_.reset();
   pollTimer_->stop();
   graphTimeTimer_->stop();
-  try {
-    portControl_.CloseComm();
-  } catch (...) {
-    // Nothing can be shown any more; the port is closed below regardless.
-  }
-  // A port left open under port number 0 would keep its receive thread
-  // calling into this window after it is gone: close it here for certain.
-  serial1_.OnReceive = nullptr;
-  serial1_.Close();
+  // The chart goes first: the session's history must not call its redraw.
+  liveChart_.reset();
+  session_.reset();  // closes the port
 }
 
 void TMainForm::WireControls() {
   connect(pollTimer_, &QTimer::timeout, this, &TMainForm::PollTimerTimer);
-  serial1_.OnReceive = [this](TSerialPort&, const std::string& buffer) {
-    Serial1PortReceive(buffer);
-  };
-
   auto guarded = [this](void (PollCycle::*click)()) {
-    return [this, click] { errors_.Run([this, click] { ((*poll_).*click)(); }); };
+    return [this, click] { errors_.Run([this, click] { (session_->poll.*click)(); }); };
   };
   connect(w_.SPWrite, &QPushButton::clicked, this, guarded(&PollCycle::SPWriteClick));
   connect(w_.KWrite, &QPushButton::clicked, this, guarded(&PollCycle::KWriteClick));
@@ -118,17 +103,17 @@ void TMainForm::FormCreate() {
   w_.Chart1->setTitle("PID");
   DrawDemonstrationCurve(w_);
 
-  settings_ = Settings{};
-  pollTimer_->setInterval(settings_.Poll.PollTime * 1000);
+  AppSettings() = Settings{};
+  pollTimer_->setInterval(AppSettings().Poll.PollTime * 1000);
 
   w_.ChkAuto->setChecked(false);
   w_.TxtMin->setText("0");
   w_.TxtMax->setText("100");
   w_.ChkUpdate->setChecked(true);
 
-  history_.ClearData();
-  history_.ResetClock();
-  history_.SetUpdatePeriod(1);
+  History().ClearData();
+  History().ResetClock();
+  History().SetUpdatePeriod(1);
 
   resize(1000, 623);
 }
@@ -136,20 +121,16 @@ void TMainForm::FormCreate() {
 QString TMainForm::ProgramFolder() { return QCoreApplication::applicationDirPath(); }
 
 void TMainForm::PollTimerTimer() {
-  errors_.Run([this] { poll_->PollTimerTimer(); });
+  errors_.Run([this] { Poll().PollTimerTimer(); });
 }
 
-// Runs inside the receive thread's hand-over on this thread; the serial
-// component discards what is thrown here.
-void TMainForm::Serial1PortReceive(const std::string& buffer) { poll_->Serial1PortReceive(buffer); }
-
 void TMainForm::Exit1Click() {
-  errors_.Run([this] { portControl_.CloseComm(); });
+  errors_.Run([this] { Ports().CloseComm(); });
   close();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-  errors_.Run([this] { portControl_.CloseComm(); });
+  errors_.Run([this] { Ports().CloseComm(); });
   event->accept();
 }
 
@@ -162,11 +143,11 @@ void TMainForm::Config1Click() {
 }
 
 void TMainForm::Open1Click() {
-  configfile::Open1Click(this, settings_, w_.TxtSetPt, w_.TxtK, w_.TxtKi, w_.TxtKd);
+  configfile::Open1Click(this, AppSettings(), w_.TxtSetPt, w_.TxtK, w_.TxtKi, w_.TxtKd);
 }
 
 void TMainForm::Save1Click() {
-  configfile::Save1Click(this, settings_, w_.TxtSetPt, w_.TxtK, w_.TxtKi, w_.TxtKd);
+  configfile::Save1Click(this, AppSettings(), w_.TxtSetPt, w_.TxtK, w_.TxtKi, w_.TxtKd);
 }
 
 // Data log, trend export and trend viewer: their windows and files are

@@ -14,13 +14,8 @@
 #include "app/MainFormLayout.h"
 #include "app/MainMenu.h"
 #include "app/QtMainThread.h"
-#include "base/Settings.h"
-#include "master/MasterCode.h"
-#include "master/MasterState.h"
-#include "plot/ChartHistory.h"
-#include "serial/PortControl.h"
+#include "poll/ControllerSession.h"
 #include "serial/SerialDevice.h"
-#include "serial/SerialPort.h"
 
 class QCloseEvent;
 class QTimer;
@@ -28,7 +23,6 @@ class QTimer;
 namespace korvane {
 
 class LiveChart;
-class PollCycle;
 class QtPollView;
 class TAboutFrm;
 class TConfigForm;
@@ -42,15 +36,16 @@ class TMainForm : public QMainWindow {
                      QWidget* parent = nullptr);
   ~TMainForm() override;  // FormDestroy
 
-  Settings& AppSettings() { return settings_; }
-  MasterState& State() { return state_; }
-  RegisterImage& Image() { return image_; }
-  TSerialPort& Serial1() { return serial1_; }
-  PortControl& Ports() { return portControl_; }
-  TMaster& Master() { return master_; }
-  PollCycle& Poll() { return *poll_; }
+  ControllerSession& Session() { return *session_; }
+  Settings& AppSettings() { return session_->settings; }
+  MasterState& State() { return session_->state; }
+  RegisterImage& Image() { return session_->image; }
+  TSerialPort& Serial1() { return session_->port; }
+  PortControl& Ports() { return session_->control; }
+  TMaster& Master() { return session_->master; }
+  PollCycle& Poll() { return session_->poll; }
   QtPollView& View() { return *view_; }
-  ChartHistory& History() { return history_; }
+  ChartHistory& History() { return session_->history; }
   LiveChart& Chart() { return *liveChart_; }
   QTimer& PollTimer() { return *pollTimer_; }
   QTimer& GraphTimeTimer() { return *graphTimeTimer_; }
@@ -80,23 +75,15 @@ class TMainForm : public QMainWindow {
  private:
   void FormCreate();
   void WireControls();
-  void Serial1PortReceive(const std::string& buffer);
 
-  Settings settings_;
-  MasterState state_;
-  RegisterImage image_;
   QtMainThread mainThread_;
-  TSerialPort serial1_;
-  PortControl portControl_;
-  TMaster master_;
-  ChartHistory history_;
   MainFormWidgets w_;
   MainMenuActions menu_;
   QTimer* pollTimer_ = nullptr;
   QTimer* graphTimeTimer_ = nullptr;
-  std::unique_ptr<LiveChart> liveChart_;
   std::unique_ptr<QtPollView> view_;
-  std::unique_ptr<PollCycle> poll_;
+  std::unique_ptr<ControllerSession> session_;
+  std::unique_ptr<LiveChart> liveChart_;
   HandlerErrors errors_;
   std::unique_ptr<TConfigForm> configForm_;  // a window of its own, owned here
   TAboutFrm* about_ = nullptr;

@@ -3,13 +3,11 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
-#include "app/LiveChart.h"
 #include "app/SystemLocale.h"
 
 namespace korvane {
 
-QtPollView::QtPollView(const MainFormWidgets& widgets, LiveChart& chart)
-    : w_(widgets), chart_(chart) {}
+QtPollView::QtPollView(const MainFormWidgets& widgets) : w_(widgets) {}
 
 QLineEdit* QtPollView::Box(ValueBox box) const {
   switch (box) {
@@ -36,18 +34,6 @@ std::string QtPollView::EntryText(ValueBox box) const { return Box(box)->text().
 bool QtPollView::UpdateValuesOnPoll() const { return w_.ChkUpdate->isChecked(); }
 
 char QtPollView::DecimalSeparator() const { return SystemDecimalSeparator(); }
-
-bool QtPollView::DataLogStep() { return OnDataLogStep ? OnDataLogStep() : true; }
-
-bool QtPollView::ChartPaused() const { return chart_.ChartPaused(); }
-
-float QtPollView::ChartClock() const { return chart_.ChartClock(); }
-
-void QtPollView::InsertDatapoint(float time, float pv, float setpoint, float output) {
-  chart_.InsertDatapoint(time, pv, setpoint, output);
-}
-
-void QtPollView::RePlot() { chart_.RePlot(); }
 
 void QtPollView::WriteRefused(const std::string& message) { SetStatus(message); }
 

@@ -8,6 +8,11 @@ void ChartHistory::InsertDatapoint(float time, float pv, float setpoint, float o
   points_.PushNewest(ChartPoint{time, pv, setpoint, output});
 }
 
+void ChartHistory::AddSample(float pv, float setpoint, float output) {
+  InsertDatapoint(clock_, pv, setpoint, output);
+  if (redraw_) redraw_();
+}
+
 void ChartHistory::ClearData() noexcept { points_.Clear(); }
 
 void ChartHistory::Tick() noexcept {

@@ -4,12 +4,15 @@
 // export read it, the receive path and the chart timer feed it.
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 #include "plot/PointList.h"
+#include "plot/SampleSink.h"
 
 namespace korvane {
 
-class ChartHistory {
+class ChartHistory : public SampleSink {
  public:
   // The largest update period whose timer interval (period x 1000 ms) still
   // fits a 32-bit signed millisecond count.
@@ -20,6 +23,12 @@ class ChartHistory {
 
   // Stores one sample as the new head; draws nothing.
   void InsertDatapoint(float time, float pv, float setpoint, float output);
+  // One sample of the poll cycle at the chart clock, then the redraw.
+  void AddSample(float pv, float setpoint, float output) override;
+  // What AddSample calls after storing (the live chart's redraw); an error
+  // it throws goes to AddSample's caller with the sample already stored.
+  void SetRedraw(std::function<void()> redraw) { redraw_ = std::move(redraw); }
+
   // Frees every sample. The clock is left alone (see ResetClock).
   void ClearData() noexcept;
 
@@ -37,7 +46,7 @@ class ChartHistory {
   bool SetUpdatePeriod(std::int32_t seconds) noexcept;
 
   // ChartPaused, initially false.
-  bool ChartPaused() const noexcept { return paused_; }
+  bool ChartPaused() const noexcept override { return paused_; }
   void SetChartPaused(bool paused) noexcept { paused_ = paused; }
 
   // Walks the history without changing it; `visit` takes a const ChartPoint&.
@@ -55,6 +64,7 @@ class ChartHistory {
   float clock_ = 0.0f;
   std::int32_t updatePeriod_ = 1;
   bool paused_ = false;
+  std::function<void()> redraw_;
 };
 
 }  // namespace korvane

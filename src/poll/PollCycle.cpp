@@ -9,22 +9,31 @@
 namespace korvane {
 
 PollCycle::PollCycle(const Settings& settings, MasterState& state, RegisterImage& image,
-                     TMaster& master, PollView& view, TickSource tick)
-    : settings_(settings), state_(state), image_(image), master_(master), view_(view),
+                     TMaster& master, ValueView& view, SampleSink& chart, TickSource tick)
+    : settings_(settings), state_(state), image_(image), master_(master), view_(view), chart_(chart),
       tick_(std::move(tick)) {}
 
+void PollCycle::RemoveResultObserver(ResultObserver* observer) {
+  observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
+}
+
+void PollCycle::NotifySent(bool write) {
+  for (ResultObserver* observer : observers_) observer->RequestSent(write);
+}
+
 void PollCycle::PollTimerTimer() {
-  if (!view_.DataLogStep()) return;
+  if (tickHook_ != nullptr && !tickHook_->BeforePoll()) return;
   if (!settings_.Poll.MasterMode) return;
   if (pendingWrite_ > 0) {
     WriteStep();  // the write replaces this tick's read, paused chart or not
     return;
   }
-  if (view_.ChartPaused()) return;
+  if (chart_.ChartPaused()) return;
   const std::int32_t table = settings_.Poll.TableType;
   if (table == 2 || table == 3) SizeChunk();  // bit tables are always read whole
   state_.WriteActive = 0;
   master_.MasterPollPLC();
+  NotifySent(false);
   SetReplyDeadline();
   ++pollCount_;
   StatusDisplay(PollResult::Pending, "Poll " + std::to_string(pollCount_));
@@ -50,15 +59,13 @@ void PollCycle::Serial1PortReceive(const std::string& buffer) {
         std::min<std::size_t>(buffer.size(), std::numeric_limits<std::int32_t>::max()));
     const std::int32_t result =
         settings_.Link.RtuMode ? master_.MasterCheckRTU(n, buffer) : master_.MasterCheckASCII(n, buffer);
+    for (ResultObserver* observer : observers_) observer->ReplyChecked(result, state_.WriteActive == 1);
     if (state_.WriteActive == 1) StatusDisplay(result, "Write - ");
     if (state_.WriteActive == 0) StatusDisplay(result, "Poll " + std::to_string(pollCount_));
     if (result == PollResult::DataOk && state_.WriteActive == 0) DisplayRegs();
   }
   // Every piece adds a sample, a failed reply one with the previous values.
-  if (!view_.ChartPaused()) {
-    view_.InsertDatapoint(view_.ChartClock(), values_.PV, values_.SP, values_.Out);
-    view_.RePlot();
-  }
+  if (!chart_.ChartPaused()) chart_.AddSample(values_.PV, values_.SP, values_.Out);
 }
 
 void PollCycle::StatusDisplay(std::int32_t result, const std::string& prefix) {

@@ -5,45 +5,17 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "base/ControllerValues.h"
 #include "base/Settings.h"
 #include "master/MasterCode.h"
 #include "master/MasterState.h"
+#include "plot/SampleSink.h"
+#include "poll/PollHooks.h"
+#include "poll/ValueView.h"
 
 namespace korvane {
-
-// PV, SP, Out, Kp, Ki, Kd as last scaled.
-struct ControllerValues {
-  float PV = 0;
-  float SP = 0;
-  float Out = 0;
-  float Kp = 0;
-  float Ki = 0;
-  float Kd = 0;
-};
-
-// The main window's edit boxes the cycle fills and reads.
-enum class ValueBox { PV, Out, SetPt, K, Ki, Kd };
-
-// What the poll cycle needs of the main window and the live chart.
-class PollView {
- public:
-  virtual ~PollView() = default;
-  virtual void SetStatus(const std::string& text) = 0;              // TxtStatus
-  virtual void ShowValue(ValueBox box, const std::string& text) = 0;
-  virtual std::string EntryText(ValueBox box) const = 0;            // TxtSetPt, TxtK, TxtKi, TxtKd
-  virtual bool UpdateValuesOnPoll() const = 0;                      // ChkUpdate
-  virtual char DecimalSeparator() const { return '.'; }
-  // Runs the data-log step at the start of a tick; false skips the rest of the tick.
-  virtual bool DataLogStep() { return true; }
-  // Live chart.
-  virtual bool ChartPaused() const = 0;
-  virtual float ChartClock() const = 0;
-  virtual void InsertDatapoint(float time, float pv, float setpoint, float output) = 0;
-  virtual void RePlot() = 0;
-  // A write the cycle refused to send (factor 0, value out of range): tells the operator.
-  virtual void WriteRefused(const std::string& message) = 0;
-};
 
 // Text of the status line for a result, or false when the result leaves it unchanged.
 bool StatusText(std::int32_t result, const std::string& prefix, std::string& text);
@@ -51,7 +23,14 @@ bool StatusText(std::int32_t result, const std::string& prefix, std::string& tex
 class PollCycle {
  public:
   PollCycle(const Settings& settings, MasterState& state, RegisterImage& image, TMaster& master,
-            PollView& view, TickSource tick);
+            ValueView& view, SampleSink& chart, TickSource tick);
+
+  // The step run first in every tick (the data log); none by default.
+  void SetTickHook(TickHook* hook) { tickHook_ = hook; }
+  // Observers are told of every request sent and every piece checked; they
+  // must outlive the cycle or be removed first.
+  void AddResultObserver(ResultObserver* observer) { observers_.push_back(observer); }
+  void RemoveResultObserver(ResultObserver* observer);
 
   // One poll tick: the data-log step, then a pending write or (unless the
   // chart is paused) the read of the next chunk. An error of the sender
@@ -80,13 +59,17 @@ class PollCycle {
   void WriteStep();
   void SizeChunk();
   void SetReplyDeadline();
+  void NotifySent(bool write);
 
   const Settings& settings_;
   MasterState& state_;
   RegisterImage& image_;
   TMaster& master_;
-  PollView& view_;
+  ValueView& view_;
+  SampleSink& chart_;
   TickSource tick_;
+  TickHook* tickHook_ = nullptr;
+  std::vector<ResultObserver*> observers_;
   std::int32_t pendingWrite_ = 0;
   std::int32_t pollCount_ = 0;
   ControllerValues values_;

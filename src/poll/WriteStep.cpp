@@ -57,6 +57,7 @@ void PollCycle::WriteStep() {
   state_.WriteAddress = registerNumber;
   state_.WriteCount = 1;
   master_.MasterPollPLC();
+  NotifySent(true);
   SetReplyDeadline();
   StatusDisplay(PollResult::Pending, "Write -");
 }

@@ -1,5 +1,5 @@
 #pragma once
-// A poll cycle wired to a recording main window, a real TMaster whose frames
+// A poll cycle wired to a recording main window (support/FakePollView.h), a real TMaster whose frames
 // are recorded instead of written to a port, and a tick count the test sets.
 
 #include <cstdint>
@@ -15,56 +15,9 @@
 #include "master/MasterCode.h"
 #include "master/MasterState.h"
 #include "poll/PollCycle.h"
+#include "support/FakePollView.h"
 
 namespace korvane::test {
-
-class FakePollView : public PollView {
- public:
-  struct Sample {
-    float Time, PV, SP, Out;
-  };
-
-  void SetStatus(const std::string& text) override { Statuses.push_back(text); }
-  void ShowValue(ValueBox box, const std::string& text) override {
-    Shown[box] = text;
-    ShowCalls.emplace_back(box, text);
-  }
-  std::string EntryText(ValueBox box) const override {
-    const auto it = Entries.find(box);
-    return it == Entries.end() ? std::string() : it->second;
-  }
-  bool UpdateValuesOnPoll() const override { return Update; }
-  char DecimalSeparator() const override { return Separator; }
-  bool DataLogStep() override {
-    ++DataLogSteps;
-    return LogContinues;
-  }
-  bool ChartPaused() const override { return Paused; }
-  float ChartClock() const override { return Clock; }
-  void InsertDatapoint(float time, float pv, float setpoint, float output) override {
-    if (ChartFails) throw std::runtime_error("chart failed");
-    Samples.push_back({time, pv, setpoint, output});
-  }
-  void RePlot() override { ++RePlots; }
-  void WriteRefused(const std::string& message) override { Refusals.push_back(message); }
-
-  std::string Status() const { return Statuses.empty() ? std::string() : Statuses.back(); }
-
-  std::vector<std::string> Statuses;
-  std::map<ValueBox, std::string> Shown;
-  std::vector<std::pair<ValueBox, std::string>> ShowCalls;
-  std::map<ValueBox, std::string> Entries;
-  bool Update = true;
-  char Separator = '.';
-  bool LogContinues = true;
-  int DataLogSteps = 0;
-  bool Paused = false;
-  bool ChartFails = false;
-  float Clock = 0;
-  std::vector<Sample> Samples;
-  int RePlots = 0;
-  std::vector<std::string> Refusals;
-};
 
 // "01 06 00 19" -> bytes.
 inline std::string Bytes(std::string_view hex) {
@@ -132,7 +85,9 @@ struct PollHarness {
                  },
                  [this] { return now; }};
   FakePollView view;
-  PollCycle cycle{settings, state, image, master, view, [this] { return now; }};
+  PollCycle cycle{settings, state, image, master, view, view, [this] { return now; }};
+
+  PollHarness() { cycle.SetTickHook(&view); }
 
   std::string LastSent() const { return sent.empty() ? std::string() : Hex(sent.back()); }
   // First register (1-based) and count of the last read request sent in RTU.

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "serial/ComNameMap.h"
+#include "support/ScopedEnv.h"
 #include "SerialTestSupport.h"
 
 namespace korvane {
@@ -78,30 +79,9 @@ TEST_F(ComNameMapTest, AnEntryThatIsNoLinkIsOpenedItself) {
   EXPECT_EQ(map_.DevicePath("COM6"), map_.Directory() + "/COM6");
 }
 
-class EnvGuard {
- public:
-  explicit EnvGuard(const char* name) : name_(name) {
-    const char* v = std::getenv(name);
-    had_ = v != nullptr;
-    if (had_) old_ = v;
-  }
-  ~EnvGuard() {
-    if (had_) {
-      ::setenv(name_, old_.c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  bool had_ = false;
-  std::string old_;
-};
-
 TEST(ComNameMapUserDefault, UsesXdgConfigHomeElseHome) {
-  EnvGuard xdg("XDG_CONFIG_HOME");
-  EnvGuard home("HOME");
+  test::ScopedEnv xdg("XDG_CONFIG_HOME");
+  test::ScopedEnv home("HOME");
   ::setenv("HOME", "/home/op", 1);
   ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
   EXPECT_EQ(ComNameMap::UserDefault().Directory(), "/cfg/korvane/ports");

@@ -24,17 +24,19 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
-#include "SimProcess.h"
+#include "tools/SimProcess.h"
 #include "app/ConfigForm.h"
 #include "app/ConfigFormLayout.h"
 #include "app/MainForm.h"
 #include "base/Convert.h"
 #include "poll/PollCycle.h"
+#include "support/ScopedEnv.h"
 
 namespace korvane::sim::test {
 namespace {
@@ -72,10 +74,8 @@ struct StatusRecord {
 class SimWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    hadConfigHome_ = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
-    savedConfigHome_ = qgetenv("XDG_CONFIG_HOME");
     // Before the window exists: its COM names come from this folder.
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home.Path()));
+    configHomeEnv_.emplace("XDG_CONFIG_HOME", home.Path());
     modalTimer_.setInterval(20);
     QObject::connect(&modalTimer_, &QTimer::timeout, [this] { CloseModal(); });
     modalTimer_.start();
@@ -84,11 +84,7 @@ class SimWindow : public ::testing::Test {
   void TearDown() override {
     form.reset();
     sim.reset();
-    if (hadConfigHome_) {
-      qputenv("XDG_CONFIG_HOME", savedConfigHome_);
-    } else {
-      qunsetenv("XDG_CONFIG_HOME");
-    }
+    configHomeEnv_.reset();
   }
 
   // The simulator on COM3 with `args`, then the main window as the program
@@ -181,8 +177,7 @@ class SimWindow : public ::testing::Test {
   }
 
   QTimer modalTimer_;
-  bool hadConfigHome_ = false;
-  QByteArray savedConfigHome_;
+  std::optional<korvane::test::ScopedEnv> configHomeEnv_;
 };
 
 TEST_F(SimWindow, ConfigOkPollsTheSimulatorAndShowsItsValuesScaledByTheDefaultFactors) {

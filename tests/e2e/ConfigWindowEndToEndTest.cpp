@@ -25,11 +25,12 @@
 #include <functional>
 #include <iterator>
 
-#include "AppTestSupport.h"
+#include "app/AppTestSupport.h"
 #include "app/ConfigForm.h"
 #include "app/ConfigFormLayout.h"
 #include "poll/PollCycle.h"
 #include "serial/ComNameMap.h"
+#include "support/ScopedEnv.h"
 
 namespace korvane::test {
 namespace {
@@ -76,19 +77,13 @@ class ConfigWindow : public ::testing::Test {
   }
 
   void SetUp() override {
-    hadConfigHome_ = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
-    savedConfigHome_ = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.Path()));
+    configHomeEnv_.emplace("XDG_CONFIG_HOME", dir.Path());
   }
 
   void TearDown() override {
     relay.reset();
     form.reset();
-    if (hadConfigHome_) {
-      qputenv("XDG_CONFIG_HOME", savedConfigHome_);
-    } else {
-      qunsetenv("XDG_CONFIG_HOME");
-    }
+    configHomeEnv_.reset();
   }
 
   // The main window as the program builds it, its COM names taken from the
@@ -180,8 +175,7 @@ class ConfigWindow : public ::testing::Test {
   std::unique_ptr<WireRelay> relay;
 
  private:
-  bool hadConfigHome_ = false;
-  QByteArray savedConfigHome_;
+  std::optional<test::ScopedEnv> configHomeEnv_;
 };
 
 TEST_F(ConfigWindow, PortActiveAndOkOpensThePortAndTheWindowPollsTheSlave) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "KorvaneHarness.h"
-#include "SimProcess.h"
+#include "tools/SimProcess.h"
 
 namespace korvane::sim::test {
 namespace {
@@ -26,7 +26,7 @@ TEST(KorvaneWithSim, ShowsTheControllerValuesScaledByTheDefaultFactors) {
   ASSERT_EQ(sim.ComName(), "COM1");
   Korvane k(korvane::ComNameMap(PortsDir(home)));
   k.Connect();
-  ASSERT_TRUE(k.TickUntil(" Data OK", 10, 250ms)) << k.view.Status;
+  ASSERT_TRUE(k.TickUntil(" Data OK", 10, 250ms)) << k.view.Status();
   EXPECT_EQ(k.view.Shown[ValueBox::SetPt], " 150.000");
   EXPECT_EQ(k.view.Shown[ValueBox::PV], " 150.000");
   EXPECT_EQ(k.view.Shown[ValueBox::Out], "   0.000");
@@ -47,19 +47,19 @@ TEST(KorvaneWithSim, SetpointWriteMovesPvAtTheRateTheModelPredicts) {
   ASSERT_TRUE(sim.WaitReady());
   Korvane k(korvane::ComNameMap(PortsDir(home)));
   k.Connect();
-  ASSERT_TRUE(k.TickUntil(" Data OK", 10, 200ms)) << k.view.Status;
+  ASSERT_TRUE(k.TickUntil(" Data OK", 10, 200ms)) << k.view.Status();
   ASSERT_EQ(k.view.Shown[ValueBox::PV], " 100.000");
 
   k.view.Entries[ValueBox::SetPt] = "300";
   k.cycle.SPWriteClick();
   auto start = std::chrono::steady_clock::now();
   k.Tick(200ms);
-  ASSERT_EQ(k.view.Status, "Write -  Data OK");
+  ASSERT_EQ(k.view.Status(), "Write -  Data OK");
 
   std::vector<std::pair<double, double>> samples;  // wall seconds since the write, implied process seconds
   for (int i = 0; i < 30 && k.cycle.Values().PV < 250; ++i) {
     k.Tick(150ms);
-    if (!Korvane::EndsWith(k.view.Status, " Data OK")) continue;
+    if (!Korvane::EndsWith(k.view.Status(), " Data OK")) continue;
     double pv = k.cycle.Values().PV;
     double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (pv > 105 && pv < 250) samples.emplace_back(wall, -60.0 * std::log((400.0 - pv) / 300.0));
@@ -88,7 +88,7 @@ TEST(KorvaneWithSim, EachFaultShowsItsStatusAndKeepsTheValues) {
   ASSERT_TRUE(sim.WaitReady());
   Korvane k(korvane::ComNameMap(PortsDir(home)));
   k.Connect();
-  ASSERT_TRUE(k.TickUntil(" Data OK", 10, 200ms)) << k.view.Status;
+  ASSERT_TRUE(k.TickUntil(" Data OK", 10, 200ms)) << k.view.Status();
   const auto shown = k.view.Shown;
   const float pv = k.cycle.Values().PV, sp = k.cycle.Values().SP, kp = k.cycle.Values().Kp;
   auto expectKept = [&](const char* after) {
@@ -101,30 +101,30 @@ TEST(KorvaneWithSim, EachFaultShowsItsStatusAndKeepsTheValues) {
 
   ASSERT_TRUE(sim.Command("fault corrupt count=1", "fault corrupt"));
   k.Tick(300ms);
-  EXPECT_EQ(k.view.Status, poll() + " Checksum incorrect");
+  EXPECT_EQ(k.view.Status(), poll() + " Checksum incorrect");
   expectKept("checksum");
 
   ASSERT_TRUE(sim.Command("fault exception 2 count=1", "fault exception"));
   k.Tick(300ms);
-  EXPECT_EQ(k.view.Status, poll() + " EC2 Illegal Data Address");
+  EXPECT_EQ(k.view.Status(), poll() + " EC2 Illegal Data Address");
   expectKept("exception");
 
   ASSERT_TRUE(sim.Command("fault late 900 count=1", "fault late"));
   k.Tick(1200ms);  // the reply comes after the 400 ms response time
-  EXPECT_EQ(k.view.Status, poll() + " Time Out occurred");
+  EXPECT_EQ(k.view.Status(), poll() + " Time Out occurred");
   expectKept("late");
 
   ASSERT_TRUE(sim.Command("fault split 3 pause=120 count=1", "fault split"));
   k.Tick(600ms);  // three receive events; the reply is put together
-  EXPECT_EQ(k.view.Status, poll() + " Data OK");
+  EXPECT_EQ(k.view.Status(), poll() + " Data OK");
   expectKept("split");
 
   ASSERT_TRUE(sim.Command("fault drop count=1", "fault drop"));
   k.Tick(300ms);
-  EXPECT_EQ(k.view.Status, poll());  // no answer leaves "Poll n"
+  EXPECT_EQ(k.view.Status(), poll());  // no answer leaves "Poll n"
   expectKept("drop");
 
-  ASSERT_TRUE(k.TickUntil(" Data OK", 3, 300ms)) << k.view.Status;
+  ASSERT_TRUE(k.TickUntil(" Data OK", 3, 300ms)) << k.view.Status();
   expectKept("recovered");
 }
 

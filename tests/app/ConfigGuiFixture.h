@@ -1,8 +1,9 @@
 #pragma once
 // Shared set-up of the configuration dialog's Qt tests: a private program
 // folder, a private port map in which every COM1..COM10 points at a missing
-// device (so no test ever opens a real serial port), the serial component
-// with a Qt main-thread dispatcher, and the dialog's context.
+// device (so no test ever opens a real serial port), the program's core
+// (ControllerSession) with a Qt main-thread dispatcher, and the dialog's
+// context.
 
 #include <QString>
 #include <QStringList>
@@ -13,14 +14,14 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/ConfigForm.h"
-#include "base/Settings.h"
-#include "master/MasterState.h"
 #include "app/QtMainThread.h"
-#include "serial/PortControl.h"
-#include "serial/SerialPort.h"
+#include "poll/ControllerSession.h"
+#include "support/FakePollView.h"
+#include "support/ScopedEnv.h"
 
 namespace korvane::test {
 
@@ -41,14 +42,11 @@ class ConfigGuiTest : public ::testing::Test {
 
   QTemporaryDir programDir_;
   QTemporaryDir configHome_;
-  QByteArray savedConfigHome_;
-  bool hadConfigHome_ = false;
-  Settings settings_;
-  MasterState master_;
+  std::optional<ScopedEnv> configHomeEnv_;
   QTimer pollTimer_;
   QtMainThread dispatcher_;
-  std::unique_ptr<TSerialPort> serial_;
-  std::unique_ptr<PortControl> port_;
+  FakePollView view_;
+  std::unique_ptr<ControllerSession> session_;
   int displayRegsCalls_ = 0;
   QStringList errors_;
   std::unique_ptr<TConfigForm> form_;

@@ -14,7 +14,7 @@
 
 #include <chrono>
 
-#include "ConfigGuiFixture.h"
+#include "app/ConfigGuiFixture.h"
 #include "master/MasterCode.h"
 #include "poll/PollCycle.h"
 #include "support/TestSupport.h"
@@ -25,41 +25,11 @@ namespace {
 // Holding registers 0.. of the slave: SP 250, PV 245, Out 500 (50.0 %).
 const std::vector<std::string> kValues{"--values", "250,245,500"};
 
-class RecordingPollView : public PollView {
- public:
-  void SetStatus(const std::string& text) override { status = text; }
-  void ShowValue(ValueBox box, const std::string& text) override { shown[static_cast<int>(box)] = text; }
-  std::string EntryText(ValueBox) const override { return {}; }
-  bool UpdateValuesOnPoll() const override { return true; }
-  bool ChartPaused() const override { return false; }
-  float ChartClock() const override { return 0; }
-  void InsertDatapoint(float, float, float, float) override {}
-  void RePlot() override {}
-  void WriteRefused(const std::string&) override {}
-
-  std::string status;
-  std::map<int, std::string> shown;
-};
-
 class ConfigPeerTest : public ConfigGuiTest {
  protected:
   void SetUp() override {
     ConfigGuiTest::SetUp();
     MapPort(2, program_.SlavePath());
-    tmaster_ = std::make_unique<TMaster>(
-        settings_, master_, image_, [this](const std::string& frame) { port_->SendCommStr(frame); }, &Tick);
-    poll_ = std::make_unique<PollCycle>(settings_, master_, image_, *tmaster_, view_, &Tick);
-    serial_->OnReceive = [this](TSerialPort&, const std::string& buffer) { poll_->Serial1PortReceive(buffer); };
-  }
-  void TearDown() override {
-    if (serial_) serial_->OnReceive = nullptr;
-    ConfigGuiTest::TearDown();
-  }
-
-  static std::uint32_t Tick() {
-    return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                          std::chrono::steady_clock::now().time_since_epoch())
-                                          .count());
   }
 
   static void Forward(int from, int to, std::string* log) {
@@ -102,18 +72,14 @@ class ConfigPeerTest : public ConfigGuiTest {
   // Polls until the status line reports good data (a few tries).
   bool PollUntilDataOk() {
     for (int attempt = 0; attempt < 6; ++attempt) {
-      poll_->PollTimerTimer();
-      if (Relay(700, [this] { return view_.status.find("Data OK") != std::string::npos; })) return true;
+      session_->poll.PollTimerTimer();
+      if (Relay(700, [this] { return view_.Status().find("Data OK") != std::string::npos; })) return true;
     }
     return false;
   }
 
   PtyPair program_;  // the program's end: COM2
   PtyPair peer_;     // the slave's end
-  RegisterImage image_;
-  RecordingPollView view_;
-  std::unique_ptr<TMaster> tmaster_;
-  std::unique_ptr<PollCycle> poll_;
   std::string sent_;  // everything the program wrote
 };
 
@@ -122,14 +88,14 @@ TEST_F(ConfigPeerTest, PortActiveAndOkOpensThePortAndPollsReturnTheSlavesValues)
   TConfigForm& form = CreateForm();
   PressOk(form, true, "1");
   ASSERT_TRUE(errors_.isEmpty()) << errors_.join("; ").toStdString();
-  EXPECT_TRUE(port_->PortActive());
+  EXPECT_TRUE(session_->control.PortActive());
   ASSERT_TRUE(Relay(3000, [this] { return sent_.size() >= 9; }));
   EXPECT_EQ(sent_.substr(0, 9), "Open Port");
   Relay(800);  // the slave drops "Open Port" as a broken frame
-  ASSERT_TRUE(PollUntilDataOk()) << view_.status;
-  EXPECT_EQ(view_.status.rfind("Poll ", 0), 0u);
-  EXPECT_EQ(view_.shown[static_cast<int>(ValueBox::PV)], " 245.000");
-  EXPECT_EQ(view_.shown[static_cast<int>(ValueBox::Out)], "  50.000");
+  ASSERT_TRUE(PollUntilDataOk()) << view_.Status();
+  EXPECT_EQ(view_.Status().rfind("Poll ", 0), 0u);
+  EXPECT_EQ(view_.Shown[ValueBox::PV], " 245.000");
+  EXPECT_EQ(view_.Shown[ValueBox::Out], "  50.000");
   EXPECT_EQ(sent_[9], '\x01');  // the first request went to slave 1
 }
 
@@ -140,12 +106,12 @@ TEST_F(ConfigPeerTest, AddressSeventeenSendsEveryLaterRequestToSlaveSeventeen) {
   TConfigForm& form = CreateForm();
   PressOk(form, true, "17");
   ASSERT_TRUE(errors_.isEmpty());
-  EXPECT_EQ(settings_.Link.SlaveAddress, 17);
+  EXPECT_EQ(session_->settings.Link.SlaveAddress, 17);
   ASSERT_TRUE(Relay(3000, [this] { return sent_.size() >= 9; }));
   Relay(800);
   sent_.clear();
-  ASSERT_TRUE(PollUntilDataOk()) << view_.status;
-  EXPECT_EQ(view_.shown[static_cast<int>(ValueBox::PV)], " 245.000");
+  ASSERT_TRUE(PollUntilDataOk()) << view_.Status();
+  EXPECT_EQ(view_.Shown[ValueBox::PV], " 245.000");
   // Every request on the line: address 17, function 3.
   ASSERT_GE(sent_.size(), 8u);
   ASSERT_EQ(sent_.size() % 8, 0u) << ToHex(sent_);
@@ -158,17 +124,17 @@ TEST_F(ConfigPeerTest, OkWithPortActiveUntickedClosesThePort) {
   ChildProcess slave = StartRtuSlave(peer_.SlavePath(), kValues);
   TConfigForm& form = CreateForm();
   PressOk(form, true, "1");
-  ASSERT_TRUE(port_->PortActive());
+  ASSERT_TRUE(session_->control.PortActive());
   ASSERT_TRUE(Relay(3000, [this] { return sent_.size() >= 9; }));
   PressOk(form, false, "1");
-  EXPECT_FALSE(port_->PortActive());
+  EXPECT_FALSE(session_->control.PortActive());
   EXPECT_FALSE(form.isVisible());
   Relay(200);
   sent_.clear();
-  poll_->PollTimerTimer();
+  session_->poll.PollTimerTimer();
   Relay(500);
   EXPECT_EQ(sent_, "");  // nothing goes out on a closed port
-  EXPECT_EQ(settings_.Link.PortNumber, 2);
+  EXPECT_EQ(session_->settings.Link.PortNumber, 2);
 }
 
 }  // namespace

@@ -15,33 +15,29 @@
 #include "serial/ComNameMap.h"
 
 namespace korvane::test {
+namespace {
+
+std::uint32_t Tick() {
+  return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now().time_since_epoch())
+                                        .count());
+}
+
+}  // namespace
 
 void ConfigGuiTest::SetUp() {
   ASSERT_TRUE(programDir_.isValid());
   ASSERT_TRUE(configHome_.isValid());
-  hadConfigHome_ = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
-  savedConfigHome_ = qgetenv("XDG_CONFIG_HOME");
-  qputenv("XDG_CONFIG_HOME", configHome_.path().toLocal8Bit());
+  configHomeEnv_.emplace("XDG_CONFIG_HOME", configHome_.path().toStdString());
   for (int n = 1; n <= 10; ++n) MapPort(n, MissingDevice(n));
   pollTimer_.setInterval(1000);
-  serial_ = std::make_unique<TSerialPort>(dispatcher_);
-  port_ = std::make_unique<PortControl>(*serial_, settings_.Link);
+  session_ = std::make_unique<ControllerSession>(dispatcher_, SystemSerialDeviceOpener(), &Tick, view_);
 }
 
 void ConfigGuiTest::TearDown() {
   form_.reset();
-  if (port_) port_->CloseComm();
-  if (serial_) {
-    serial_->OnReceive = nullptr;
-    serial_->Close();
-  }
-  port_.reset();
-  serial_.reset();
-  if (hadConfigHome_) {
-    qputenv("XDG_CONFIG_HOME", savedConfigHome_);
-  } else {
-    qunsetenv("XDG_CONFIG_HOME");
-  }
+  session_.reset();
+  configHomeEnv_.reset();
 }
 
 std::string ConfigGuiTest::MissingDevice(int n) const {
@@ -63,7 +59,7 @@ void ConfigGuiTest::WritePreset(const QString& name, const QByteArray& content) 
 }
 
 TConfigForm& ConfigGuiTest::CreateForm(bool realMessageBoxes) {
-  ConfigFormContext context{&settings_, port_.get(), &master_, &pollTimer_, [this] { ++displayRegsCalls_; },
+  ConfigFormContext context{&session_->settings, &session_->control, &session_->state, &pollTimer_, [this] { ++displayRegsCalls_; },
                             programDir_.path()};
   if (!realMessageBoxes) {
     context.reportError = [this](QWidget*, const QString& message) { errors_.append(message); };

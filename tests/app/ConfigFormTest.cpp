@@ -129,9 +129,9 @@ TEST_F(ConfigFormTest, ShippedPresetFillsTheDefaultMap) {
   EXPECT_EQ(MapTexts(form, kAddrBoxes), (QStringList{"1", "0", "2", "17", "13", "11", "12"}));
   ClickOk(form);
   RegisterMap defaults;
-  EXPECT_FLOAT_EQ(settings_.Map.FactorKi, defaults.FactorKi);
-  EXPECT_FLOAT_EQ(settings_.Map.FactorOut, defaults.FactorOut);
-  EXPECT_EQ(settings_.Map.AddrHys, defaults.AddrHys);
+  EXPECT_FLOAT_EQ(session_->settings.Map.FactorKi, defaults.FactorKi);
+  EXPECT_FLOAT_EQ(session_->settings.Map.FactorOut, defaults.FactorOut);
+  EXPECT_EQ(session_->settings.Map.AddrHys, defaults.AddrHys);
 }
 
 TEST_F(ConfigFormTest, PresetWithOneLine) {
@@ -188,7 +188,7 @@ TEST_F(ConfigFormTest, TypingIntoAMapBoxSwitchesToOther) {
     auto* type = Child<QComboBox>(form, "CboType");
     type->setCurrentIndex(0);
     type->setEditText("Novus N1100");
-    settings_.Map.ControllerType = "Novus N1100";
+    session_->settings.Map.ControllerType = "Novus N1100";
     auto* box = Child<QLineEdit>(form, name);
     QString before = box->text();
     box->setFocus();
@@ -196,7 +196,7 @@ TEST_F(ConfigFormTest, TypingIntoAMapBoxSwitchesToOther) {
     QTest::keyClick(box, Qt::Key_7);
     EXPECT_EQ(type->currentText(), "Other") << name;
     EXPECT_EQ(type->currentIndex(), 1) << name;
-    EXPECT_EQ(settings_.Map.ControllerType, "Other") << name;
+    EXPECT_EQ(session_->settings.Map.ControllerType, "Other") << name;
     EXPECT_EQ(box->text(), before + "7") << name;  // the digit stays, nothing refilled
   }
   EXPECT_EQ(Child<QLineEdit>(form, "TxtAddrPV")->text(), "5");
@@ -207,14 +207,14 @@ TEST_F(ConfigFormTest, TabMovesOnWithoutSwitchingToOther) {
   TConfigForm& form = CreateForm();
   auto* box = Child<QLineEdit>(form, "TxtAddrPV");
   QTest::keyClick(box, Qt::Key_Tab);
-  EXPECT_EQ(settings_.Map.ControllerType, "Novus N1100");
+  EXPECT_EQ(session_->settings.Map.ControllerType, "Novus N1100");
   EXPECT_EQ(Child<QComboBox>(form, "CboType")->currentText(), "Novus N1100");
 }
 
 TEST_F(ConfigFormTest, PickingAndTypingTheModule) {
   WritePreset(QStringLiteral("A"), "PV, 5, a, b, 0.5");
   WritePreset(QStringLiteral("B"), "PV, 6, a, b, 0.6");
-  settings_.Map.ControllerType = "A";
+  session_->settings.Map.ControllerType = "A";
   TConfigForm& form = CreateForm();
   auto* type = Child<QComboBox>(form, "CboType");
   emit type->textActivated(QStringLiteral("B"));  // as after picking "B"
@@ -241,8 +241,8 @@ TEST_F(ConfigFormTest, OutOfRangePollAndResponseTimesAreKept) {
     SetText(form, "TxtPollTime", QString::fromLatin1(poll));
     SetText(form, "TxtResponseTime", "2500");
     ClickOk(form);
-    EXPECT_EQ(settings_.Poll.PollTime, 1) << poll;
-    EXPECT_EQ(settings_.Poll.ResponseTime, 400) << poll;
+    EXPECT_EQ(session_->settings.Poll.PollTime, 1) << poll;
+    EXPECT_EQ(session_->settings.Poll.ResponseTime, 400) << poll;
     EXPECT_EQ(pollTimer_.interval(), 1000);
     EXPECT_FALSE(form.isVisible());
     form.show();
@@ -250,8 +250,8 @@ TEST_F(ConfigFormTest, OutOfRangePollAndResponseTimesAreKept) {
   SetText(form, "TxtPollTime", "3");
   SetText(form, "TxtResponseTime", "1500");
   ClickOk(form);
-  EXPECT_EQ(settings_.Poll.PollTime, 3);
-  EXPECT_EQ(settings_.Poll.ResponseTime, 1500);
+  EXPECT_EQ(session_->settings.Poll.PollTime, 3);
+  EXPECT_EQ(session_->settings.Poll.ResponseTime, 1500);
   EXPECT_EQ(pollTimer_.interval(), 3000);
   EXPECT_TRUE(errors_.isEmpty());
 }
@@ -261,19 +261,19 @@ TEST_F(ConfigFormTest, NineDataBitsAndMarkParityAreKept) {
   SetText(form, "ComboData", "9");
   SetText(form, "ComboParity", "M");
   ClickOk(form);
-  EXPECT_EQ(settings_.Link.DataBits, 8);
-  EXPECT_EQ(settings_.Link.ParityLetter, "N");
+  EXPECT_EQ(session_->settings.Link.DataBits, 8);
+  EXPECT_EQ(session_->settings.Link.ParityLetter, "N");
   SetText(form, "ComboData", "7");
   SetText(form, "ComboParity", "E");
   ClickOk(form);
-  EXPECT_EQ(settings_.Link.DataBits, 7);
-  EXPECT_EQ(settings_.Link.ParityLetter, "E");
+  EXPECT_EQ(session_->settings.Link.DataBits, 7);
+  EXPECT_EQ(session_->settings.Link.ParityLetter, "E");
 }
 
 TEST_F(ConfigFormTest, OkAppliesTheMapAndAddressAndHides) {
   TConfigForm& form = CreateForm();
   form.show();
-  master_.ImageSlot = 5;
+  session_->state.ImageSlot = 5;
   auto* type = Child<QComboBox>(form, "CboType");
   type->setCurrentIndex(type->count() - 1);
   SetText(form, "TxtAddrSP", "30");
@@ -283,18 +283,18 @@ TEST_F(ConfigFormTest, OkAppliesTheMapAndAddressAndHides) {
   Child<QRadioButton>(form, "OptASCII")->setChecked(true);
   Child<QCheckBox>(form, "ChkSingleReg")->setChecked(true);
   ClickOk(form);
-  EXPECT_EQ(settings_.Map.ControllerType, "Other");
-  EXPECT_EQ(settings_.Map.AddrSP, 30);
-  EXPECT_FLOAT_EQ(settings_.Map.FactorOut, 0.5f);
-  EXPECT_EQ(settings_.Link.SlaveAddress, 17);
-  EXPECT_EQ(settings_.Link.Baud, 19200);
-  EXPECT_FALSE(settings_.Link.RtuMode);
-  EXPECT_TRUE(settings_.Link.UseFunction6);
-  EXPECT_EQ(settings_.Link.PortNumber, 1);
-  EXPECT_EQ(master_.ImageSlot, 1);
+  EXPECT_EQ(session_->settings.Map.ControllerType, "Other");
+  EXPECT_EQ(session_->settings.Map.AddrSP, 30);
+  EXPECT_FLOAT_EQ(session_->settings.Map.FactorOut, 0.5f);
+  EXPECT_EQ(session_->settings.Link.SlaveAddress, 17);
+  EXPECT_EQ(session_->settings.Link.Baud, 19200);
+  EXPECT_FALSE(session_->settings.Link.RtuMode);
+  EXPECT_TRUE(session_->settings.Link.UseFunction6);
+  EXPECT_EQ(session_->settings.Link.PortNumber, 1);
+  EXPECT_EQ(session_->state.ImageSlot, 1);
   EXPECT_EQ(displayRegsCalls_, 1);
   EXPECT_FALSE(form.isVisible());
-  EXPECT_FALSE(port_->PortActive());
+  EXPECT_FALSE(session_->control.PortActive());
   // Shown again: the stored values, the map as "Other" shows it.
   form.show();
   EXPECT_EQ(Child<QComboBox>(form, "CboAddr")->currentText(), "17");
@@ -308,7 +308,7 @@ TEST_F(ConfigFormTest, ClosingWithoutOkAppliesNothing) {
   form.show();
   SetText(form, "CboAddr", "17");
   form.close();
-  EXPECT_EQ(settings_.Link.SlaveAddress, 1);
+  EXPECT_EQ(session_->settings.Link.SlaveAddress, 1);
   form.show();
   EXPECT_EQ(Child<QComboBox>(form, "CboAddr")->currentText(), "1");
 }
@@ -318,9 +318,9 @@ TEST_F(ConfigFormTest, EmptyModuleBox) {
   TConfigForm& form = CreateForm();
   EXPECT_EQ(Child<QComboBox>(form, "CboType")->currentText(), "");
   ClickOk(form);
-  EXPECT_EQ(settings_.Map.ControllerType, "");
-  EXPECT_EQ(settings_.Map.AddrPV, 1);
-  EXPECT_FLOAT_EQ(settings_.Map.FactorPV, 0.1f);
+  EXPECT_EQ(session_->settings.Map.ControllerType, "");
+  EXPECT_EQ(session_->settings.Map.AddrPV, 1);
+  EXPECT_FLOAT_EQ(session_->settings.Map.FactorPV, 0.1f);
   // Later activations leave the map boxes as they are.
   SetText(form, "TxtAddrPV", "42");
   form.show();
@@ -331,7 +331,7 @@ TEST_F(ConfigFormTest, EmptyModuleBox) {
 TEST_F(ConfigFormTest, PortThatCannotBeOpened) {
   TConfigForm& form = CreateForm(/*realMessageBoxes=*/true);
   form.show();
-  master_.ImageSlot = 4;
+  session_->state.ImageSlot = 4;
   SetText(form, "ComboPort", "3");
   SetText(form, "ComboBaud", "4800");
   SetText(form, "CboAddr", "17");
@@ -356,14 +356,14 @@ TEST_F(ConfigFormTest, PortThatCannotBeOpened) {
   ClickOk(form);
   EXPECT_EQ(boxText, "Cannot connect to COM3.");
   EXPECT_TRUE(form.isVisible());
-  EXPECT_FALSE(port_->PortActive());
+  EXPECT_FALSE(session_->control.PortActive());
   // Steps before the open took effect, the ones after it did not.
-  EXPECT_EQ(settings_.Link.PortNumber, 3);
-  EXPECT_EQ(settings_.Link.Baud, 4800);
-  EXPECT_EQ(settings_.Link.SlaveAddress, 1);
-  EXPECT_EQ(settings_.Map.AddrPV, 1);
-  EXPECT_EQ(settings_.Map.ControllerType, "Novus N1100");
-  EXPECT_EQ(master_.ImageSlot, 4);
+  EXPECT_EQ(session_->settings.Link.PortNumber, 3);
+  EXPECT_EQ(session_->settings.Link.Baud, 4800);
+  EXPECT_EQ(session_->settings.Link.SlaveAddress, 1);
+  EXPECT_EQ(session_->settings.Map.AddrPV, 1);
+  EXPECT_EQ(session_->settings.Map.ControllerType, "Novus N1100");
+  EXPECT_EQ(session_->state.ImageSlot, 4);
   EXPECT_EQ(displayRegsCalls_, 0);
   // The dialog stays as the operator left it.
   EXPECT_EQ(Child<QLineEdit>(form, "TxtAddrPV")->text(), "44");
@@ -385,7 +385,7 @@ TEST_F(ConfigFormTest, ActivationFromAnotherProgramWindowRefills) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
 
   SetText(form, "ComboBaud", "4800");  // not applied
-  settings_.Link.SlaveAddress = 9;     // changed elsewhere
+  session_->settings.Link.SlaveAddress = 9;     // changed elsewhere
   mainWindow.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&mainWindow));
   form.activateWindow();

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "AppTestSupport.h"
+#include "app/AppTestSupport.h"
 #include "poll/PollCycle.h"
 
 namespace korvane::test {

@@ -6,12 +6,14 @@
 #include <chrono>
 
 #include "master/MasterCode.h"
+#include "poll/ControllerSession.h"
 #include "serial/ComNameMap.h"
 #include "serial/PortControl.h"
 #include "serial/QueueDispatcher.h"
+#include "support/FakePollView.h"
 #include "serial/SerialPort.h"
-#include "PtyBridge.h"
-#include "SerialTestSupport.h"
+#include "serial/PtyBridge.h"
+#include "serial/SerialTestSupport.h"
 
 namespace korvane {
 namespace {
@@ -31,6 +33,7 @@ class EndToEndTest : public ::testing::Test {
     settings_.Poll.TableType = 3;
     settings_.Poll.StartRegister = 1;
     settings_.Poll.RegisterCount = 20;
+    // The master's reply checks alone, without the poll cycle's display.
     port_.OnReceive = [this](TSerialPort&, const std::string& buffer) {
       const auto n = static_cast<std::int32_t>(buffer.size());
       std::int32_t r = settings_.Link.RtuMode ? master_.MasterCheckRTU(n, buffer)
@@ -72,14 +75,15 @@ class EndToEndTest : public ::testing::Test {
   ComNameMap map_{dir_.Path() + "/ports"};
   test::PtyBridge bridge_;
   QueueDispatcher main_;
-  Settings settings_;
-  MasterState state_;
-  RegisterImage image_;
+  test::FakePollView view_;
+  ControllerSession session_{main_, MappedSerialDeviceOpener(map_), TickMs, view_};
+  Settings& settings_ = session_.settings;
+  MasterState& state_ = session_.state;
+  RegisterImage& image_ = session_.image;
   std::int32_t result_ = Pending;
-  TSerialPort port_{main_, MappedSerialDeviceOpener(map_)};
-  PortControl control_{port_, settings_.Link};
-  TMaster master_{settings_, state_, image_,
-                  [this](const std::string& frame) { control_.SendCommStr(frame); }, TickMs};
+  TSerialPort& port_ = session_.port;
+  PortControl& control_ = session_.control;
+  TMaster& master_ = session_.master;
 };
 
 TEST_F(EndToEndTest, RtuPollAgainstALibmodbusSlaveFillsTheImage) {

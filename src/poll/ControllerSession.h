@@ -1,0 +1,46 @@
+#pragma once
+// Korvane's core for one controller, wired in one place: the settings, the
+// master's state and register image, the serial port with its port control,
+// the Modbus master, the chart history and the poll cycle. The main window
+// and every test harness build this object; they hand in what differs
+// between them: the main-thread dispatcher, the device opener, the clock and
+// the view of the status line and value boxes.
+
+#include <memory>
+
+#include "base/Settings.h"
+#include "master/MasterCode.h"
+#include "master/MasterState.h"
+#include "plot/ChartHistory.h"
+#include "poll/PollCycle.h"
+#include "poll/ValueView.h"
+#include "serial/MainThread.h"
+#include "serial/PortControl.h"
+#include "serial/SerialDevice.h"
+#include "serial/SerialPort.h"
+
+namespace korvane {
+
+class ControllerSession {
+ public:
+  // Every received piece goes to the poll cycle; frames the master composes
+  // go to the line through the port control.
+  ControllerSession(MainThreadDispatcher& mainThread, std::shared_ptr<SerialDeviceOpener> opener,
+                    TickSource tick, ValueView& view);
+  // Closes the port for certain, so no receive event reaches a caller that
+  // is being torn down.
+  ~ControllerSession();
+  ControllerSession(const ControllerSession&) = delete;
+  ControllerSession& operator=(const ControllerSession&) = delete;
+
+  Settings settings;
+  MasterState state;
+  RegisterImage image;
+  TSerialPort port;
+  PortControl control;
+  TMaster master;
+  ChartHistory history;
+  PollCycle poll;
+};
+
+}  // namespace korvane

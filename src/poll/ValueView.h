@@ -1,0 +1,24 @@
+#pragma once
+// What the poll cycle shows and reads in the main window: the status line
+// and the value boxes.
+
+#include <string>
+
+namespace korvane {
+
+// The main window's edit boxes the cycle fills and reads.
+enum class ValueBox { PV, Out, SetPt, K, Ki, Kd };
+
+class ValueView {
+ public:
+  virtual ~ValueView() = default;
+  virtual void SetStatus(const std::string& text) = 0;              // TxtStatus
+  virtual void ShowValue(ValueBox box, const std::string& text) = 0;
+  virtual std::string EntryText(ValueBox box) const = 0;            // TxtSetPt, TxtK, TxtKi, TxtKd
+  virtual bool UpdateValuesOnPoll() const = 0;                      // ChkUpdate
+  virtual char DecimalSeparator() const { return '.'; }
+  // A write the cycle refused to send (factor 0, value out of range): tells the operator.
+  virtual void WriteRefused(const std::string& message) = 0;
+};
+
+}  // namespace korvane
