@@ -51,7 +51,8 @@ class MasterFixture : public ::testing::Test {
   static std::string AsciiFrame(const std::string& bytes) {
     static const char* hex = "0123456789ABCDEF";
     std::string out = ":";
-    for (unsigned char b : bytes + static_cast<char>(Lrc(bytes))) {
+    for (char ch : bytes + static_cast<char>(Lrc(bytes))) {
+      const auto b = static_cast<unsigned char>(ch);
       out.push_back(hex[b >> 4]);
       out.push_back(hex[b & 15]);
     }

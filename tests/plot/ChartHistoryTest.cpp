@@ -1,6 +1,8 @@
 // The history's storage and order, the chart clock and the update period.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include <limits>
 #include <vector>
 
@@ -120,6 +122,23 @@ TEST(ClearData, LeavesTheClockForTheCallerToReset) {
   EXPECT_GT(history.ChartClock(), 1.9f);
   history.ResetClock();
   EXPECT_EQ(history.ChartClock(), 0.0f);
+}
+
+TEST(AddSample, StoresAtTheChartClockThenRedrawsAndKeepsTheSampleWhenTheRedrawFails) {
+  ChartHistory history;
+  for (int i = 0; i < 3; ++i) history.Tick();
+  int redraws = 0;
+  history.SetRedraw([&] {
+    ++redraws;
+    if (redraws == 2) throw std::runtime_error("redraw failed");
+  });
+  SampleSink& sink = history;
+  sink.AddSample(1, 2, 3);
+  EXPECT_THROW(sink.AddSample(4, 5, 6), std::runtime_error);
+  ASSERT_EQ(history.Points().Size(), 2u);
+  EXPECT_EQ(history.Points().Newest(0).PV, 4.0f);
+  EXPECT_EQ(history.Points().Newest(1).Time, history.ChartClock());
+  EXPECT_EQ(redraws, 2);
 }
 
 // ---- Update period --------------------------------------------------------

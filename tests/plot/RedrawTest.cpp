@@ -80,7 +80,7 @@ TEST(RedrawWindow, Width400AtClock50DrawsEverySampleAtTimeMinusClock) {
   EXPECT_EQ(r.bounds.hi, 1.0f);
   EXPECT_EQ(r.bounds.lo, -401.0f);
   ASSERT_EQ(r.setpoint.size(), 101u);
-  for (int i = 0; i <= 100; ++i) {
+  for (std::size_t i = 0; i <= 100; ++i) {
     const float t = 0.5f * static_cast<float>(i);
     EXPECT_EQ(r.setpoint[i], (PlotPoint{t - 50.0f, t + 2}));  // ascending x: oldest first
     EXPECT_EQ(r.pv[i], (PlotPoint{t - 50.0f, t + 1}));

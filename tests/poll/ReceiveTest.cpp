@@ -149,5 +149,30 @@ TEST_F(ReceiveTest, ChunkedReadsFillTheImageOverSeveralTicks) {
   EXPECT_EQ(h.view.Shown.at(ValueBox::K), "  10.000");
 }
 
+// --- result observers ------------------------------------------------------
+
+struct RecordingObserver : ResultObserver {
+  void RequestSent(bool write) override { events.push_back(write ? "sent write" : "sent read"); }
+  void ReplyChecked(std::int32_t result, bool write) override {
+    events.push_back(std::string(write ? "write " : "read ") + std::to_string(result));
+  }
+  std::vector<std::string> events;
+};
+
+TEST_F(ReceiveTest, ObserversSeeEveryRequestAndEveryCheckedPieceUntilRemoved) {
+  RecordingObserver observer;
+  h.cycle.AddResultObserver(&observer);
+  const std::string reply = test::HoldingReply(ControllerRegisters());
+  h.cycle.Serial1PortReceive(reply.substr(0, 5));
+  h.cycle.Serial1PortReceive(reply.substr(5));
+  h.view.Entries[ValueBox::SetPt] = "80";
+  h.cycle.SPWriteClick();
+  h.cycle.PollTimerTimer();
+  h.cycle.Serial1PortReceive(test::WithCrc(test::Bytes("01 06 00 19 00 50")));
+  h.cycle.RemoveResultObserver(&observer);
+  h.cycle.PollTimerTimer();
+  EXPECT_EQ(observer.events, (std::vector<std::string>{"read 0", "read 1", "sent write", "write 1"}));
+}
+
 }  // namespace
 }  // namespace korvane

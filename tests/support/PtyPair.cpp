@@ -143,7 +143,8 @@ std::string FromHex(std::string_view hex) {
 std::string ToHex(std::string_view bytes) {
   static const char* digits = "0123456789ABCDEF";
   std::string out;
-  for (unsigned char b : bytes) {
+  for (char ch : bytes) {
+    const auto b = static_cast<unsigned char>(ch);
     if (!out.empty()) out.push_back(' ');
     out.push_back(digits[b >> 4]);
     out.push_back(digits[b & 0xF]);

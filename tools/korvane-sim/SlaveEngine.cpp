@@ -9,7 +9,8 @@ namespace korvane::sim {
 std::string Hex(std::string_view bytes) {
   static const char* const digits = "0123456789ABCDEF";
   std::string out;
-  for (unsigned char c : bytes) {
+  for (char ch : bytes) {
+    const auto c = static_cast<unsigned char>(ch);
     if (!out.empty()) out.push_back(' ');
     out.push_back(digits[c >> 4]);
     out.push_back(digits[c & 0x0F]);

@@ -52,11 +52,11 @@ std::string WriteMultiple(ControllerDevice& device, std::string_view req) {
   }
   // All or nothing: check every register before writing any.
   for (int i = 0; i < count; ++i) {
-    auto r = device.CheckWrite(start + i, static_cast<std::uint16_t>(Word(req, 7 + 2 * i)));
+    auto r = device.CheckWrite(start + i, static_cast<std::uint16_t>(Word(req, static_cast<std::size_t>(7 + 2 * i))));
     if (r != ControllerDevice::WriteResult::Ok) return ExceptionBody(slave, 16, WriteException(r));
   }
   for (int i = 0; i < count; ++i) {
-    device.Write(start + i, static_cast<std::uint16_t>(Word(req, 7 + 2 * i)));
+    device.Write(start + i, static_cast<std::uint16_t>(Word(req, static_cast<std::size_t>(7 + 2 * i))));
   }
   return std::string(req.substr(0, 6));
 }
