@@ -13,9 +13,11 @@
 #include "app/AboutForm.h"
 #include "app/ConfigFileMenu.h"
 #include "app/ConfigForm.h"
+#include "app/DataLogCommands.h"
 #include "app/LiveChart.h"
 #include "app/QtPollView.h"
 #include "app/StartupCurve.h"
+#include "app/TrendForm.h"
 #include "app/TickCount.h"
 
 namespace korvane {
@@ -50,6 +52,9 @@ TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent
   view_ = std::make_unique<QtPollView>(w_);
   session_ = std::make_unique<ControllerSession>(mainThread_, std::move(opener), &TickCount, *view_);
   liveChart_ = std::make_unique<LiveChart>(w_.ForLiveChart(graphTimeTimer_), session_->history);
+  dataLog_ = std::make_unique<DataLogCommands>(this, w_.ChkLog, w_.TxtPeriod, session_->poll.Values(),
+                                               session_->history, errors_);
+  session_->poll.SetTickHook(dataLog_.get());
   WireControls();
 
   FormCreate();
@@ -67,13 +72,17 @@ TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent
   // program running once the main window has closed.
   configForm_->setAttribute(Qt::WA_QuitOnClose, false);
   about_ = new TAboutFrm(this);
+  frmTrend_ = new TFrmTrend(this);
+  frmTrend_->setAttribute(Qt::WA_QuitOnClose, false);
 }
 
 TMainForm::~TMainForm() {
   configForm_.reset();
   pollTimer_->stop();
   graphTimeTimer_->stop();
-  // The chart goes first: the session's history must not call its redraw.
+  // The chart and the data log go first: the session must not call them.
+  session_->poll.SetTickHook(nullptr);
+  dataLog_.reset();
   liveChart_.reset();
   session_.reset();  // closes the port
 }
@@ -150,11 +159,18 @@ void TMainForm::Save1Click() {
   configfile::Save1Click(this, AppSettings(), w_.TxtSetPt, w_.TxtK, w_.TxtKi, w_.TxtKd);
 }
 
-// Data log, trend export and trend viewer: their windows and files are
-// added to the program later.
-void TMainForm::SaveTrend1Click() {}
-void TMainForm::Open2Click() {}
-void TMainForm::Trend1Click() {}
-void TMainForm::ChkLogClick() {}
+void TMainForm::SaveTrend1Click() {
+  errors_.Run([this] { dataLog_->SaveTrend1Click(); });
+}
+
+void TMainForm::Open2Click() {
+  errors_.Run([this] { dataLog_->Open2Click(); });
+}
+
+void TMainForm::ChkLogClick() {
+  errors_.Run([this] { dataLog_->ChkLogClick(); });
+}
+
+void TMainForm::Trend1Click() { frmTrend_->ShowForward(); }
 
 }  // namespace korvane

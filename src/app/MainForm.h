@@ -22,8 +22,10 @@ class QTimer;
 
 namespace korvane {
 
+class DataLogCommands;
 class LiveChart;
 class QtPollView;
+class TFrmTrend;
 class TAboutFrm;
 class TConfigForm;
 
@@ -53,6 +55,8 @@ class TMainForm : public QMainWindow {
   const MainMenuActions& Menu() const { return menu_; }
   TAboutFrm& AboutFrm() { return *about_; }
   TConfigForm& ConfigForm() { return *configForm_; }
+  TFrmTrend& FrmTrend() { return *frmTrend_; }
+  DataLogCommands& DataLog() { return *dataLog_; }
   HandlerErrors& Errors() { return errors_; }
   // The folder of the running program, where the controller presets lie.
   static QString ProgramFolder();
@@ -84,9 +88,11 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<QtPollView> view_;
   std::unique_ptr<ControllerSession> session_;
   std::unique_ptr<LiveChart> liveChart_;
+  std::unique_ptr<DataLogCommands> dataLog_;
   HandlerErrors errors_;
   std::unique_ptr<TConfigForm> configForm_;  // a window of its own, owned here
   TAboutFrm* about_ = nullptr;
+  TFrmTrend* frmTrend_ = nullptr;
 };
 
 }  // namespace korvane
