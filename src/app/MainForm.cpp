@@ -72,12 +72,13 @@ TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent
   // program running once the main window has closed.
   configForm_->setAttribute(Qt::WA_QuitOnClose, false);
   about_ = new TAboutFrm(this);
-  frmTrend_ = new TFrmTrend(this);
+  frmTrend_ = std::make_unique<TFrmTrend>();
   frmTrend_->setAttribute(Qt::WA_QuitOnClose, false);
 }
 
 TMainForm::~TMainForm() {
   configForm_.reset();
+  frmTrend_.reset();
   pollTimer_->stop();
   graphTimeTimer_->stop();
   // The chart and the data log go first: the session must not call them.

@@ -92,7 +92,7 @@ class TMainForm : public QMainWindow {
   HandlerErrors errors_;
   std::unique_ptr<TConfigForm> configForm_;  // a window of its own, owned here
   TAboutFrm* about_ = nullptr;
-  TFrmTrend* frmTrend_ = nullptr;
+  std::unique_ptr<TFrmTrend> frmTrend_;  // a window of its own, owned here
 };
 
 }  // namespace korvane

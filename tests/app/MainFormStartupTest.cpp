@@ -26,6 +26,8 @@
 #include "AppTestSupport.h"
 #include "app/AboutForm.h"
 #include "app/ConfigForm.h"
+#include "app/DataLogCommands.h"
+#include "app/TrendForm.h"
 #include "app/LiveChart.h"
 #include "poll/PollCycle.h"
 #include "serial/ComNameMap.h"
@@ -200,15 +202,26 @@ TEST_F(StartUp, MenusCaptionsAndNames) {
   EXPECT_EQ(form->Menu().About1->objectName(), "About1");
 }
 
-TEST_F(StartUp, ItemsOfLaterFeaturesDoNothingYet) {
+TEST_F(StartUp, DataLogItemsCancelledChangeNothingAndViewTrendShowsTheTrendWindow) {
   form->show();
-  for (QAction* a : {form->Menu().SaveTrend1, form->Menu().Open2, form->Menu().Trend1})
-    a->trigger();
+  DataLogCommands::Questions& ask = form->DataLog().Ask();
+  QStringList information;
+  ask.logPath = [](QWidget*) { return QString(); };
+  ask.exportPath = [](QWidget*) { return QString(); };
+  ask.information = [&](QWidget*, const QString& text) { information << text; };
+  form->Menu().SaveTrend1->trigger();
+  form->Menu().Open2->trigger();
   w.ChkLog->click();
+  EXPECT_EQ(information, QStringList{"No Log File Has been selected Go to Main Menu-Log-Open"});
+  EXPECT_FALSE(w.ChkLog->isChecked());
+  EXPECT_TRUE(form->DataLog().Log().LogFileName.empty());
+  EXPECT_FALSE(form->FrmTrend().isVisible());
+  form->Menu().Trend1->trigger();
   PumpFor(Millis(20));
+  EXPECT_TRUE(form->FrmTrend().isVisible());
+  EXPECT_EQ(form->FrmTrend().windowTitle(), "Trends");
   EXPECT_EQ(form->Errors().Count(), 0);
   EXPECT_TRUE(form->isVisible());
-  EXPECT_FALSE(form->AboutFrm().isVisible());
 }
 
 TEST_F(StartUp, ConfigShowsTheConfigurationDialogBesideTheWindow) {
