@@ -29,7 +29,7 @@ std::string TempPath(const char* name) {
 std::string MakeLogFile(std::int64_t lines) {
   const std::string path = TempPath("-log.txt");
   DataLog log;
-  LogValues values{75.0f, 74.2f, 31.5f, 12.5f, 0.25f, 30.0f};
+  ControllerValues values{.PV = 74.2f, .SP = 75.0f, .Out = 31.5f, .Kp = 12.5f, .Ki = 0.25f, .Kd = 30.0f};
   log.OpenTarget(path, "bench", values, '.');
   std::string text;
   for (std::int64_t i = 1; i <= lines; ++i) {
@@ -68,7 +68,7 @@ void BM_ExportTrend(benchmark::State& state) {
   const std::string path = TempPath("-trend.csv");
   DataLog log;
   for (auto _ : state) {
-    auto error = log.ExportTrend(path, "bench", LogValues{}, points, '.');
+    auto error = log.ExportTrend(path, "bench", ControllerValues{}, points, '.');
     if (error) state.SkipWithError(error->c_str());
   }
   std::filesystem::remove(path);

@@ -9,42 +9,11 @@
 #include <QValueAxis>
 #include <QVBoxLayout>
 
+#include "app/ChartParts.h"
 #include "app/MainFormLayout.h"
 #include "app/SeriesColours.h"
 
 namespace korvane {
-
-namespace {
-
-QValueAxis* MakeAxis(const char* name, const char* title, double min, double max,
-                     const QFont& font) {
-  auto* axis = new QValueAxis;
-  axis->setObjectName(name);
-  axis->setTitleText(title);
-  axis->setRange(min, max);
-  // The window's small font, so the labels keep their room when the window
-  // is at its narrowest.
-  axis->setLabelsFont(font);
-  QFont titleFont = font;
-  titleFont.setBold(true);
-  axis->setTitleFont(titleFont);
-  return axis;
-}
-
-QLineSeries* MakeSeries(QChart* chart, const char* name, const char* title, const QColor& colour,
-                        QValueAxis* bottom, QValueAxis* vertical) {
-  auto* series = new QLineSeries;
-  series->setObjectName(name);
-  series->setName(title);
-  series->setColor(colour);
-  series->setPointsVisible(false);
-  chart->addSeries(series);
-  series->attachAxis(bottom);
-  series->attachAxis(vertical);
-  return series;
-}
-
-}  // namespace
 
 QWidget* BuildChartArea(QWidget* parent, MainFormWidgets& w) {
   auto* area = new QWidget(parent);
@@ -61,12 +30,12 @@ QWidget* BuildChartArea(QWidget* parent, MainFormWidgets& w) {
   w.Chart1->setMargins(QMargins(4, 4, 4, 4));
   w.Chart1->setTitleFont(parent->font());
 
-  w.BottomAxis = MakeAxis("BottomAxis", "Seconds", 0, 25, parent->font());
-  w.LeftAxis = MakeAxis("LeftAxis", "Setpoint / PV", 0, 100, parent->font());
-  w.RightAxis = MakeAxis("RightAxis", "Output (%)", 0, 100, parent->font());
-  w.Chart1->addAxis(w.BottomAxis, Qt::AlignBottom);
-  w.Chart1->addAxis(w.LeftAxis, Qt::AlignLeft);
-  w.Chart1->addAxis(w.RightAxis, Qt::AlignRight);
+  w.BottomAxis = MakeAxis(w.Chart1, "BottomAxis", "Seconds", Qt::AlignBottom, parent->font());
+  w.LeftAxis = MakeAxis(w.Chart1, "LeftAxis", "Setpoint / PV", Qt::AlignLeft, parent->font());
+  w.RightAxis = MakeAxis(w.Chart1, "RightAxis", "Output (%)", Qt::AlignRight, parent->font());
+  w.BottomAxis->setRange(0, 25);
+  w.LeftAxis->setRange(0, 100);
+  w.RightAxis->setRange(0, 100);
 
   w.Series1 = MakeSeries(w.Chart1, "Series1", "Setpoint", kSetpointColour, w.BottomAxis, w.LeftAxis);
   w.Series3 = MakeSeries(w.Chart1, "Series3", "PV", kPvColour, w.BottomAxis, w.LeftAxis);

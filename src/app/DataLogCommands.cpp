@@ -10,7 +10,6 @@
 
 #include "app/HandlerErrors.h"
 #include "app/SystemLocale.h"
-#include "files/FileNumbers.h"
 #include "plot/ChartHistory.h"
 
 namespace korvane {
@@ -59,18 +58,12 @@ DataLogCommands::DataLogCommands(QWidget* owner, QCheckBox* chkLog, QLineEdit* t
                                  HandlerErrors& errors)
     : owner_(owner), chkLog_(chkLog), txtPeriod_(txtPeriod), values_(values), history_(history), errors_(errors) {}
 
-LogValues DataLogCommands::Values() const {
-  return LogValues{values_.SP, values_.PV, values_.Out, values_.Kp, values_.Ki, values_.Kd};
-}
-
-char DataLogCommands::Separator() const { return FileDecimalSeparator(SystemDecimalSeparator()); }
-
 void DataLogCommands::Open2Click() {
   const QString path = ask_.logPath(owner_);
   if (path.isEmpty()) return;
   // A cancelled heading box gives an empty heading.
   const QString heading = ask_.heading(owner_).value_or(QString());
-  if (auto error = log_.OpenTarget(ToPath(path), ToLocal(heading), Values(), Separator())) {
+  if (auto error = log_.OpenTarget(ToPath(path), ToLocal(heading), values_, SystemDecimalSeparator())) {
     errors_.Show(QString::fromLocal8Bit(*error));
   }
 }
@@ -80,7 +73,8 @@ void DataLogCommands::SaveTrend1Click() {
   if (path.isEmpty()) return;
   const QString heading = ask_.heading(owner_).value_or(QString());
   // The samples held now, after the heading has been entered.
-  if (auto error = log_.ExportTrend(ToPath(path), ToLocal(heading), Values(), history_.Points(), Separator())) {
+  if (auto error = log_.ExportTrend(ToPath(path), ToLocal(heading), values_, history_.Points(),
+                                    SystemDecimalSeparator())) {
     errors_.Show(QString::fromLocal8Bit(*error));
   }
 }
@@ -95,7 +89,7 @@ void DataLogCommands::ChkLogClick() {
 }
 
 bool DataLogCommands::BeforePoll() {
-  const auto error = log_.Step(txtPeriod_->text().toStdString(), Values(), Separator());
+  const auto error = log_.Step(txtPeriod_->text().toStdString(), values_, SystemDecimalSeparator());
   if (!error) return true;
   // One reused, non-modal box: a full disk or a removed file shows one
   // message, not one box per poll tick.

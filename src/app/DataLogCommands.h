@@ -52,9 +52,6 @@ class DataLogCommands : public TickHook {
   const DataLog& Log() const { return log_; }
 
  private:
-  LogValues Values() const;
-  char Separator() const;
-
   QWidget* owner_;
   QCheckBox* chkLog_;
   QLineEdit* txtPeriod_;

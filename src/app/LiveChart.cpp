@@ -52,14 +52,6 @@ LiveChart::LiveChart(const LiveChartWidgets& widgets, ChartHistory& history, QOb
 
 LiveChart::~LiveChart() { history_.SetRedraw(nullptr); }
 
-void LiveChart::InsertDatapoint(float time, float pv, float setpoint, float output) {
-  history_.InsertDatapoint(time, pv, setpoint, output);
-}
-
-bool LiveChart::ChartPaused() const { return history_.ChartPaused(); }
-
-float LiveChart::ChartClock() const { return history_.ChartClock(); }
-
 void LiveChart::RePlot() {
   const std::string minText = w_.TxtMin->text().toStdString();
   const std::string maxText = w_.TxtMax->text().toStdString();

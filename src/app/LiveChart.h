@@ -48,13 +48,9 @@ class LiveChart : public QObject {
   LiveChart(const LiveChartWidgets& widgets, ChartHistory& history, QObject* parent = nullptr);
   ~LiveChart() override;
 
-  // Stores one sample at the head of the history; draws nothing.
-  void InsertDatapoint(float time, float pv, float setpoint, float output);
   // Rebuilds the three series, the axes and the scroll bar from the history.
   void RePlot();
 
-  bool ChartPaused() const;
-  float ChartClock() const;
   ChartHistory& History() { return history_; }
 
  public slots:

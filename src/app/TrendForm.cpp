@@ -27,7 +27,6 @@
 #include "app/SystemLocale.h"
 #include "app/TrendAxisSteps.h"
 #include "base/Convert.h"
-#include "files/FileNumbers.h"
 #include "files/TrendViewer.h"
 #include "plot/AutoRange.h"
 
@@ -130,7 +129,7 @@ void TFrmTrend::CmdOpenFileClick() {
     DrawTrend();
     return;
   }
-  const char separator = FileDecimalSeparator(SystemDecimalSeparator());
+  const char separator = SystemDecimalSeparator();
   if (const auto failure = viewer_->OpenFile(QFile::encodeName(path).toStdString(), separator)) {
     ShowMessage(Text(*failure));
     return;

@@ -12,6 +12,8 @@
 #include <QScrollBar>
 #include <QValueAxis>
 
+#include "app/ChartParts.h"
+#include "app/FormControls.h"
 #include "app/SeriesColours.h"
 
 namespace korvane {
@@ -51,60 +53,9 @@ constexpr unsigned kTopRight = kAnchorTop | kAnchorRight;
 constexpr unsigned kBottomRight = kAnchorBottom | kAnchorRight;
 constexpr unsigned kAllSides = kAnchorLeft | kAnchorTop | kAnchorRight | kAnchorBottom;
 
-QLabel* Label(QWidget* parent, const char* name, const QString& caption) {
-  auto* label = new QLabel(caption, parent);
-  label->setObjectName(name);
-  label->setAccessibleName(caption);
-  return label;
-}
-
-// An edit box of fixed width read out under its label's caption.
-QLineEdit* Edit(QWidget* parent, const char* name, QLabel* label, int width,
-                const QString& text = {}) {
-  auto* edit = new QLineEdit(text, parent);
-  edit->setObjectName(name);
+QLineEdit* FixedWidth(QLineEdit* edit, int width) {
   edit->setFixedWidth(width);
-  label->setBuddy(edit);
-  QString spoken = label->text();
-  if (spoken.endsWith(':')) spoken.chop(1);
-  edit->setAccessibleName(spoken);
   return edit;
-}
-
-QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  button->setAccessibleName(caption);
-  button->setAutoDefault(false);
-  return button;
-}
-
-QValueAxis* Axis(QChart* chart, const char* name, const QString& title, Qt::Alignment side,
-                 const QFont& font) {
-  auto* axis = new QValueAxis;
-  axis->setObjectName(name);
-  axis->setTitleText(title);
-  axis->setLabelsFont(font);
-  QFont titleFont = font;
-  titleFont.setBold(true);
-  axis->setTitleFont(titleFont);
-  chart->addAxis(axis, side);
-  return axis;
-}
-
-QLineSeries* Series(QChart* chart, const char* name, const QString& title, const QColor& colour,
-                    QValueAxis* bottom, QValueAxis* vertical) {
-  auto* series = new QLineSeries;
-  series->setObjectName(name);
-  series->setName(title);
-  QPen pen(colour);
-  pen.setWidth(2);
-  series->setPen(pen);
-  series->setPointsVisible(false);
-  chart->addSeries(series);
-  series->attachAxis(bottom);
-  series->attachAxis(vertical);
-  return series;
 }
 
 void BuildChart(QWidget& form, TrendFormWidgets& w) {
@@ -119,15 +70,20 @@ void BuildChart(QWidget& form, TrendFormWidgets& w) {
   w.Chart->legend()->setFont(form.font());
   w.Chart->legend()->setVisible(true);
 
-  w.BottomAxis = Axis(w.Chart, "BottomAxis", "Secs", Qt::AlignBottom, form.font());
-  w.LeftAxis = Axis(w.Chart, "LeftAxis", "Setpoint / PV", Qt::AlignLeft, form.font());
-  w.RightAxis = Axis(w.Chart, "RightAxis", "Output (%)", Qt::AlignRight, form.font());
+  w.BottomAxis = MakeAxis(w.Chart, "BottomAxis", "Secs", Qt::AlignBottom, form.font());
+  w.LeftAxis = MakeAxis(w.Chart, "LeftAxis", "Setpoint / PV", Qt::AlignLeft, form.font());
+  w.RightAxis = MakeAxis(w.Chart, "RightAxis", "Output (%)", Qt::AlignRight, form.font());
   w.LeftAxis->setRange(0, 100);
   w.RightAxis->setRange(0, 110);
 
-  w.Series1 = Series(w.Chart, "Series1", "Setpoint", kSetpointColour, w.BottomAxis, w.LeftAxis);
-  w.Series2 = Series(w.Chart, "Series2", "PV", kPvColour, w.BottomAxis, w.LeftAxis);
-  w.Series3 = Series(w.Chart, "Series3", "Output", kOutputColour, w.BottomAxis, w.RightAxis);
+  w.Series1 = MakeSeries(w.Chart, "Series1", "Setpoint", kSetpointColour, w.BottomAxis, w.LeftAxis);
+  w.Series2 = MakeSeries(w.Chart, "Series2", "PV", kPvColour, w.BottomAxis, w.LeftAxis);
+  w.Series3 = MakeSeries(w.Chart, "Series3", "Output", kOutputColour, w.BottomAxis, w.RightAxis);
+  for (QLineSeries* series : {w.Series1, w.Series2, w.Series3}) {
+    QPen pen = series->pen();
+    pen.setWidth(2);
+    series->setPen(pen);
+  }
 
   w.Chart1 = new QChartView(w.Chart, &form);
   w.Chart1->setObjectName("Chart1");
@@ -142,17 +98,15 @@ QGroupBox* BuildPlotGroup(QWidget& form, TrendFormWidgets& w) {
   auto* grid = new QGridLayout(group);
   grid->setContentsMargins(8, 4, 8, 6);
   grid->setVerticalSpacing(3);
-  grid->addWidget(Label(group, "LblVertical", "Vertical Axis:"), 0, 0, 1, 3);
-  w.ChkAuto = new QCheckBox("Adjust Automatically", group);
-  w.ChkAuto->setObjectName("ChkAuto");
-  w.ChkAuto->setAccessibleName("Adjust Automatically");
+  grid->addWidget(MakeLabel(group, "LblVertical", "Vertical Axis:"), 0, 0, 1, 3);
+  w.ChkAuto = MakeCheck(group, "ChkAuto", "Adjust Automatically");
   grid->addWidget(w.ChkAuto, 1, 0, 1, 3);
-  auto* lblMin = Label(group, "LblMin", "Minimum:");
-  w.TxtMin = Edit(group, "TxtMin", lblMin, 49, "0");
+  auto* lblMin = MakeLabel(group, "LblMin", "Minimum:");
+  w.TxtMin = FixedWidth(MakeEdit(group, "TxtMin", lblMin, "0"), 49);
   grid->addWidget(lblMin, 2, 0);
   grid->addWidget(w.TxtMin, 2, 1);
-  auto* lblMax = Label(group, "LblMax", "Maximum:");
-  w.TxtMax = Edit(group, "TxtMax", lblMax, 49, "100");
+  auto* lblMax = MakeLabel(group, "LblMax", "Maximum:");
+  w.TxtMax = FixedWidth(MakeEdit(group, "TxtMax", lblMax, "100"), 49);
   grid->addWidget(lblMax, 3, 0);
   grid->addWidget(w.TxtMax, 3, 1);
   grid->setColumnStretch(2, 1);
@@ -182,11 +136,11 @@ QGroupBox* BuildPidGroup(QWidget& form, TrendFormWidgets& w) {
   };
   int line = 0;
   for (const Row& row : rows) {
-    auto* label = Label(group, row.LabelName, row.Caption);
-    *row.Edit = Edit(group, row.EditName, label, 73);
+    auto* label = MakeLabel(group, row.LabelName, row.Caption);
+    *row.Edit = FixedWidth(MakeEdit(group, row.EditName, label), 73);
     grid->addWidget(label, line, 0);
     grid->addWidget(*row.Edit, line, 1);
-    grid->addWidget(Label(group, row.UnitName, row.Unit), line, 2);
+    grid->addWidget(MakeLabel(group, row.UnitName, row.Unit), line, 2);
     ++line;
   }
   grid->setColumnStretch(2, 1);
@@ -197,7 +151,7 @@ QGroupBox* BuildPidGroup(QWidget& form, TrendFormWidgets& w) {
 
 TrendFormWidgets BuildTrendFormLayout(QWidget& form, TrendAnchors& anchors) {
   TrendFormWidgets w;
-  w.LblHeading = Label(&form, "LblHeading", "Open File To Display Trend");
+  w.LblHeading = MakeLabel(&form, "LblHeading", "Open File To Display Trend");
   // Read out by its text, which changes with the file.
   w.LblHeading->setAccessibleName(QString());
   BuildChart(form, w);
@@ -210,8 +164,8 @@ TrendFormWidgets BuildTrendFormLayout(QWidget& form, TrendAnchors& anchors) {
   w.ScrollBar1->setValue(0);
   w.GrpPlot = BuildPlotGroup(form, w);
   w.GrpPID = BuildPidGroup(form, w);
-  w.CmdOpenFile = Button(&form, "CmdOpenFile", "Open File");
-  w.CmdExit = Button(&form, "CmdExit", "Exit");
+  w.CmdOpenFile = MakeButton(&form, "CmdOpenFile", "Open File", "Open File");
+  w.CmdExit = MakeButton(&form, "CmdExit", "Exit", "Exit");
 
   // The heading label stretches with the window so a long heading shows
   // as much as fits; its text starts at the designed place.

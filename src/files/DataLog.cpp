@@ -29,7 +29,7 @@ bool DataLog::ChkLogClick(bool ticked) {
   return true;
 }
 
-std::optional<std::string> DataLog::Step(std::string_view periodText, const LogValues& values, char separator) {
+std::optional<std::string> DataLog::Step(std::string_view periodText, const ControllerValues& values, char separator) {
   if (!LogEnabled) {
     LogPollCount = 0;
     return std::nullopt;
@@ -46,7 +46,7 @@ std::optional<std::string> DataLog::Step(std::string_view periodText, const LogV
 }
 
 std::optional<std::string> DataLog::OpenTarget(const std::string& path, std::string_view heading,
-                                               const LogValues& values, char separator) {
+                                               const ControllerValues& values, char separator) {
   LogFileName = path;
   TextFileSink file(path, TextFileSink::Mode::CreateOrEmpty);
   file.Write(LogHeading(heading, values, separator));
@@ -54,7 +54,7 @@ std::optional<std::string> DataLog::OpenTarget(const std::string& path, std::str
 }
 
 std::optional<std::string> DataLog::ExportTrend(const std::string& path, std::string_view heading,
-                                                const LogValues& values, const PointList& points,
+                                                const ControllerValues& values, const PointList& points,
                                                 char separator) {
   LogFileName = path;
   TextFileSink file(path, TextFileSink::Mode::CreateOrEmpty);

@@ -42,7 +42,7 @@ class DataLog {
   // writes every tick). Empty result: the tick goes on. A message: appending
   // failed, the tick's remaining work is skipped, LogTick stays so that the
   // next tick tries again.
-  std::optional<std::string> Step(std::string_view periodText, const LogValues& values, char separator);
+  std::optional<std::string> Step(std::string_view periodText, const ControllerValues& values, char separator);
 
   // Log > Open, after the operator chose `path` and typed the heading. The
   // window asks for the heading before calling this, and the file is
@@ -51,14 +51,14 @@ class DataLog {
   // LogFileName becomes `path` whatever happens; a file-error message on
   // failure. Recording is not switched on.
   std::optional<std::string> OpenTarget(const std::string& path, std::string_view heading,
-                                        const LogValues& values, char separator);
+                                        const ControllerValues& values, char separator);
 
   // File > Export Trend Data: the four heading lines, then one line per
   // sample of `points`, oldest first, all within this one call (so no log
   // line can reach the file before the export is complete). LogFileName
   // becomes `path`: the exported file is the log target from now on.
   std::optional<std::string> ExportTrend(const std::string& path, std::string_view heading,
-                                         const LogValues& values, const PointList& points, char separator);
+                                         const ControllerValues& values, const PointList& points, char separator);
 };
 
 }  // namespace korvane

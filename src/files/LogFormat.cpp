@@ -21,7 +21,7 @@ char* AddText(char* out, std::string_view text) noexcept {
 
 }  // namespace
 
-std::string LogHeading(std::string_view heading, const LogValues& values, char separator) {
+std::string LogHeading(std::string_view heading, const ControllerValues& values, char separator) {
   const char sep = FileDecimalSeparator(separator);
   std::string text(heading);
   text += kLineEnd;
@@ -37,7 +37,7 @@ std::string LogHeading(std::string_view heading, const LogValues& values, char s
   return text;
 }
 
-std::string LogDataLine(std::int32_t pollCount, const LogValues& values, char separator) {
+std::string LogDataLine(std::int32_t pollCount, const ControllerValues& values, char separator) {
   const char sep = FileDecimalSeparator(separator);
   char count[16];
   std::string text(count, std::to_chars(count, count + sizeof count, pollCount).ptr);
@@ -49,7 +49,7 @@ std::string LogDataLine(std::int32_t pollCount, const LogValues& values, char se
   return text;
 }
 
-std::string TrendHeading(std::string_view heading, const LogValues& values, char separator) {
+std::string TrendHeading(std::string_view heading, const ControllerValues& values, char separator) {
   const char sep = FileDecimalSeparator(separator);
   std::string text(heading);
   text += kLineEnd;

@@ -19,25 +19,21 @@
 #include <string>
 #include <string_view>
 
+#include "base/ControllerValues.h"
 #include "plot/ChartPoint.h"
 
 namespace korvane {
 
-// The controller values the files are written from, as last scaled.
-struct LogValues {
-  float SP = 0, PV = 0, Out = 0;
-  float Kp = 0, Ki = 0, Kd = 0;
-};
 
 // The longest trend data line AppendTrendLine writes.
 inline constexpr std::size_t kMaxTrendLineChars = 4 * 48 + 3 * 2 + 2;
 
 // The data log's three heading lines.
-std::string LogHeading(std::string_view heading, const LogValues& values, char separator);
+std::string LogHeading(std::string_view heading, const ControllerValues& values, char separator);
 // One data log line with the poll count given.
-std::string LogDataLine(std::int32_t pollCount, const LogValues& values, char separator);
+std::string LogDataLine(std::int32_t pollCount, const ControllerValues& values, char separator);
 // The trend file's four heading lines.
-std::string TrendHeading(std::string_view heading, const LogValues& values, char separator);
+std::string TrendHeading(std::string_view heading, const ControllerValues& values, char separator);
 // Writes one trend data line to `out` (room for kMaxTrendLineChars) and
 // returns its end; `separator` must already be the files' one.
 char* AppendTrendLine(char* out, const ChartPoint& point, char separator) noexcept;

@@ -42,7 +42,8 @@ class TrendViewer {
   // TrendCount are replaced, TrendStart becomes 0, and the result is empty.
   // On failure nothing changes and the result is the message to show (a
   // file-error text, or "'<field>' is not a valid floating point value").
-  // `decimalSeparator` is the one the files use (FileDecimalSeparator).
+  // `decimalSeparator` is the system's; the reader maps it to the files'
+  // one (FileDecimalSeparator).
   std::optional<std::string> OpenFile(const std::string& path, char decimalSeparator);
 
   // Scroll bar position p: TrendStart becomes p; above TrendCount it becomes

@@ -85,7 +85,7 @@ class LiveChartTest : public ::testing::Test {
   }
   // As the receive path does: one sample at the present clock, then a redraw.
   void Receive(float pv, float sp, float out) {
-    live_->InsertDatapoint(live_->ChartClock(), pv, sp, out);
+    history_.InsertDatapoint(history_.ChartClock(), pv, sp, out);
     live_->RePlot();
   }
 
@@ -107,10 +107,10 @@ class LiveChartTest : public ::testing::Test {
 TEST_F(LiveChartTest, RedrawsPutEachValueOnItsSeriesAtTimeMinusClock) {
   Ticks(10);
   Receive(20.0f, 25.0f, 40.0f);
-  const float t1 = live_->ChartClock();
+  const float t1 = history_.ChartClock();
   Ticks(10);
   Receive(21.0f, 26.0f, 41.0f);
-  const float clock = live_->ChartClock();
+  const float clock = history_.ChartClock();
   const qreal x1 = static_cast<qreal>(t1 - clock);
   EXPECT_EQ(series1_.points(), (QList<QPointF>{{x1, 25.0}, {0.0, 26.0}}));
   EXPECT_EQ(series3_.points(), (QList<QPointF>{{x1, 20.0}, {0.0, 21.0}}));
@@ -124,7 +124,7 @@ TEST_F(LiveChartTest, RedrawsPutEachValueOnItsSeriesAtTimeMinusClock) {
 TEST_F(LiveChartTest, EachRedrawReplacesEverySeriesOnceInBulk) {
   for (int i = 0; i < 50; ++i) {
     Ticks(10);
-    live_->InsertDatapoint(live_->ChartClock(), 1, 2, 3);
+    history_.InsertDatapoint(history_.ChartClock(), 1, 2, 3);
   }
   QSignalSpy replaced1(&series1_, &QXYSeries::pointsReplaced);
   QSignalSpy replaced2(&series2_, &QXYSeries::pointsReplaced);
@@ -140,7 +140,7 @@ TEST_F(LiveChartTest, EachRedrawReplacesEverySeriesOnceInBulk) {
 
 TEST_F(LiveChartTest, ScrolledBackShowsTheOlderWindow) {
   for (int s = 0; s < 1000; ++s) {
-    live_->InsertDatapoint(static_cast<float>(s), 0, static_cast<float>(s), 0);
+    history_.InsertDatapoint(static_cast<float>(s), 0, static_cast<float>(s), 0);
   }
   Ticks(10000);  // clock 999.90289
   live_->RePlot();
@@ -156,13 +156,13 @@ TEST_F(LiveChartTest, ScrolledBackShowsTheOlderWindow) {
 }
 
 TEST_F(LiveChartTest, ScrollPositionBelowTheNewMinimumIsPulledUpAfterClear) {
-  for (int s = 0; s < 300; ++s) live_->InsertDatapoint(static_cast<float>(s), 0, 0, 0);
+  for (int s = 0; s < 300; ++s) history_.InsertDatapoint(static_cast<float>(s), 0, 0, 0);
   Ticks(3000);
   live_->RePlot();
   scroll_.setValue(-200);
   clear_.click();
   EXPECT_TRUE(history_.Points().Empty());
-  EXPECT_EQ(live_->ChartClock(), 0.0f);
+  EXPECT_EQ(history_.ChartClock(), 0.0f);
   EXPECT_EQ(series1_.count(), 300);  // untouched until the next redraw
   Receive(1, 2, 3);
   EXPECT_EQ(scroll_.minimum(), 0);
@@ -260,17 +260,17 @@ TEST_F(LiveChartTest, AdjustAutomaticallyTogglesTheFourRangeControls) {
 
 TEST_F(LiveChartTest, PauseFreezesTheClockAndRestartResumesWhereItStopped) {
   Ticks(25);
-  const float before = live_->ChartClock();
+  const float before = history_.ChartClock();
   hold_.click();
-  EXPECT_TRUE(live_->ChartPaused());
+  EXPECT_TRUE(history_.ChartPaused());
   EXPECT_TRUE(history_.ChartPaused());
   Ticks(600);  // a minute of ticks while paused
-  EXPECT_EQ(live_->ChartClock(), before);
+  EXPECT_EQ(history_.ChartClock(), before);
   hold_.click();
-  EXPECT_FALSE(live_->ChartPaused());
+  EXPECT_FALSE(history_.ChartPaused());
   Ticks(1);
-  EXPECT_GT(live_->ChartClock(), before);
-  EXPECT_LT(live_->ChartClock(), before + 0.11f);
+  EXPECT_GT(history_.ChartClock(), before);
+  EXPECT_LT(history_.ChartClock(), before + 0.11f);
 }
 
 TEST_F(LiveChartTest, HoldCaptionIsRestartInRedWhilePausedAndPauseInBlack) {
@@ -284,13 +284,13 @@ TEST_F(LiveChartTest, HoldCaptionIsRestartInRedWhilePausedAndPauseInBlack) {
 
 TEST_F(LiveChartTest, ClearWhilePausedEmptiesTheHistoryAndZeroesTheClock) {
   Ticks(30);
-  live_->InsertDatapoint(live_->ChartClock(), 1, 2, 3);
+  history_.InsertDatapoint(history_.ChartClock(), 1, 2, 3);
   hold_.click();
   clear_.click();
   EXPECT_TRUE(history_.Points().Empty());
-  EXPECT_EQ(live_->ChartClock(), 0.0f);
+  EXPECT_EQ(history_.ChartClock(), 0.0f);
   Ticks(10);
-  EXPECT_EQ(live_->ChartClock(), 0.0f);
+  EXPECT_EQ(history_.ChartClock(), 0.0f);
 }
 
 TEST_F(LiveChartTest, TimerTicksAdvanceTheClock) {
@@ -298,11 +298,11 @@ TEST_F(LiveChartTest, TimerTicksAdvanceTheClock) {
   timer_.start();
   QElapsedTimer waited;
   waited.start();
-  while (live_->ChartClock() < 0.25f && waited.elapsed() < 5000) {
+  while (history_.ChartClock() < 0.25f && waited.elapsed() < 5000) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   }
   timer_.stop();
-  EXPECT_GE(live_->ChartClock(), 0.25f);
+  EXPECT_GE(history_.ChartClock(), 0.25f);
 }
 
 // ---- Update period --------------------------------------------------------
@@ -312,7 +312,7 @@ TEST_F(LiveChartTest, PeriodTextSetsTimerIntervalAndUpdatePeriod) {
   EXPECT_EQ(timer_.interval(), 2000);
   EXPECT_EQ(history_.UpdatePeriod(), 2);
   Ticks(1);
-  EXPECT_EQ(live_->ChartClock(), 0.1f);  // still 0.1 per tick
+  EXPECT_EQ(history_.ChartClock(), 0.1f);  // still 0.1 per tick
 }
 
 TEST_F(LiveChartTest, PeriodTextThatIsNotAPositiveWholeNumberChangesNothing) {

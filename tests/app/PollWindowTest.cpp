@@ -228,7 +228,7 @@ TEST_F(PollWindow, OnlyTheLastWriteButtonPressedBeforeTheTickIsSent) {
 TEST_F(PollWindow, PauseStopsReadsButNotAPendingWrite) {
   Open();
   w.CmdHold->click();
-  ASSERT_TRUE(form->Chart().ChartPaused());
+  ASSERT_TRUE(form->History().ChartPaused());
   EXPECT_EQ(Tick(Millis(200)), "");
   EXPECT_EQ(form->Poll().PollCount(), 0);
 
@@ -240,7 +240,7 @@ TEST_F(PollWindow, PauseStopsReadsButNotAPendingWrite) {
   EXPECT_TRUE(form->History().Points().Empty());  // no samples while paused
 
   w.CmdHold->click();  // Restart
-  EXPECT_FALSE(form->Chart().ChartPaused());
+  EXPECT_FALSE(form->History().ChartPaused());
   EXPECT_EQ(ParseRtuRead(Tick()).start, 1);
   EXPECT_EQ(form->Poll().PollCount(), 1);
 }

@@ -16,7 +16,7 @@
 namespace korvane {
 namespace {
 
-const LogValues kValues{75.0f, 74.2f, 31.5f, 12.5f, 0.25f, 30.0f};
+const ControllerValues kValues{.PV = 74.2f, .SP = 75.0f, .Out = 31.5f, .Kp = 12.5f, .Ki = 0.25f, .Kd = 30.0f};
 const std::string kHeading = "run\r\nK=  12.500 Ki=   0.250 Kd=  30.000\r\nSecs, Setpoint, PV, Output\r\n";
 
 std::string Lines(const std::vector<int>& counts) {

@@ -7,23 +7,23 @@
 namespace korvane {
 namespace {
 
-const LogValues kExample{75.0f, 74.2f, 31.5f, 12.5f, 0.25f, 30.0f};
+const ControllerValues kExample{.PV = 74.2f, .SP = 75.0f, .Out = 31.5f, .Kp = 12.5f, .Ki = 0.25f, .Kd = 30.0f};
 
 TEST(LogFormat, DataLogHeading) {
   EXPECT_EQ(LogHeading("Oven run 3", kExample, '.'),
             "Oven run 3\r\nK=  12.500 Ki=   0.250 Kd=  30.000\r\nSecs, Setpoint, PV, Output\r\n");
-  EXPECT_EQ(LogHeading("", LogValues{}, '.'),
+  EXPECT_EQ(LogHeading("", ControllerValues{}, '.'),
             "\r\nK=   0.000 Ki=   0.000 Kd=   0.000\r\nSecs, Setpoint, PV, Output\r\n");
 }
 
 TEST(LogFormat, DataLogLines) {
   struct Case {
     std::int32_t count;
-    LogValues values;
+    ControllerValues values;
     const char* line;
   } cases[] = {
       {10, kExample, "10,  75.000,  74.200,  31.500\r\n"},
-      {1, {-1.5f, 12345.678f, 0.0f}, "1,  -1.500,12345.678,   0.000\r\n"},
+      {1, {.PV = 12345.678f, .SP = -1.5f, .Out = 0.0f}, "1,  -1.500,12345.678,   0.000\r\n"},
       {-7, {}, "-7,   0.000,   0.000,   0.000\r\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(LogDataLine(c.count, c.values, '.'), c.line);

@@ -109,7 +109,7 @@ TEST_F(TrendViewerTest, AFailedReadLeavesEverythingAsItWas) {
 
 TEST_F(TrendViewerTest, RoundTripWithACommaAsSystemSeparator) {
   DataLog log;
-  const LogValues values{75.25f, -1.5f, 12345.678f, 12.5f, 0.25f, 30.0f};
+  const ControllerValues values{.PV = -1.5f, .SP = 75.25f, .Out = 12345.678f, .Kp = 12.5f, .Ki = 0.25f, .Kd = 30.0f};
   ASSERT_EQ(log.OpenTarget(dir.File("log.txt"), "comma", values, ','), std::nullopt);
   log.ChkLogClick(true);
   ASSERT_EQ(log.Step("1", values, ','), std::nullopt);
