@@ -1,9 +1,12 @@
 #include "base/SafeWrite.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -25,6 +28,28 @@ fs::path TemporaryName(const fs::path& target, unsigned attempt) {
   return dir.empty() ? fs::path(name) : dir / name;
 }
 
+// Writes all bytes; 0 or the errno of the failed write.
+int WriteAll(int fd, std::string_view content) {
+  while (!content.empty()) {
+    const ssize_t n = ::write(fd, content.data(), content.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0 ? errno : ENOSPC;
+    content.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return 0;
+}
+
+// Flushes a folder's entries (the new name) to the disk. A file system that
+// cannot sync folders (EINVAL) has nothing more to flush.
+int SyncFolder(const fs::path& file) {
+  const fs::path dir = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  const int e = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
+  ::close(fd);
+  return e;
+}
+
 }  // namespace
 
 void ReplaceFileContents(const std::string& target, std::string_view content) {
@@ -37,50 +62,46 @@ void ReplaceFileContents(const std::string& target, std::string_view content) {
   }
 
   fs::file_status status = fs::status(path, ec);
-  bool exists = false;
+  bool keepPerms = false;
   fs::perms oldPerms = fs::perms::none;
   if (ec) {
     if (ec != std::errc::no_such_file_or_directory) ThrowErrno(ec.value());
-  } else if (fs::exists(status)) {
-    exists = true;
-    // Only a regular file may be replaced: a rename would otherwise put a
-    // plain file in the place of a directory, a device or a pipe.
-    if (fs::is_directory(status)) ThrowErrno(EISDIR);
-    if (!fs::is_regular_file(status)) ThrowErrno(EACCES);
+  } else if (fs::is_regular_file(status)) {
+    keepPerms = true;
     oldPerms = status.permissions();
     constexpr fs::perms kWrite = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
     if ((oldPerms & kWrite) == fs::perms::none) ThrowErrno(EACCES);
+  } else if (!fs::is_directory(status)) {
+    // A rename would put a plain file in the place of a device or a pipe.
+    // A folder is left to the rename, which refuses it (EISDIR).
+    ThrowErrno(EACCES);
   }
 
   fs::path temp;
-  std::FILE* file = nullptr;
-  for (unsigned attempt = 0; attempt < 100 && file == nullptr; ++attempt) {
+  int fd = -1;
+  for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temp = TemporaryName(path, attempt);
-    errno = 0;
-    file = std::fopen(temp.c_str(), "wbx");
-    if (file == nullptr && errno != EEXIST) ThrowErrno(errno);
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) ThrowErrno(errno);
   }
-  if (file == nullptr) ThrowErrno(EEXIST);
+  if (fd < 0) ThrowErrno(EEXIST);
 
   auto fail = [&](int e) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
+    if (fd >= 0) ::close(fd);
+    ::unlink(temp.c_str());
     ThrowErrno(e);
   };
-  errno = 0;
-  std::size_t written = std::fwrite(content.data(), 1, content.size(), file);
-  int writeErrno = errno;
-  if (written != content.size() || std::fflush(file) != 0) {
-    if (writeErrno == 0) writeErrno = errno;
-    std::fclose(file);
-    fail(writeErrno);
-  }
-  errno = 0;
-  if (std::fclose(file) != 0) fail(errno);
-
-  if (exists) fs::permissions(temp, oldPerms, fs::perm_options::replace, ec);
-  fs::rename(temp, path, ec);
-  if (ec) fail(ec.value());
+  if (int e = WriteAll(fd, content)) fail(e);
+  if (keepPerms && ::fchmod(fd, static_cast<mode_t>(oldPerms)) != 0) fail(errno);
+  // The contents reach the disk before the new name can point at them;
+  // otherwise a power loss could leave an empty file under the old name.
+  if (::fsync(fd) != 0) fail(errno);
+  const int closed = ::close(fd);
+  fd = -1;
+  if (closed != 0) fail(errno);
+  if (::rename(temp.c_str(), path.c_str()) != 0) fail(errno);
+  // The rename itself is durable only once the folder is flushed.
+  if (int e = SyncFolder(path)) ThrowErrno(e);
 }
 
 }  // namespace korvane
