@@ -126,13 +126,18 @@ TEST_F(ConfigFileMenuTest, ReadOnlyTargetIsAccessDenied) {
   EXPECT_EQ(errors_.last(), "File access denied");
 }
 
-TEST_F(ConfigFileMenuTest, MissingFileIsFileNotFound) {
-  settings_.Link.Baud = 4711;
-  setPt_.setText("5");
-  EXPECT_FALSE(Load(Path("none")));
-  EXPECT_EQ(errors_, QStringList{"File not found"});
-  EXPECT_EQ(settings_.Link.Baud, 4711);
-  EXPECT_EQ(setPt_.text(), "5");
+TEST_F(ConfigFileMenuTest, AFileThatCannotBeOpenedIsReportedAndLoadsNothing) {
+  ASSERT_TRUE(QFile::link("loop", Path("loop")));  // a link to itself
+  const std::pair<QString, QString> cases[] = {{"none", "File not found"}, {"loop", "Invalid filename"}};
+  for (const auto& [name, message] : cases) {
+    errors_.clear();
+    settings_.Link.Baud = 4711;
+    setPt_.setText("5");
+    EXPECT_FALSE(Load(Path(name)));
+    EXPECT_EQ(errors_, QStringList{message});
+    EXPECT_EQ(settings_.Link.Baud, 4711);
+    EXPECT_EQ(setPt_.text(), "5");
+  }
 }
 
 }  // namespace

@@ -26,18 +26,11 @@ TEST(FileErrorMessage, AnyOtherNumberIsAnIoError) {
 }
 
 TEST(FileErrorFromErrno, Mapping) {
-  EXPECT_EQ(FileErrorFromErrno(ENOENT), 2);
-  EXPECT_EQ(FileErrorFromErrno(ENOTDIR), 2);
-  EXPECT_EQ(FileErrorFromErrno(ENAMETOOLONG), 3);
-  EXPECT_EQ(FileErrorFromErrno(EINVAL), 3);
-  EXPECT_EQ(FileErrorFromErrno(EMFILE), 4);
-  EXPECT_EQ(FileErrorFromErrno(ENFILE), 4);
-  EXPECT_EQ(FileErrorFromErrno(EACCES), 5);
-  EXPECT_EQ(FileErrorFromErrno(EPERM), 5);
-  EXPECT_EQ(FileErrorFromErrno(EROFS), 5);
-  EXPECT_EQ(FileErrorFromErrno(EISDIR), 5);
-  EXPECT_EQ(FileErrorFromErrno(ENOSPC), 101);
-  EXPECT_EQ(FileErrorFromErrno(EFBIG), 101);
+  const std::pair<int, int> cases[] = {
+      {ENOENT, 2}, {ENOTDIR, 2}, {ENAMETOOLONG, 3}, {EINVAL, 3}, {EILSEQ, 3},  {ELOOP, 3},   {EMFILE, 4},
+      {ENFILE, 4}, {EACCES, 5},  {EPERM, 5},        {EROFS, 5},  {EISDIR, 5},  {ETXTBSY, 5}, {EEXIST, 5},
+      {ENOSPC, 101}, {EDQUOT, 101}, {EFBIG, 101}};
+  for (const auto& [errnoValue, number] : cases) EXPECT_EQ(FileErrorFromErrno(errnoValue), number) << errnoValue;
 }
 
 TEST(FileErrorFromErrno, OtherErrnoValuesStayApartFromTheFixedNumbers) {

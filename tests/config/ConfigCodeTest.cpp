@@ -279,6 +279,25 @@ TEST_F(ConfigCodeTest, OutOfRangePollAndResponseTimesAreKeptSilently) {
   EXPECT_TRUE(view.errors.empty());
 }
 
+TEST_F(ConfigCodeTest, RangeEndsTypedAfterAnotherValueAreTaken) {
+  Create();
+  struct Case {
+    const char* poll;
+    const char* response;
+    std::int32_t wantPoll, wantResponse;
+  };
+  for (const Case& c : {Case{"1", "400", 1, 400}, Case{"30", "2000", 30, 2000}, Case{"0", "399", 7, 1000},
+                        Case{"31", "2001", 7, 1000}}) {
+    settings.Poll.PollTime = 7;
+    settings.Poll.ResponseTime = 1000;
+    view.SetBoxText(ConfigBox::PollTime, c.poll);
+    view.SetBoxText(ConfigBox::ResponseTime, c.response);
+    EXPECT_TRUE(code->CmdExitClick());
+    EXPECT_EQ(settings.Poll.PollTime, c.wantPoll) << c.poll;
+    EXPECT_EQ(settings.Poll.ResponseTime, c.wantResponse) << c.response;
+  }
+}
+
 TEST_F(ConfigCodeTest, LoadedPollTimeOutsideTheRangeIsBroughtIntoIt) {
   Create();
   settings.Poll.PollTime = 0;  // as a loaded file can leave it

@@ -127,8 +127,19 @@ TEST_F(CheckAscii, ColonThenCrIsAChecksumError) {
 }
 
 TEST_F(CheckAscii, ShortFrameOfAnotherSlaveIsIgnored) {
-  ComposeRead(1, 20);
-  EXPECT_EQ(Ascii(":02\r\n"), Pending);
+  // Address and LRC only: a bad frame from the polled slave, whatever its
+  // address, and never data; another slave's is ignored.
+  struct Case {
+    std::int32_t slave;
+    const char* frame;
+    std::int32_t want;
+  };
+  for (const Case& c : {Case{1, ":02\r\n", Pending}, Case{247, ":F709\r\n", ChecksumError},
+                        Case{247, ":01FF\r\n", Pending}, Case{1, ":F709\r\n", Pending}}) {
+    settings.Link.SlaveAddress = c.slave;
+    ComposeRead(1, 20);
+    EXPECT_EQ(Ascii(c.frame), c.want) << c.slave << " " << c.frame;
+  }
 }
 
 TEST_F(CheckAscii, ExceptionWithoutItsCodeByte) {

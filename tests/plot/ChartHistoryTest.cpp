@@ -83,16 +83,17 @@ TEST(PointListOrder, ExactBlockMultipleKeepsEverySample) {
 }
 
 TEST(PointListOrder, EqualTimesKeepTheClockOrderButFallingOrNanBreakIt) {
+  constexpr float kNan = std::numeric_limits<float>::quiet_NaN();
+  const std::pair<std::vector<float>, bool> cases[] = {
+      {{1.0f, 1.0f}, true}, {{1.0f, 1.0f, 0.5f}, false}, {{kNan}, false},
+      {{1.0f, kNan}, false}, {{1.0f, kNan, 2.0f}, false}, {{kNan, 1.0f}, false}};
   PointList points;
-  points.PushNewest(ChartPoint{1.0f, 0, 0, 0});
-  points.PushNewest(ChartPoint{1.0f, 0, 0, 0});
-  EXPECT_TRUE(points.TimesNeverRise());
-  points.PushNewest(ChartPoint{0.5f, 0, 0, 0});
-  EXPECT_FALSE(points.TimesNeverRise());
-  points.Clear();
-  EXPECT_TRUE(points.TimesNeverRise());
-  points.PushNewest(ChartPoint{std::numeric_limits<float>::quiet_NaN(), 0, 0, 0});
-  EXPECT_FALSE(points.TimesNeverRise());
+  for (const auto& [times, inOrder] : cases) {
+    points.Clear();
+    EXPECT_TRUE(points.TimesNeverRise());
+    for (float t : times) points.PushNewest(ChartPoint{t, 0, 0, 0});
+    EXPECT_EQ(points.TimesNeverRise(), inOrder) << times.size() << " samples";
+  }
 }
 
 TEST(PointListStorage, ClearFreesEverythingAndStartsOver) {

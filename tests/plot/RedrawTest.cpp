@@ -361,7 +361,8 @@ TEST(AutoRange, FlatOrHugeValuesStillGiveAnOpenRange) {
   const std::vector<PlotPoint> flat{{0, 42}, {1, 42}};
   const std::vector<PlotPoint> huge{{0, 3e38f}, {1, -3e38f}};
   const std::vector<PlotPoint> flatBig{{0, 1e30f}};
-  for (const auto* one : {&flat, &huge, &flatBig}) {
+  const std::vector<PlotPoint> flatZero{{0, 0}, {1, 0}};  // before the first reply
+  for (const auto* one : {&flat, &huge, &flatBig, &flatZero}) {
     const std::vector<PlotPoint>* series[] = {one};
     const auto range = AutoAxisRange(series);
     ASSERT_TRUE(range);

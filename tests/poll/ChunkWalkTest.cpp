@@ -38,14 +38,16 @@ TEST(ChunkWalk, Ascii2400BaudAlternatesBetweenTwoChunksOfSixteen) {
   for (const Chunk& c : chunks) EXPECT_EQ(c.Size, 16);
 }
 
-TEST(ChunkWalk, WholeBlockAtDefaultAndHighRates) {
-  for (std::int32_t baud : {4800, 9600, 115200}) {
-    const Chunk c = NextChunk({true, baud, 1, 20}, 13);
-    EXPECT_EQ(c.Start, 1) << baud;
-    EXPECT_EQ(c.Size, 20) << baud;
+TEST(ChunkWalk, ABlockThatFitsIsReadWhole) {
+  // ASCII at 4800: limit 128 characters = 32 registers. The last two end at
+  // register 10000, the last one a block may hold.
+  const ChunkRequest cases[] = {{true, 4800, 1, 20},     {true, 9600, 1, 20},    {true, 115200, 1, 20},
+                                {false, 4800, 1, 20},    {true, 9600, 9991, 10}, {false, 9600, 9937, 64}};
+  for (const ChunkRequest& r : cases) {
+    const Chunk c = NextChunk(r, r.StartRegister + 12);
+    EXPECT_EQ(c.Start, r.StartRegister) << r.Baud << " " << r.StartRegister;
+    EXPECT_EQ(c.Size, r.RegisterCount) << r.Baud << " " << r.StartRegister;
   }
-  // ASCII at 4800: limit 128 characters = 32 registers, the block fits.
-  EXPECT_EQ(NextChunk({false, 4800, 1, 20}, 0).Size, 20);
 }
 
 TEST(ChunkWalk, LimitIsProportionalToTheBaudRate) {

@@ -59,10 +59,13 @@ TEST_F(PortControlTest, ParityCodesFollowTheDialogsOrder) {
   EXPECT_EQ(port_.StopBits(), sb2Bits);
 }
 
-TEST_F(PortControlTest, PortNumber11LeavesThePreviousPort) {
-  Confirm(4, 9600, 8, 0, 1, false);
-  Confirm(11, 9600, 8, 0, 1, true);
-  EXPECT_EQ(port_.ConnectedPort(), spCOM4);
+TEST_F(PortControlTest, OnlyPorts1To10AreSelectedOthersLeaveThePreviousPort) {
+  const std::pair<int, TCommPort> cases[] = {{1, spCOM1}, {10, spCOM10}, {11, spCOM4}, {0, spCOM4}};
+  for (const auto& [number, expected] : cases) {
+    Confirm(4, 9600, 8, 0, 1, false);
+    Confirm(number, 9600, 8, 0, 1, true);
+    EXPECT_EQ(port_.ConnectedPort(), expected) << number;
+  }
 }
 
 TEST_F(PortControlTest, Rate250000SelectsTheCustomRateZeroWhichTheDeviceRefuses) {
