@@ -91,8 +91,12 @@ ScaledWrite ScaleWriteValue(double number, float factor, std::string_view what, 
   }
   const double scaled = RoundHalfEven(number / static_cast<double>(factor));
   if (!std::isfinite(scaled) || scaled < kLowestWriteValue || scaled > kHighestWriteValue) {
-    const std::size_t shown = std::min(text.find_first_not_of(' '), text.size());
-    result.Refusal = "Write refused: " + name + " " + std::string(text.substr(shown)) +
+    // The typed number is quoted without its leading blanks; a long one only
+    // by its start, so the message stays readable in the status line.
+    constexpr std::size_t kQuotedChars = 20;
+    std::string typed(text.substr(std::min(text.find_first_not_of(' '), text.size())));
+    if (typed.size() > kQuotedChars) typed.replace(kQuotedChars, std::string::npos, "...");
+    result.Refusal = "Write refused: " + name + " " + typed +
                      " does not fit a controller register (" + std::to_string(kLowestWriteValue) +
                      " to " + std::to_string(kHighestWriteValue) + " after scaling).";
     return result;

@@ -66,8 +66,15 @@ TEST(ScaleWriteValue, RangeLimits) {
 TEST(ScaleWriteValue, RefusalsSayWhy) {
   EXPECT_EQ(ScaleWriteValue(5, 0.0f, "Ki", "5").Refusal, "Write refused: the factor of Ki is 0.");
   EXPECT_EQ(ScaleWriteValue(5, -0.0f, "Ki", "5").Refusal, "Write refused: the factor of Ki is 0.");
-  EXPECT_EQ(ScaleWriteValue(70000, 1.0f, "setpoint", "  70000").Refusal,
-            "Write refused: setpoint 70000 does not fit a controller register (-32768 to 65535 after scaling).");
+  const std::pair<std::string, std::string> quoted[] = {{"  70000", "70000"},
+                                                        {"12345678901234567890", "12345678901234567890"},
+                                                        {"123456789012345678901", "12345678901234567890..."},
+                                                        {" " + std::string(10000, '9'), "99999999999999999999..."}};
+  for (const auto& [typed, shown] : quoted) {
+    EXPECT_EQ(ScaleWriteValue(70000, 1.0f, "setpoint", typed).Refusal,
+              "Write refused: setpoint " + shown +
+                  " does not fit a controller register (-32768 to 65535 after scaling).");
+  }
 }
 
 // --- the write step on the line ----------------------------------------------
