@@ -57,7 +57,7 @@ void ReplaceFileContents(const std::string& target, std::string_view content) {
   for (unsigned attempt = 0; attempt < 100 && file == nullptr; ++attempt) {
     temp = TemporaryName(path, attempt);
     errno = 0;
-    file = std::fopen(temp.c_str(), "wbx");
+    file = std::fopen(temp.string().c_str(), "wbx");
     if (file == nullptr && errno != EEXIST) ThrowErrno(errno);
   }
   if (file == nullptr) ThrowErrno(EEXIST);
