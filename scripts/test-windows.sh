@@ -76,6 +76,8 @@ grep -q ready "$WIN/rtu-slave.log" || { cat "$WIN/rtu-slave.log"; echo "the RTU 
 
 # COM ports come from wine's registry; a new server reads it at start.
 # A persistent server spares each test program wine's start-up.
+wineserver -k 2>/dev/null || true  # one left from a previous run or wineboot
+wineserver -w 2>/dev/null || true
 wineserver -p
 wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$WIN/com1" /f >/dev/null
 wine reg add 'HKLM\Software\Wine\Ports' /v COM2 /t REG_SZ /d "$WIN/com2" /f >/dev/null
