@@ -1,9 +1,11 @@
-// The Windows device's pure parts: the device path of a COM name and the
-// block laid over the system's DCB bit-fields.
+// The Windows device's pure parts: the device path of a COM name (also what
+// the COM-name map answers there) and the block laid over the system's DCB
+// bit-fields.
 #include <gtest/gtest.h>
 
 #include <ostream>
 
+#include "serial/ComNameMap.h"
 #include "serial/Win32SerialDevice.h"
 
 namespace korvane {
@@ -15,6 +17,15 @@ TEST(Win32Names, ComNamesOpenThemselvesAndOtherTextsNothing) {
   for (const char* other : {"", "com3", "COM0", "COM100", "COM03", "LPT1"}) {
     EXPECT_EQ(DevicePathOf(other), "") << other;
   }
+}
+
+TEST(Win32Names, TheMapNamesThePortAndMapsNothing) {
+  const ComNameMap map = ComNameMap::UserDefault();
+  EXPECT_EQ(map.DevicePath("COM3"), "\\\\.\\COM3");
+  EXPECT_FALSE(map.IsMapped("COM3"));
+  std::string error;
+  EXPECT_FALSE(ComNameMap("ports").Add("COM3", "x", &error));
+  EXPECT_EQ(error, "COM3 cannot be mapped: on Windows it opens the port itself");
 }
 
 struct FlagCase {
