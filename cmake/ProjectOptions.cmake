@@ -45,7 +45,12 @@ function(korvane_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+  # Listing the tests takes longer under an emulator (wine starting up).
+  set(discovery_timeout 5)
+  if(CMAKE_CROSSCOMPILING)
+    set(discovery_timeout 60)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT ${discovery_timeout}
     PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   # Labels are set after discovery by a file of our own: a list handed to
   # gtest_discover_tests' PROPERTIES is flattened, so a second label would be

@@ -48,4 +48,6 @@ if [ -f "$ROOT/fuzz/CMakeLists.txt" ] && ls "$ROOT"/fuzz/fuzz_*.cpp >/dev/null 2
     grep -E "stat::number_of_executed_units" "$log" || true
   done
 fi
+stage "Windows cross build and tests under wine"
+"$ROOT/scripts/test-windows.sh"
 echo "== all test stages passed in ${SECONDS}s"

@@ -1,16 +1,14 @@
 #include "base/SafeWrite.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <system_error>
 
+#include "base/DurableFile.h"
 #include "base/FileError.h"
+#include "base/FileIo.h"
 
 namespace korvane {
 namespace {
@@ -31,23 +29,12 @@ fs::path TemporaryName(const fs::path& target, unsigned attempt) {
 // Writes all bytes; 0 or the errno of the failed write.
 int WriteAll(int fd, std::string_view content) {
   while (!content.empty()) {
-    const ssize_t n = ::write(fd, content.data(), content.size());
+    const auto n = fileio::Write(fd, content.data(), content.size());
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return n < 0 ? errno : ENOSPC;
     content.remove_prefix(static_cast<std::size_t>(n));
   }
   return 0;
-}
-
-// Flushes a folder's entries (the new name) to the disk. A file system that
-// cannot sync folders (EINVAL) has nothing more to flush.
-int SyncFolder(const fs::path& file) {
-  const fs::path dir = file.parent_path().empty() ? fs::path(".") : file.parent_path();
-  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return errno;
-  const int e = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
-  ::close(fd);
-  return e;
 }
 
 }  // namespace
@@ -81,27 +68,30 @@ void ReplaceFileContents(const std::string& target, std::string_view content) {
   int fd = -1;
   for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temp = TemporaryName(path, attempt);
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) ThrowErrno(errno);
+    const int e = durable::CreateNew(temp, fd);
+    if (fd < 0 && e != EEXIST) ThrowErrno(e);
   }
   if (fd < 0) ThrowErrno(EEXIST);
 
   auto fail = [&](int e) {
-    if (fd >= 0) ::close(fd);
-    ::unlink(temp.c_str());
+    if (fd >= 0) durable::Close(fd);
+    std::error_code ignored;
+    fs::remove(temp, ignored);
     ThrowErrno(e);
   };
   if (int e = WriteAll(fd, content)) fail(e);
-  if (keepPerms && ::fchmod(fd, static_cast<mode_t>(oldPerms)) != 0) fail(errno);
+  if (keepPerms) {
+    if (int e = durable::KeepMode(fd, oldPerms)) fail(e);
+  }
   // The contents reach the disk before the new name can point at them;
   // otherwise a power loss could leave an empty file under the old name.
-  if (::fsync(fd) != 0) fail(errno);
-  const int closed = ::close(fd);
+  if (int e = durable::Sync(fd)) fail(e);
+  const int closed = durable::Close(fd);
   fd = -1;
-  if (closed != 0) fail(errno);
-  if (::rename(temp.c_str(), path.c_str()) != 0) fail(errno);
+  if (closed != 0) fail(closed);
+  if (int e = durable::Replace(temp, path)) fail(e);
   // The rename itself is durable only once the folder is flushed.
-  if (int e = SyncFolder(path)) ThrowErrno(e);
+  if (int e = durable::SyncFolder(path)) ThrowErrno(e);
 }
 
 }  // namespace korvane

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "base/FileError.h"
+#include "base/FileIo.h"
 
 namespace korvane {
 namespace {
@@ -25,7 +26,7 @@ int LineSource::Open(const std::string& path) {
   // O_NONBLOCK: opening a pipe must not wait for a writer; the type check
   // below then refuses it. Reads of a regular file ignore the flag.
   do {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    fd_ = ::open(path.c_str(), O_RDONLY | fileio::kOpenFlags);
   } while (fd_ < 0 && errno == EINTR);
   if (fd_ < 0) return errno;
   struct stat st {};
@@ -53,7 +54,7 @@ std::optional<std::string> LineSource::Error() const {
 
 bool LineSource::Fill() {
   while (!ended_) {
-    const ssize_t n = ::read(fd_, buffer_.get(), kBlockBytes);
+    const ssize_t n = fileio::Read(fd_, buffer_.get(), kBlockBytes);
     if (n > 0) {
       pos_ = 0;
       size_ = static_cast<std::size_t>(n);

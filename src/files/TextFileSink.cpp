@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "base/FileError.h"
+#include "base/FileIo.h"
 
 namespace korvane {
 
@@ -21,7 +22,7 @@ void TextFileSink::Open(const std::string& path, Mode mode) {
   } else if (errno != ENOENT || mode == Mode::AppendExisting) {
     return Fail(errno);
   }
-  int flags = O_WRONLY | O_CLOEXEC | O_NONBLOCK;
+  int flags = O_WRONLY | fileio::kOpenFlags;
   flags |= mode == Mode::CreateOrEmpty ? O_CREAT | O_TRUNC : O_APPEND;
   do {
     fd_ = ::open(path.c_str(), flags, 0666);
@@ -45,7 +46,7 @@ bool TextFileSink::Write(std::string_view lines) {
   if (errno_ != 0 || fd_ < 0) return false;
   std::size_t done = 0;
   while (done < lines.size()) {
-    const ssize_t n = ::write(fd_, lines.data() + done, lines.size() - done);
+    const ssize_t n = fileio::Write(fd_, lines.data() + done, lines.size() - done);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
     } else if (n < 0 && errno == EINTR) {

@@ -1,37 +1,12 @@
 #include "serial/ComThread.h"
 
-#include <pthread.h>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <ctime>
 #include <utility>
 
+#include "serial/Platform.h"
 #include "serial/SerialPort.h"
 
 namespace korvane {
-
-namespace {
-
-// Nice values standing in for the Windows thread priorities -15, -2, -1, 0,
-// 1, 2, 15. Raising a thread above normal needs CAP_SYS_NICE; without it the
-// request fails and the thread keeps running at normal priority.
-int NiceValue(TThreadPriority priority) {
-  switch (priority) {
-    case tpIdle: return 19;
-    case tpLowest: return 10;
-    case tpLower: return 5;
-    case tpNormal: return 0;
-    case tpHigher: return -5;
-    case tpHighest: return -10;
-    case tpTimeCritical: return -20;
-  }
-  return 0;
-}
-
-}  // namespace
 
 TComThread::TComThread(TSerialPort& port) : port_(port), lastLineStatus_(port.lastLineStatus_) {
   device_ = port_.opener_ ? port_.opener_->Open(port_.portName_) : nullptr;
@@ -91,14 +66,8 @@ SerialDevice* TComThread::Device() const {
 
 std::optional<std::chrono::nanoseconds> TComThread::CpuTime() const {
   if (!thread_.joinable() || finished_.load()) return std::nullopt;
-  clockid_t clock{};
   // const_cast: native_handle() is not const, but only reads the id.
-  if (::pthread_getcpuclockid(const_cast<std::thread&>(thread_).native_handle(), &clock) != 0) {
-    return std::nullopt;
-  }
-  timespec used{};
-  if (::clock_gettime(clock, &used) != 0) return std::nullopt;
-  return std::chrono::seconds(used.tv_sec) + std::chrono::nanoseconds(used.tv_nsec);
+  return ThreadCpuTime(const_cast<std::thread&>(thread_));
 }
 
 void TComThread::Execute() {
@@ -213,8 +182,7 @@ void TComThread::ApplyPriority() {
   TThreadPriority wanted = port_.priority_.load();
   if (wanted == appliedPriority_) return;
   appliedPriority_ = wanted;
-  // Linux schedules threads as tasks: the nice value of this thread's id.
-  ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), NiceValue(wanted));
+  SetCurrentThreadPriority(wanted);
 }
 
 }  // namespace korvane

@@ -2,7 +2,7 @@
 // The narrow interface through which the serial component reaches an open
 // device. Its operations mirror the Windows serial calls the component was
 // designed around, so the same component logic runs on any backend: the
-// POSIX terminal device, or a fake one in tests.
+// POSIX terminal device, the Windows one, or a fake one in tests.
 //
 // An implementation must allow Write and SetState on the main thread while
 // the receive thread reads, and Close on the receive thread while the main
@@ -57,10 +57,11 @@ class SerialDeviceOpener {
 
 class ComNameMap;
 
-// The program's opener: COM names resolved through the user's port folder
-// (ComNameMap::UserDefault), devices opened as POSIX terminals.
+// The program's opener. On Linux: COM names resolved through the user's port
+// folder (ComNameMap::UserDefault), devices opened as POSIX terminals. On
+// Windows: COMn opens the port \\.\COMn itself.
 std::shared_ptr<SerialDeviceOpener> SystemSerialDeviceOpener();
-// The same with a given map (tests point COMn at a pseudo-terminal).
+// The POSIX opener with a given map (tests point COMn at a pseudo-terminal).
 std::shared_ptr<SerialDeviceOpener> MappedSerialDeviceOpener(const ComNameMap& map);
 
 }  // namespace korvane

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "serial/ComThread.h"
+#include "serial/Platform.h"
 
 namespace korvane {
 
@@ -18,15 +19,11 @@ constexpr unsigned kCloseStepMs = 10;
 
 TSerialPort::TSerialPort(MainThreadDispatcher& mainThread, std::shared_ptr<SerialDeviceOpener> opener)
     : mainThread_(mainThread), opener_(std::move(opener)) {
-  // On Windows the constructor asks for 1 ms timer resolution here
-  // (timeBeginPeriod). Linux sleeps already have (sub-)millisecond
-  // resolution, so there is nothing to ask for.
+  BeginTimerResolution();
 }
 
 TSerialPort::~TSerialPort() {
-  // On Windows the destructor gives the timer resolution back here
-  // (timeEndPeriod); Linux has nothing to give back.
-  //
+  EndTimerResolution();
   // A receive thread must not outlive the component: stop every thread and
   // wait for it. Its last events (OnDisconnect) need the main thread, so the
   // wait keeps dispatching.

@@ -24,7 +24,7 @@ TEST(SafeWrite, AFolderInThePlaceOfTheTargetFailsTheRenameAndLeavesNothingBehind
   }
   EXPECT_EQ(dir.Read("cfg/inside"), "kept");
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir.Path())) names.push_back(entry.path().filename());
+  for (const auto& entry : fs::directory_iterator(dir.Path())) names.push_back(entry.path().filename().string());
   EXPECT_EQ(names, std::vector<std::string>{"cfg"});
 }
 

@@ -1,19 +1,35 @@
 #include "support/TempDir.h"
 
-#include <stdlib.h>
-
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <system_error>
 
 namespace korvane::test {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "korvane-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  // create_directory reports an existing folder, so a name is taken only by
+  // the one that made it (what mkdtemp does, also where mkdtemp is missing).
+  const auto base = std::filesystem::temp_directory_path();
+  std::random_device seed;
+  std::mt19937_64 pick(seed());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof name, "korvane-test-%012llx",
+                  static_cast<unsigned long long>(pick() & 0xFFFFFFFFFFFFull));
+    const auto candidate = base / name;
+    std::error_code ec;
+    if (std::filesystem::create_directory(candidate, ec)) {
+      std::filesystem::permissions(candidate, std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::replace, ec);
+      path_ = candidate.string();
+      return;
+    }
+  }
+  throw std::runtime_error("cannot create a temporary folder");
 }
 
 TempDir::~TempDir() {

@@ -1,0 +1,187 @@
+#include "serial/Win32SerialDevice.h"
+
+#include <cstring>
+#include <limits>
+#include <mutex>
+
+#include "serial/PortNames.h"
+
+namespace korvane {
+
+namespace {
+
+static_assert(sizeof(DCB) == sizeof(Dcb), "Dcb mirrors the system's DCB");
+static_assert(modem::kCtsOn == MS_CTS_ON && modem::kDsrOn == MS_DSR_ON &&
+                  modem::kRingOn == MS_RING_ON && modem::kRlsdOn == MS_RLSD_ON,
+              "the modem status bits are the system's");
+
+// Drives one modem output line. A port without modem lines (wine on a
+// pseudo-terminal answers ERROR_NOT_SUPPORTED) has nothing to set: not a failure.
+bool SetModemLine(HANDLE handle, DWORD function) {
+  return ::EscapeCommFunction(handle, function) || ::GetLastError() == ERROR_NOT_SUPPORTED;
+}
+
+DWORD ClampedCount(std::size_t count) {
+  constexpr std::size_t kMax = std::numeric_limits<DWORD>::max();
+  return static_cast<DWORD>(count > kMax ? kMax : count);
+}
+
+}  // namespace
+
+std::string DevicePathOf(const std::string& portName) {
+  if (PortFromName(portName) == spNone) return {};
+  return "\\\\.\\" + portName;
+}
+
+DCB ToWindowsDcb(const Dcb& block) {
+  DCB out{};
+  std::memcpy(&out, &block, sizeof out);
+  out.DCBlength = sizeof out;
+  return out;
+}
+
+std::unique_ptr<Win32SerialDevice> Win32SerialDevice::Open(const std::string& portName) {
+  const std::string path = DevicePathOf(portName);
+  if (path.empty()) return nullptr;
+  // No sharing: a second open of the port is refused while we hold it.
+  HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  DCB probe{};
+  probe.DCBlength = sizeof probe;
+  if (!::GetCommState(handle, &probe)) {  // a file or device that is no serial port
+    ::CloseHandle(handle);
+    return nullptr;
+  }
+  // Bytes that arrived while nobody had the port open are stale.
+  ::PurgeComm(handle, PURGE_RXABORT | PURGE_RXCLEAR);
+  return std::unique_ptr<Win32SerialDevice>(new Win32SerialDevice(handle));
+}
+
+Win32SerialDevice::Win32SerialDevice(HANDLE handle) : handle_(handle) {}
+
+Win32SerialDevice::~Win32SerialDevice() { Close(); }
+
+bool Win32SerialDevice::IsOpen() const {
+  std::shared_lock lock(mutex_);
+  return handle_ != INVALID_HANDLE_VALUE;
+}
+
+bool Win32SerialDevice::SetState(const Dcb& block) {
+  std::shared_lock lock(mutex_);
+  if (handle_ == INVALID_HANDLE_VALUE) return false;
+  DCB current{};
+  current.DCBlength = sizeof current;
+  if (!::GetCommState(handle_, &current)) return false;
+  DCB wanted = ToWindowsDcb(block);
+  if (!::SetCommState(handle_, &wanted)) return false;
+  // SetCommState sets the lines under "enable" and "disable" control; they
+  // are driven once more so that a port whose driver leaves them alone still
+  // shows them as asked. Hand-shake and toggle modes belong to the driver.
+  const std::uint32_t dtr = block.Flags & dcb::kDtrControlMask;
+  const std::uint32_t rts = block.Flags & dcb::kRtsControlMask;
+  bool ok = true;
+  if (dtr == 0 || dtr == dcb::kDtrControlEnable) {
+    ok = SetModemLine(handle_, dtr == 0 ? CLRDTR : SETDTR) && ok;
+  }
+  if (rts == 0 || rts == dcb::kRtsControlEnable) {
+    ok = SetModemLine(handle_, rts == 0 ? CLRRTS : SETRTS) && ok;
+  }
+  return ok;
+}
+
+bool Win32SerialDevice::SetTimeouts(const CommTimeouts& timeouts) {
+  std::shared_lock lock(mutex_);
+  if (handle_ == INVALID_HANDLE_VALUE) return false;
+  COMMTIMEOUTS t{timeouts.ReadIntervalTimeout, timeouts.ReadTotalTimeoutMultiplier,
+                 timeouts.ReadTotalTimeoutConstant, timeouts.WriteTotalTimeoutMultiplier,
+                 timeouts.WriteTotalTimeoutConstant};
+  return ::SetCommTimeouts(handle_, &t) != 0;
+}
+
+bool Win32SerialDevice::SetupQueues(std::uint32_t inQueue, std::uint32_t outQueue) {
+  std::shared_lock lock(mutex_);
+  if (handle_ == INVALID_HANDLE_VALUE) return false;
+  return ::SetupComm(handle_, inQueue, outQueue) != 0;
+}
+
+bool Win32SerialDevice::ModemStatus(std::uint32_t* status) {
+  *status = 0;
+  std::shared_lock lock(mutex_);
+  if (handle_ == INVALID_HANDLE_VALUE) return false;
+  DWORD bits = 0;
+  if (!::GetCommModemStatus(handle_, &bits)) return false;
+  *status = bits & (MS_CTS_ON | MS_DSR_ON | MS_RING_ON | MS_RLSD_ON);
+  return true;
+}
+
+bool Win32SerialDevice::ClearErrors(CommStatus* status) {
+  *status = CommStatus{};
+  std::shared_lock lock(mutex_);
+  if (handle_ == INVALID_HANDLE_VALUE) return false;
+  DWORD errors = 0;
+  COMSTAT stat{};
+  if (!::ClearCommError(handle_, &errors, &stat)) {
+    // The port went away under us (a USB adapter unplugged): the handle
+    // answers nothing any more.
+    const DWORD why = ::GetLastError();
+    if (why == ERROR_ACCESS_DENIED || why == ERROR_BAD_COMMAND || why == ERROR_DEVICE_REMOVED ||
+        why == ERROR_OPERATION_ABORTED || why == ERROR_GEN_FAILURE) {
+      status->Gone = true;
+      return true;
+    }
+    return false;
+  }
+  status->InQueue = stat.cbInQue;
+  return true;
+}
+
+std::size_t Win32SerialDevice::Read(char* buffer, std::size_t count) {
+  std::shared_lock lock(mutex_);
+  if (handle_ == INVALID_HANDLE_VALUE || count == 0) return 0;
+  DWORD read = 0;
+  if (!::ReadFile(handle_, buffer, ClampedCount(count), &read, nullptr)) return 0;
+  return read;
+}
+
+std::size_t Win32SerialDevice::Write(const char* bytes, std::size_t count) {
+  std::shared_lock lock(mutex_);
+  if (handle_ == INVALID_HANDLE_VALUE || count == 0) return 0;
+  DWORD written = 0;
+  // The count is what the driver reports, also when the call failed part-way.
+  ::WriteFile(handle_, bytes, ClampedCount(count), &written, nullptr);
+  return written;
+}
+
+bool Win32SerialDevice::Purge() {
+  std::shared_lock lock(mutex_);
+  if (handle_ == INVALID_HANDLE_VALUE) return false;
+  return ::PurgeComm(handle_, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR) != 0;
+}
+
+void Win32SerialDevice::Close() {
+  std::unique_lock lock(mutex_);
+  if (handle_ == INVALID_HANDLE_VALUE) return;
+  // Unsent output would hold CloseHandle up while it drains.
+  ::PurgeComm(handle_, PURGE_TXABORT | PURGE_TXCLEAR);
+  ::CloseHandle(handle_);
+  handle_ = INVALID_HANDLE_VALUE;
+}
+
+namespace {
+
+class Win32SerialDeviceOpener : public SerialDeviceOpener {
+ public:
+  std::unique_ptr<SerialDevice> Open(const std::string& portName) override {
+    return Win32SerialDevice::Open(portName);
+  }
+};
+
+}  // namespace
+
+// On Windows a COM name is the port itself: there is no folder of names.
+std::shared_ptr<SerialDeviceOpener> SystemSerialDeviceOpener() {
+  return std::make_shared<Win32SerialDeviceOpener>();
+}
+
+}  // namespace korvane

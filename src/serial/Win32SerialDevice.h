@@ -1,0 +1,63 @@
+#pragma once
+// A serial device opened as a Windows communications resource (\\.\COMn),
+// with synchronous I/O: reads and writes are single ReadFile/WriteFile calls
+// bounded by the driver's time-outs.
+
+// Only the core of the Windows headers: the rest defines macros such as
+// SetPort (winspool) and min/max that clash with ordinary names.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <shared_mutex>
+#include <string>
+
+#include "serial/SerialDevice.h"
+
+namespace korvane {
+
+class Win32SerialDevice : public SerialDevice {
+ public:
+  // Opens COM1..COM99 for exclusive read/write use; nullptr for any other
+  // name, or when the port is absent or held by someone else.
+  static std::unique_ptr<Win32SerialDevice> Open(const std::string& portName);
+  ~Win32SerialDevice() override;
+
+  Win32SerialDevice(const Win32SerialDevice&) = delete;
+  Win32SerialDevice& operator=(const Win32SerialDevice&) = delete;
+
+  bool IsOpen() const override;
+  bool SetState(const Dcb& block) override;
+  bool SetTimeouts(const CommTimeouts& timeouts) override;
+  bool SetupQueues(std::uint32_t inQueue, std::uint32_t outQueue) override;
+  bool ModemStatus(std::uint32_t* status) override;
+  bool ClearErrors(CommStatus* status) override;
+  std::size_t Read(char* buffer, std::size_t count) override;
+  std::size_t Write(const char* bytes, std::size_t count) override;
+  bool Purge() override;
+  void Close() override;
+
+ private:
+  explicit Win32SerialDevice(HANDLE handle);
+
+  // Every operation holds it shared; Close holds it exclusively, so the
+  // handle is never closed under a write running on another thread.
+  mutable std::shared_mutex mutex_;
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+// The block as the system's DCB: the same fields in the same order, the
+// flag word laid over the DCB's bit-fields.
+DCB ToWindowsDcb(const Dcb& block);
+
+// The path CreateFileA opens for a port name: "\\.\COM3" for "COM3", empty
+// for a text that is not COM1..COM99.
+std::string DevicePathOf(const std::string& portName);
+
+}  // namespace korvane
