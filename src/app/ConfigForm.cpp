@@ -64,7 +64,7 @@ ConfigContext CoreContext(const ConfigFormContext& c) {
         if (timer != nullptr) timer->setInterval(ms);
       },
       c.displayRegs,
-      ToStd(c.programFolder)};
+      PresetFolders(ToStd(c.programFolder), ToStd(c.userPresetFolder))};
 }
 
 }  // namespace
