@@ -125,7 +125,7 @@ TEST(SimProgram, ABadOptionExitsWithTwoAndMapsNothing) {
 
 TEST(SimProgram, FaultsSwitchedOnStdinReachTheLine) {
   TempDir home;
-  SimProcess sim(home.Path(), {"--no-com", "--noise", "0"});
+  SimProcess sim(home.Path(), {"--no-com", "--noise", "0", "--setpoint", "100"});
   ASSERT_TRUE(sim.WaitReady());
   Port port(sim.Device());
   ASSERT_TRUE(port.Open());
@@ -166,7 +166,7 @@ TEST(SimProgram, FaultsSwitchedOnStdinReachTheLine) {
 
 TEST(SimProgram, FaultGivenAtStartAppliesFromTheFirstReply) {
   TempDir home;
-  SimProcess sim(home.Path(), {"--no-com", "--ascii", "--fault", "corrupt-lrc:every=2"});
+  SimProcess sim(home.Path(), {"--no-com", "--ascii", "--setpoint", "100", "--fault", "corrupt-lrc:every=2"});
   ASSERT_TRUE(sim.WaitReady());
   Port port(sim.Device());
   ASSERT_TRUE(port.Open());

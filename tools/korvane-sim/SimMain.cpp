@@ -181,6 +181,10 @@ int main(int argc, char** argv) {
     std::cout << Usage();
     return 0;
   }
+  if (options.Version) {
+    std::cout << "korvane-sim " << KORVANE_VERSION << '\n';
+    return 0;
+  }
   try {
     InstallSignals();
     return Run(options);

@@ -25,6 +25,7 @@ struct SimOptions {
   std::vector<Fault> Faults;
   bool Verbose = false;
   bool Help = false;
+  bool Version = false;
 };
 
 // Parses argv; false with *error on a bad option.
