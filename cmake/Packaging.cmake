@@ -17,10 +17,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Depends from the shared libraries the programs link (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# The first line is the synopsis; the rest the long description.
+# The long description; CPack puts the summary above it as the synopsis.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-"${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Korvane is a desktop Modbus master for one PID process controller on a
+"Korvane is a desktop Modbus master for one PID process controller on a
 serial line (RTU or ASCII framing). Once per poll period it reads the
 controller's holding registers and shows the process value, setpoint,
 output and the PID factors as numbers and on a live strip chart. The

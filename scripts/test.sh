@@ -3,7 +3,8 @@
 #   1. the whole suite in a normal build (benchmarks are built, not run);
 #   2. the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer;
 #   3. the threaded serial tests under ThreadSanitizer;
-#   4. each fuzz target for a short smoke run.
+#   4. each fuzz target for a short smoke run;
+#   5. the Debian package built, installed with apt-get, checked and removed.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$ROOT"
@@ -48,4 +49,6 @@ if [ -f "$ROOT/fuzz/CMakeLists.txt" ] && ls "$ROOT"/fuzz/fuzz_*.cpp >/dev/null 2
     grep -E "stat::number_of_executed_units" "$log" || true
   done
 fi
+stage "Debian package: build, apt-get install, check, lintian, remove"
+"$ROOT/scripts/test-package.sh" "$OUT/package"
 echo "== all test stages passed in ${SECONDS}s"

@@ -21,6 +21,7 @@
 #include "master/MasterState.h"
 #include "serial/ComNameMap.h"
 #include "serial/PortControl.h"
+#include "serial/PortOpenReason.h"
 
 namespace korvane {
 namespace {
@@ -92,7 +93,18 @@ TConfigForm::TConfigForm(const ConfigFormContext& context, QWidget* parent)
     w_.TxtFactor[i]->installEventFilter(this);
   }
 
-  code_ = std::make_unique<ConfigCode>(static_cast<ConfigFormView&>(*this), CoreContext(context_));
+  ConfigContext core = CoreContext(context_);
+  // A refused open keeps its message box; the device label says why.
+  core.portActivate = [this, activate = core.portActivate] {
+    try {
+      activate();
+    } catch (...) {
+      ShowPortOpenReason();
+      throw;
+    }
+    UpdatePortDevice();
+  };
+  code_ = std::make_unique<ConfigCode>(static_cast<ConfigFormView&>(*this), std::move(core));
   FormCreate();
   UpdatePortDevice();
 }
@@ -121,6 +133,16 @@ QString TConfigForm::PortDeviceText(const QString& portText) {
 }
 
 void TConfigForm::UpdatePortDevice() { w_.LblPortDevice->setText(PortDeviceText(w_.ComboPort->currentText())); }
+
+void TConfigForm::ShowPortOpenReason() {
+  const QString portText = w_.ComboPort->currentText();
+  const std::int32_t number = LenientInt(ToStd(portText));
+  UpdatePortDevice();
+  if (!IsSelectablePort(number)) return;
+  const std::string device = ComNameMap::UserDefault().DevicePath("COM" + std::to_string(number));
+  w_.LblPortDevice->setText(PortDeviceText(portText) + QStringLiteral("\n") +
+                            FromStd(PortOpenReasonText(DiagnosePortOpen(device))));
+}
 
 bool TConfigForm::CameFromProgramWindow() const {
   QWindow* mine = windowHandle();

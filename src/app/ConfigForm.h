@@ -78,6 +78,8 @@ class TConfigForm : public QWidget, private ConfigFormView {
   void FormCreate();
   void MapBoxKeyDown();
   void UpdatePortDevice();
+  // After a refused open: the device label adds why, in plain words.
+  void ShowPortOpenReason();
   bool CameFromProgramWindow() const;
 
   // ConfigFormView
