@@ -132,7 +132,11 @@ QString TConfigForm::PortDeviceText(const QString& portText) {
   return text;
 }
 
-void TConfigForm::UpdatePortDevice() { w_.LblPortDevice->setText(PortDeviceText(w_.ComboPort->currentText())); }
+void TConfigForm::UpdatePortDevice() {
+  w_.LblPortDevice->setText(PortDeviceText(w_.ComboPort->currentText()));
+  w_.LblPortDevice->setToolTip(QString());
+  w_.LblPortDevice->setAccessibleDescription(QString());
+}
 
 void TConfigForm::ShowPortOpenReason() {
   const QString portText = w_.ComboPort->currentText();
@@ -140,8 +144,10 @@ void TConfigForm::ShowPortOpenReason() {
   UpdatePortDevice();
   if (!IsSelectablePort(number)) return;
   const std::string device = ComNameMap::UserDefault().DevicePath("COM" + std::to_string(number));
-  w_.LblPortDevice->setText(PortDeviceText(portText) + QStringLiteral("\n") +
-                            FromStd(PortOpenReasonText(DiagnosePortOpen(device))));
+  const PortOpenDiagnosis diagnosis = DiagnosePortOpen(device);
+  w_.LblPortDevice->setText(PortDeviceText(portText) + QStringLiteral("\n") + FromStd(PortOpenReasonText(diagnosis)));
+  w_.LblPortDevice->setToolTip(FromStd(PortOpenHint(diagnosis)));
+  w_.LblPortDevice->setAccessibleDescription(w_.LblPortDevice->toolTip());
 }
 
 bool TConfigForm::CameFromProgramWindow() const {

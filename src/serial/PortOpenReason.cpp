@@ -60,6 +60,16 @@ std::string ProcessName(const std::filesystem::path& processDir) {
   return name.empty() ? std::string("?") : name;
 }
 
+// Serial devices belong to the group dialout on Debian; a device of
+// another group (not root's) names that one.
+std::string GroupToJoin(const PortOpenDiagnosis& d) { return d.Group.empty() ? std::string("dialout") : d.Group; }
+
+std::string Joined(const std::vector<std::string>& items) {
+  std::string text;
+  for (const std::string& item : items) text += (text.empty() ? "" : ", ") + item;
+  return text;
+}
+
 void AddHolders(PortOpenDiagnosis& d, const std::string& device) {
   d.Holders = ProcessesHolding(device);
   if (d.Holders.size() > kMaxHolders) d.Holders.resize(kMaxHolders);
@@ -121,25 +131,40 @@ std::vector<std::string> ProcessesHolding(const std::string& device, const std::
 std::string PortOpenReasonText(const PortOpenDiagnosis& d) {
   switch (d.Reason) {
     case PortOpenReason::Opens:
-      return "The device opens now: it may not take these line settings (baud rate, data bits, parity, stop bits).";
+      return "It opens now: line settings refused?";
     case PortOpenReason::NoDevice:
-      return "No such device: the adapter is unplugged or the COM link points at the wrong device.";
-    case PortOpenReason::PermissionDenied: {
-      const std::string group = d.Group.empty() ? std::string("dialout") : d.Group;
-      return "Permission denied: join the " + group + " group (sudo adduser $USER " + group +
-             "), then log out and in again.";
-    }
-    case PortOpenReason::Busy: {
-      std::string text = "Held by another program";
-      for (std::size_t i = 0; i < d.Holders.size(); ++i) text += (i == 0 ? ": " : ", ") + d.Holders[i];
-      return text + ". Close it, then press OK again.";
-    }
+      return "No such device";
+    case PortOpenReason::PermissionDenied:
+      return "Permission denied: join the " + GroupToJoin(d) + " group";
+    case PortOpenReason::Busy:
+      return d.Holders.empty() ? std::string("Held by another program")
+                               : "Held by another program: " + Joined(d.Holders);
     case PortOpenReason::NotTerminal:
-      return "Not a terminal: this is no serial device.";
+      return "Not a terminal";
     case PortOpenReason::Other:
       break;
   }
-  return std::string("Cannot be opened: ") + std::strerror(d.Error) + ".";
+  return std::string("Cannot open: ") + std::strerror(d.Error);
+}
+
+std::string PortOpenHint(const PortOpenDiagnosis& d) {
+  switch (d.Reason) {
+    case PortOpenReason::Opens:
+      return "The device opens now; it may not take these settings (baud rate, data bits, parity, stop bits).";
+    case PortOpenReason::NoDevice:
+      return "Plug the adapter in, or point the COM link at the right device.";
+    case PortOpenReason::PermissionDenied:
+      return "Join the " + GroupToJoin(d) + " group: sudo adduser $USER " + GroupToJoin(d) +
+             ", then log out and in again.";
+    case PortOpenReason::Busy:
+      return "Close " + (d.Holders.empty() ? std::string("the program that uses it") : Joined(d.Holders)) +
+             ", then press OK again.";
+    case PortOpenReason::NotTerminal:
+      return "This is no serial device: point the COM link at a terminal device such as /dev/ttyUSB0.";
+    case PortOpenReason::Other:
+      break;
+  }
+  return "The system refused to open the device.";
 }
 
 }  // namespace korvane

@@ -35,7 +35,12 @@ PortOpenDiagnosis DiagnosePortOpen(const std::string& device);
 // processes this user may inspect are seen.
 std::vector<std::string> ProcessesHolding(const std::string& device, const std::string& procRoot = "/proc");
 
-// One sentence for the configuration dialog's device label.
+// Why, in a few words for the configuration dialog's device label (narrow:
+// about 40 characters), e.g. "Permission denied: join the dialout group".
 std::string PortOpenReasonText(const PortOpenDiagnosis& diagnosis);
+
+// What to do about it, one sentence (the label's tool tip), e.g. "Join the
+// dialout group: sudo adduser $USER dialout, then log out and in again."
+std::string PortOpenHint(const PortOpenDiagnosis& diagnosis);
 
 }  // namespace korvane

@@ -51,12 +51,13 @@ struct Case {
   const char* name;
   std::function<std::string(Scene&)> prepare;  // the device path to probe
   PortOpenReason expected;
-  const char* words;                           // in the label's sentence
+  const char* words;                           // in the label's words
+  const char* hint;                            // in what to do
   bool unprivileged = false;
 };
 
 const Case kCases[] = {
-    {"MissingPath", [](Scene& s) { return s.dir.File("ttyUSB9"); }, PortOpenReason::NoDevice, "No such device"},
+    {"MissingPath", [](Scene& s) { return s.dir.File("ttyUSB9"); }, PortOpenReason::NoDevice, "No such device", "Plug the adapter in"},
     {"NoPermission",
      [](Scene& s) {
        // Root's pty is 0620 root:tty: no one else may open it for writing. As
@@ -64,21 +65,21 @@ const Case kCases[] = {
        if (::geteuid() != 0) ::chmod(s.pty.SlavePath().c_str(), 0);
        return s.pty.SlavePath();
      },
-     PortOpenReason::PermissionDenied, "Permission denied: join the", true},
+     PortOpenReason::PermissionDenied, "Permission denied: join the", "sudo adduser $USER", true},
     {"HeldByAnotherProgram",
      [](Scene& s) {
        s.pty.CloseSlave();
        s.holder.emplace(std::vector<std::string>{"/usr/bin/flock", "--exclusive", s.pty.SlavePath(), "/bin/cat"});
        return s.pty.SlavePath();
      },
-     PortOpenReason::Busy, "Held by another program: flock (pid "},
+     PortOpenReason::Busy, "Held by another program: flock (pid ", "Close flock (pid "},
     {"PlainFile",
      [](Scene& s) {
        s.dir.Write("plain", "not a serial port");
        return s.dir.File("plain");
      },
-     PortOpenReason::NotTerminal, "Not a terminal"},
-    {"FreePty", [](Scene& s) { return s.pty.SlavePath(); }, PortOpenReason::Opens, "The device opens now"},
+     PortOpenReason::NotTerminal, "Not a terminal", "no serial device"},
+    {"FreePty", [](Scene& s) { return s.pty.SlavePath(); }, PortOpenReason::Opens, "It opens now", "settings"},
 };
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
@@ -92,7 +93,8 @@ TEST_P(PortOpenReasonTest, TellsWhyInPlainWords) {
   if (c.unprivileged) {
     EXPECT_EQ(ProbeAsUnprivileged(path), c.expected);
     PortOpenDiagnosis d{c.expected, EACCES, "dialout", {}};
-    EXPECT_NE(PortOpenReasonText(d).find("sudo adduser $USER dialout"), std::string::npos);
+    EXPECT_EQ(PortOpenReasonText(d), "Permission denied: join the dialout group");
+    EXPECT_EQ(PortOpenHint(d), "Join the dialout group: sudo adduser $USER dialout, then log out and in again.");
     return;
   }
   PortOpenDiagnosis d = DiagnosePortOpen(path);
@@ -103,6 +105,7 @@ TEST_P(PortOpenReasonTest, TellsWhyInPlainWords) {
   }
   EXPECT_EQ(d.Reason, c.expected);
   EXPECT_NE(PortOpenReasonText(d).find(c.words), std::string::npos) << PortOpenReasonText(d);
+  EXPECT_NE(PortOpenHint(d).find(c.hint), std::string::npos) << PortOpenHint(d);
 }
 
 INSTANTIATE_TEST_SUITE_P(EachReason, PortOpenReasonTest, ::testing::ValuesIn(kCases),

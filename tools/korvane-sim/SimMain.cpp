@@ -100,9 +100,13 @@ int Run(const SimOptions& options) {
   bool readStdin = true;
   std::string input;
   Millis lastModel = Now();
+  bool processRuns = options.StartNow;
   for (;;) {
     Millis now = Now();
-    device.Advance(static_cast<double>(now - lastModel) / 1000.0 * options.Speed);
+    // Until a master first asks, the process waits cold at ambient: the
+    // step response starts when Korvane connects, in view on its chart.
+    if (processRuns) device.Advance(static_cast<double>(now - lastModel) / 1000.0 * options.Speed);
+    processRuns = processRuns || engine.Requests() > 0;
     lastModel = now;
 
     Millis timeout = 100;  // the process runs in steps of about 0.1 s of wall time

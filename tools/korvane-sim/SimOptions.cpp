@@ -65,6 +65,7 @@ Process (first order plus dead time):
   --noise SD         measurement noise, standard deviation (default 0.3)
   --seed N           noise and fault random seed (default 1)
   --speed X          run the process X times faster than real time (default 1)
+  --start-now        run the process from the start (default: from the first request)
 Faults (repeatable; also switchable on stdin):
   --fault KIND[:key=value,...]
       drop | corrupt (corrupt-crc, corrupt-lrc) | late:ms=MS | split:pieces=N,pause=MS
@@ -113,6 +114,8 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string*
       o.Verbose = true;
     } else if (arg == "--no-com") {
       o.ComName.clear();
+    } else if (arg == "--start-now") {
+      o.StartNow = true;
     } else if (arg == "--free-com") {
       o.FreeCom = true;
     } else if (arg == "--device") {
