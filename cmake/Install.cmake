@@ -14,10 +14,13 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 set(KORVANE_DATA_SOURCE ${PROJECT_SOURCE_DIR}/data)
 set(KORVANE_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/korvane)
 
-if(KORVANE_BUILD_GUI)
-  install(TARGETS korvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
-install(TARGETS korvane-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Either program may be left out of a build (no GUI; a cross build without
+# the pseudo-terminal simulator).
+foreach(program korvane korvane-sim)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endforeach()
 
 install(FILES ${KORVANE_PRESET_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/korvane/presets)
 

@@ -12,9 +12,11 @@
 namespace korvane::sim {
 namespace {
 
+// The process these tests work out: 3 units per percent of output.
 ProcessParams Quiet(double deadTime = 0) {
   ProcessParams p;
   p.Noise = 0;
+  p.Gain = 3.0;
   p.DeadTime = deadTime;
   return p;
 }
