@@ -10,6 +10,7 @@ PACKAGES=(
   xvfb xauth x11-utils imagemagick xdotool
   socat libmodbus-dev mbpoll python3-pymodbus python3-serial python3-serial-asyncio
   clang-14 libclang-rt-14-dev procps
+  dpkg-dev file lintian desktop-file-utils librsvg2-bin
 )
 
 missing=()

@@ -1,22 +1,28 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Korvane, starts the simulated controller
 # (korvane-sim) on COM1 for this session, then starts Korvane. When Korvane
-# exits the simulator stops and its COM1 mapping is removed.
+# exits the simulator stops and its COM1 mapping is removed. SIGTERM or
+# SIGINT (Ctrl+C) to this script is passed on to both programs; it waits for
+# them, so the mapping is gone when it returns.
 #
 #   ./scripts/run.sh                 simulator in real time
 #   ./scripts/run.sh --speed 10      process runs ten times faster (quick step responses)
 #   ./scripts/run.sh --free-com      use the next free COM name if COM1 is already mapped
 #
 # Any arguments go to korvane-sim (see docs/simulator.md).
+# KORVANE_RUN_BIN=DIR runs the programs already built in DIR (no install, no build).
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="$ROOT/build/run"
+BIN="${KORVANE_RUN_BIN:-$BUILD/bin}"
 
-"$ROOT/scripts/install-deps.sh"
-echo "Building Korvane in $BUILD ..."
-BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "$ROOT/scripts/build.sh" "$BUILD" -DKORVANE_BUILD_TESTS=OFF
+if [ -z "${KORVANE_RUN_BIN:-}" ]; then
+  "$ROOT/scripts/install-deps.sh"
+  echo "Building Korvane in $BUILD ..."
+  BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "$ROOT/scripts/build.sh" "$BUILD" -DKORVANE_BUILD_TESTS=OFF
+fi
 
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   echo "run.sh: no display (DISPLAY / WAYLAND_DISPLAY unset); Korvane needs one." >&2
   echo "        Without a screen, try: xvfb-run -a ./scripts/run.sh" >&2
   exit 1
@@ -32,8 +38,9 @@ if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
 fi
 
 SIM_LOG="$(mktemp "${TMPDIR:-/tmp}/korvane-sim.XXXXXX")"
-"$BUILD/bin/korvane-sim" "$@" </dev/null >"$SIM_LOG" 2>&1 &
+"$BIN/korvane-sim" "$@" </dev/null >"$SIM_LOG" 2>&1 &
 SIM_PID=$!
+KORVANE_PID=""
 stop_sim() {
   if kill -0 "$SIM_PID" 2>/dev/null; then
     kill -TERM "$SIM_PID" 2>/dev/null || true
@@ -42,8 +49,21 @@ stop_sim() {
   rm -f "$SIM_LOG"
   if [ -n "${RUNTIME_MADE:-}" ]; then rm -rf "$XDG_RUNTIME_DIR"; fi
 }
+# Passes a signal on to both programs and waits for them: Korvane closes its
+# window (and port) as on File > Exit, the simulator removes its mapping.
+# (Programs started with & ignore SIGINT in a script; both set their own
+# handlers, so the signal they are sent still reaches them.)
+pass_on() {
+  trap '' INT TERM
+  if [ -n "$KORVANE_PID" ]; then kill -"$1" "$KORVANE_PID" 2>/dev/null || true; fi
+  kill -"$1" "$SIM_PID" 2>/dev/null || true
+  if [ -n "$KORVANE_PID" ]; then wait "$KORVANE_PID" 2>/dev/null || true; fi
+  wait "$SIM_PID" 2>/dev/null || true
+  exit "$2"
+}
 trap stop_sim EXIT
-trap 'exit 130' INT TERM
+trap 'pass_on INT 130' INT
+trap 'pass_on TERM 143' TERM
 
 # Wait for the simulator's "ready" line (it maps its COM name before).
 for _ in $(seq 1 50); do
@@ -62,4 +82,10 @@ echo
 echo "Simulated controller on ${COM:-?}. In Korvane: menu Config, pick ${COM:-COM1}, tick \"Port Active\", press OK."
 echo
 
-"$BUILD/bin/korvane"
+# In the background, so this shell can take a signal while Korvane runs
+# (a foreground program would hold any trap until it had ended).
+"$BIN/korvane" </dev/null &
+KORVANE_PID=$!
+status=0
+wait "$KORVANE_PID" || status=$?
+exit "$status"

@@ -3,7 +3,9 @@
 #   1. the whole suite in a normal build (benchmarks are built, not run);
 #   2. the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer;
 #   3. the threaded serial tests under ThreadSanitizer;
-#   4. each fuzz target for a short smoke run.
+#   4. each fuzz target for a short smoke run;
+#   5. the core and serial tests cross-built for Windows and run under wine;
+#   6. the Debian package built, installed with apt-get, checked and removed.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$ROOT"
@@ -50,4 +52,6 @@ if [ -f "$ROOT/fuzz/CMakeLists.txt" ] && ls "$ROOT"/fuzz/fuzz_*.cpp >/dev/null 2
 fi
 stage "Windows cross build and tests under wine"
 "$ROOT/scripts/test-windows.sh"
+stage "Debian package: build, apt-get install, check, lintian, remove"
+"$ROOT/scripts/test-package.sh" "$OUT/package"
 echo "== all test stages passed in ${SECONDS}s"

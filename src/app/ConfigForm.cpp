@@ -21,6 +21,7 @@
 #include "master/MasterState.h"
 #include "serial/ComNameMap.h"
 #include "serial/PortControl.h"
+#include "serial/PortOpenReason.h"
 
 namespace korvane {
 namespace {
@@ -64,7 +65,7 @@ ConfigContext CoreContext(const ConfigFormContext& c) {
         if (timer != nullptr) timer->setInterval(ms);
       },
       c.displayRegs,
-      ToStd(c.programFolder)};
+      PresetFolders(ToStd(c.programFolder), ToStd(c.userPresetFolder))};
 }
 
 }  // namespace
@@ -92,7 +93,18 @@ TConfigForm::TConfigForm(const ConfigFormContext& context, QWidget* parent)
     w_.TxtFactor[i]->installEventFilter(this);
   }
 
-  code_ = std::make_unique<ConfigCode>(static_cast<ConfigFormView&>(*this), CoreContext(context_));
+  ConfigContext core = CoreContext(context_);
+  // A refused open keeps its message box; the device label says why.
+  core.portActivate = [this, activate = core.portActivate] {
+    try {
+      activate();
+    } catch (...) {
+      ShowPortOpenReason();
+      throw;
+    }
+    UpdatePortDevice();
+  };
+  code_ = std::make_unique<ConfigCode>(static_cast<ConfigFormView&>(*this), std::move(core));
   FormCreate();
   UpdatePortDevice();
 }
@@ -120,7 +132,23 @@ QString TConfigForm::PortDeviceText(const QString& portText) {
   return text;
 }
 
-void TConfigForm::UpdatePortDevice() { w_.LblPortDevice->setText(PortDeviceText(w_.ComboPort->currentText())); }
+void TConfigForm::UpdatePortDevice() {
+  w_.LblPortDevice->setText(PortDeviceText(w_.ComboPort->currentText()));
+  w_.LblPortDevice->setToolTip(QString());
+  w_.LblPortDevice->setAccessibleDescription(QString());
+}
+
+void TConfigForm::ShowPortOpenReason() {
+  const QString portText = w_.ComboPort->currentText();
+  const std::int32_t number = LenientInt(ToStd(portText));
+  UpdatePortDevice();
+  if (!IsSelectablePort(number)) return;
+  const std::string device = ComNameMap::UserDefault().DevicePath("COM" + std::to_string(number));
+  const PortOpenDiagnosis diagnosis = DiagnosePortOpen(device);
+  w_.LblPortDevice->setText(PortDeviceText(portText) + QStringLiteral("\n") + FromStd(PortOpenReasonText(diagnosis)));
+  w_.LblPortDevice->setToolTip(FromStd(PortOpenHint(diagnosis)));
+  w_.LblPortDevice->setAccessibleDescription(w_.LblPortDevice->toolTip());
+}
 
 bool TConfigForm::CameFromProgramWindow() const {
   QWindow* mine = windowHandle();

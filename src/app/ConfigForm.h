@@ -32,6 +32,8 @@ struct ConfigFormContext {
   // Shows an error of a handler (preset file, port). Left empty, the
   // standard critical message box shows it.
   std::function<void(QWidget* parent, const QString& message)> reportError = {};
+  // The user's own preset folder, searched before the program's; empty: none.
+  QString userPresetFolder = QString::fromStdString(UserPresetFolder());
 };
 
 class TConfigForm : public QWidget, private ConfigFormView {
@@ -76,6 +78,8 @@ class TConfigForm : public QWidget, private ConfigFormView {
   void FormCreate();
   void MapBoxKeyDown();
   void UpdatePortDevice();
+  // After a refused open: the device label adds why, in plain words.
+  void ShowPortOpenReason();
   bool CameFromProgramWindow() const;
 
   // ConfigFormView

@@ -2,10 +2,13 @@
 
 #include <QApplication>
 
+#include "app/CommandLine.h"
 #include "app/MainForm.h"
 #include "app/TerminationSignals.h"
 
 int main(int argc, char** argv) {
+  // --help, --version and --list-presets answer without a window or display.
+  if (auto code = korvane::AnswerCommandLine(argc, argv, korvane::RunningProgramFolder(argv[0]))) return *code;
   QApplication app(argc, argv);
   QApplication::setApplicationName("Korvane");
   korvane::TMainForm form;

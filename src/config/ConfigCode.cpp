@@ -89,7 +89,7 @@ void ConfigCode::FormCreate() {
   view_.SetListItems(ConfigBox::Address, NumberItems(1, 243));
   ShowCurrentSettings();
 
-  PresetScan scan = ScanPresets(ctx_.programFolder);
+  PresetScan scan = ScanPresets(ctx_.presetFolders);
   for (const std::string& name : scan.Names) {
     view_.AddListItem(ConfigBox::Type, name);
     if (name == ctx_.settings.Map.ControllerType) updateVals(name);
@@ -122,7 +122,7 @@ void ConfigCode::updateVals(const std::string& name) {
     view_.SetMapBoxes(prefill);
     MapTexts texts;
     try {
-      texts = ReadPreset(ctx_.programFolder, name);
+      texts = ReadPreset(ctx_.presetFolders, name);
     } catch (const FileError& e) {
       view_.ShowError(e.what());
       return;

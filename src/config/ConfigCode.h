@@ -70,7 +70,7 @@ struct ConfigContext {
   std::function<void()> portActivate;  // throws with the message to show
   std::function<void(int milliseconds)> setPollInterval;
   std::function<void()> displayRegs;
-  std::string programFolder;  // where the preset files lie
+  std::vector<std::string> presetFolders;  // where the preset files lie (PresetFolders)
 };
 
 inline constexpr const char* kOtherType = "Other";

@@ -1,6 +1,7 @@
 #include "config/Presets.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -25,18 +26,16 @@ int RowOfName(const std::string& name) {
   return -1;
 }
 
-}  // namespace
+struct Found {
+  std::string name;
+  bool directory;
+};
 
-PresetScan ScanPresets(const std::string& folder) {
-  PresetScan scan;
-  struct Found {
-    std::string name;
-    bool directory;
-  };
-  std::vector<Found> found;
+// The "*.Korvane" entries of one folder, in no particular order.
+void CollectEntries(const std::string& folder, std::vector<Found>& found) {
   std::error_code ec;
   std::filesystem::directory_iterator it(folder, ec);
-  if (ec) return scan;
+  if (ec) return;
   for (std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
     if (ec) break;
     std::string name = it->path().filename().string();
@@ -44,15 +43,73 @@ PresetScan ScanPresets(const std::string& folder) {
     std::error_code typeEc;
     found.push_back({std::move(name), it->is_directory(typeEc)});
   }
+}
+
+std::string NonEmptyEnv(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? std::string(value) : std::string();
+}
+
+}  // namespace
+
+std::vector<std::string> PresetFolders(const std::string& programFolder, const std::string& userFolder) {
+  std::vector<std::string> folders;
+  if (!userFolder.empty()) folders.push_back(userFolder);
+  folders.push_back(programFolder);
+  // <prefix>/bin/../share/korvane/presets, written without "..", so the
+  // folder reads the same in messages and listings.
+  std::filesystem::path data = std::filesystem::path(programFolder).lexically_normal();
+  if (!data.has_filename()) data = data.parent_path();  // a trailing "/"
+  data = data.parent_path() / "share" / "korvane" / "presets";
+  folders.push_back(data.string());
+  return folders;
+}
+
+std::string UserPresetFolder() {
+  std::string base = NonEmptyEnv("XDG_DATA_HOME");
+  if (base.empty() || base.front() != '/') {
+    std::string home = NonEmptyEnv("HOME");
+    if (home.empty()) return {};
+    base = home + "/.local/share";
+  }
+  return base + "/korvane/presets";
+}
+
+PresetScan ScanPresets(const std::string& folder) { return ScanPresets(std::vector<std::string>{folder}); }
+
+PresetScan ScanPresets(const std::vector<std::string>& folders) {
+  PresetScan scan;
+  std::vector<Found> found;
+  for (const std::string& folder : folders) CollectEntries(folder, found);
   // The folder search of the file system gives no stable order here; by name
-  // the list is the same at every start and on every machine.
-  std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.name < b.name; });
+  // the list is the same at every start and on every machine. A name in two
+  // folders is one type: it is listed once, as a file when any folder holds
+  // it as one (ReadPreset then reads that file).
+  std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+    return a.name != b.name ? a.name < b.name : a.directory < b.directory;
+  });
+  found.erase(std::unique(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.name == b.name; }),
+              found.end());
   scan.AnyEntry = !found.empty();
   for (const Found& entry : found) {
     if (entry.directory || scan.Names.size() >= kMaxPresets) continue;
     scan.Names.push_back(entry.name.substr(0, entry.name.size() - kPresetExtension.size()));
   }
   return scan;
+}
+
+std::string FindPreset(const std::vector<std::string>& folders, const std::string& name) {
+  std::string entry;
+  for (const std::string& folder : folders) {
+    std::string path = PresetPath(folder, name);
+    std::error_code ec;
+    std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (!std::filesystem::exists(status)) continue;
+    if (!std::filesystem::is_directory(status)) return path;
+    if (entry.empty()) entry = path;
+  }
+  if (!entry.empty()) return entry;
+  return PresetPath(folders.empty() ? std::string() : folders.front(), name);
 }
 
 MapTexts PresetPrefill() {
@@ -96,7 +153,11 @@ std::string PresetPath(const std::string& folder, const std::string& name) {
 }
 
 MapTexts ReadPreset(const std::string& folder, const std::string& name) {
-  std::string content = ReadFileBounded(PresetPath(folder, name), kMaxPresetBytes);
+  return ReadPreset(std::vector<std::string>{folder}, name);
+}
+
+MapTexts ReadPreset(const std::vector<std::string>& folders, const std::string& name) {
+  std::string content = ReadFileBounded(FindPreset(folders, name), kMaxPresetBytes);
   MapTexts texts = PresetPrefill();
   ApplyPresetLines(content, texts);
   return texts;

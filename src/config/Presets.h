@@ -1,6 +1,7 @@
 #pragma once
-// Controller preset files: "<type>.Korvane" files beside the program, one
-// line per controller value, five fields separated by ", ":
+// Controller preset files: "<type>.Korvane" files beside the program (or in
+// its installed data folder, or the user's own folder), one line per
+// controller value, five fields separated by ", ":
 //   name, address, (unused), (unused), factor
 // The address and factor texts go unchanged into the dialog's map boxes.
 
@@ -41,6 +42,28 @@ struct PresetScan {
 // read gives an empty scan.
 PresetScan ScanPresets(const std::string& folder);
 
+// The folders searched for presets, in precedence order: a name found in an
+// earlier folder hides the same name in a later one. The user's folder when
+// one is given (so a user's copy of a shipped preset is the one read), the
+// program's own folder (where the build tree keeps them), and the installed
+// data folder <prefix>/share/korvane/presets found from the program's
+// folder <prefix>/bin.
+std::vector<std::string> PresetFolders(const std::string& programFolder, const std::string& userFolder);
+
+// The user's preset folder: $XDG_DATA_HOME/korvane/presets, else
+// $HOME/.local/share/korvane/presets (a relative XDG_DATA_HOME is ignored,
+// as the XDG rules say); empty when neither variable gives a folder.
+std::string UserPresetFolder();
+
+// ScanPresets over several folders: names merged (the first folder holding
+// a name wins), in name order, kMaxPresets over all of them together.
+PresetScan ScanPresets(const std::vector<std::string>& folders);
+
+// The file a type name reads from `folders`: the first that holds it as a
+// file, else the first that holds an entry of that name (a directory, which
+// then fails to read), else the name in the first folder (not found).
+std::string FindPreset(const std::vector<std::string>& folders, const std::string& name);
+
 // What a preset fills in before its lines are applied.
 MapTexts PresetPrefill();
 
@@ -55,5 +78,7 @@ std::string PresetPath(const std::string& folder, const std::string& name);
 // Reads the preset for `name` in `folder`: the pre-fill with the file's lines
 // applied. Throws FileError when the file cannot be opened or read.
 MapTexts ReadPreset(const std::string& folder, const std::string& name);
+// The same, from the file FindPreset chooses.
+MapTexts ReadPreset(const std::vector<std::string>& folders, const std::string& name);
 
 }  // namespace korvane

@@ -17,6 +17,7 @@
 #include <QTest>
 
 #include "ConfigGuiFixture.h"
+#include "support/TestSupport.h"
 
 namespace korvane::test {
 namespace {
@@ -368,6 +369,29 @@ TEST_F(ConfigFormTest, PortThatCannotBeOpened) {
   // The dialog stays as the operator left it.
   EXPECT_EQ(Child<QLineEdit>(form, "TxtAddrPV")->text(), "44");
   EXPECT_EQ(Child<QComboBox>(form, "CboAddr")->currentText(), "17");
+}
+
+TEST_F(ConfigFormTest, RefusedPortSaysWhyBesideThePortBoxUntilItOpens) {
+  TConfigForm& form = CreateForm();
+  form.show();
+  const std::string plain = programDir_.filePath("plain").toStdString();
+  QFile(QString::fromStdString(plain)).open(QIODevice::WriteOnly);
+  MapPort(3, plain);
+  SetText(form, "ComboPort", "3");
+  Child<QCheckBox>(form, "ChkPort")->setChecked(true);
+  ClickOk(form);
+  EXPECT_EQ(errors_, QStringList{"Cannot connect to COM3."});
+  const QString label = Child<QLabel>(form, "LblPortDevice")->text();
+  EXPECT_EQ(label, QString::fromStdString("COM3 → " + plain + "\nNot a terminal")) << label.toStdString();
+  EXPECT_TRUE(Child<QLabel>(form, "LblPortDevice")->toolTip().startsWith("This is no serial device"));
+
+  test::PtyPair pty;
+  MapPort(3, pty.SlavePath());
+  ClickOk(form);
+  EXPECT_TRUE(session_->control.PortActive());
+  EXPECT_EQ(Child<QLabel>(form, "LblPortDevice")->text(), QString::fromStdString("COM3 → " + pty.SlavePath()));
+  EXPECT_TRUE(Child<QLabel>(form, "LblPortDevice")->toolTip().isEmpty());
+  session_->control.CloseComm();
 }
 
 // ---- Activation ---------------------------------------------------------

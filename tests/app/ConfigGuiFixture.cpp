@@ -61,6 +61,7 @@ void ConfigGuiTest::WritePreset(const QString& name, const QByteArray& content) 
 TConfigForm& ConfigGuiTest::CreateForm(bool realMessageBoxes) {
   ConfigFormContext context{&session_->settings, &session_->control, &session_->state, &pollTimer_, [this] { ++displayRegsCalls_; },
                             programDir_.path()};
+  context.userPresetFolder.clear();  // only the private program folder
   if (!realMessageBoxes) {
     context.reportError = [this](QWidget*, const QString& message) { errors_.append(message); };
   }

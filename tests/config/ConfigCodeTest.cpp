@@ -85,7 +85,7 @@ class ConfigCodeTest : public ::testing::Test {
         },
         [this](int ms) { calls.push_back("Interval " + std::to_string(ms)); },
         [this] { calls.push_back("DisplayRegs"); },
-        dir.Path()};
+        {dir.Path()}};
   }
   ConfigCode& Create() {
     code = std::make_unique<ConfigCode>(view, Context());

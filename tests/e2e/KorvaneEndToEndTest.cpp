@@ -43,7 +43,7 @@ TEST(KorvaneWithSim, SetpointWriteMovesPvAtTheRateTheModelPredicts) {
   constexpr double kSpeed = 10;
   TempDir home;
   SimProcess sim(home.Path(), {"--noise", "0", "--ambient", "100", "--setpoint", "100", "--dead-time", "0",
-                               "--speed", "10"});
+                               "--gain", "3", "--speed", "10"});
   ASSERT_TRUE(sim.WaitReady());
   Korvane k(korvane::ComNameMap(PortsDir(home)));
   k.Connect();

@@ -221,7 +221,7 @@ TEST_F(SimWindow, SetpointWrittenFromTheWindowMovesPvAtTheRateTheModelPredicts) 
   // below that: a 200 ms poll sees PV move by at most about 12 units.
   constexpr double kSpeed = 15;
   ASSERT_NO_FATAL_FAILURE(Start({"--noise", "0", "--ambient", "100", "--setpoint", "100", "--dead-time", "0",
-                                 "--speed", "15"}));
+                                 "--gain", "3", "--speed", "15"}));
   ASSERT_NO_FATAL_FAILURE(ConnectThroughTheDialog());
   ASSERT_TRUE(WaitForDataOk(1)) << AllStatuses();
   ASSERT_EQ(W().TxtPV->text(), " 100.000");

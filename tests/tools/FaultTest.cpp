@@ -21,6 +21,7 @@ const std::string kRead = FromHex("01 03 00 00 00 01 84 0A");
 DeviceParams Quiet() {
   DeviceParams d;
   d.Process.Noise = 0;
+  d.Setpoint = 100;
   return d;
 }
 

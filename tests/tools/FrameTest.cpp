@@ -17,6 +17,7 @@ using korvane::test::ToHex;
 DeviceParams Quiet() {
   DeviceParams d;
   d.Process.Noise = 0;
+  d.Setpoint = 100;
   return d;
 }
 

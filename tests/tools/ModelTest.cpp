@@ -12,9 +12,11 @@
 namespace korvane::sim {
 namespace {
 
+// The process these tests work out: 3 units per percent of output.
 ProcessParams Quiet(double deadTime = 0) {
   ProcessParams p;
   p.Noise = 0;
+  p.Gain = 3.0;
   p.DeadTime = deadTime;
   return p;
 }
@@ -54,9 +56,33 @@ TEST(ProcessModel, NoiseIsSeededAndSmall) {
   EXPECT_NEAR(std::sqrt(sum2 / 2000), 0.3, 0.03);
 }
 
+// The first view after the three clicks: started with its defaults, the
+// simulator's first minute is a step response inside the main window's
+// default axes (PV and setpoint 0..100, output 0..100 %).
+TEST(ControllerDevice, DefaultsShowAStepResponseInsideTheDefaultAxesInTheFirstMinute) {
+  DeviceParams d;
+  ControllerDevice dev(d);
+  double peakOut = 0, peakPv = 0;
+  for (int i = 0; i < 600; ++i) {
+    dev.Advance(0.1);
+    peakOut = std::max(peakOut, dev.OutputPercent());
+    peakPv = std::max(peakPv, dev.ProcessValue());
+  }
+  EXPECT_GT(peakOut, 80.0);                          // the output jumps on the step
+  EXPECT_GT(dev.OutputPercent(), 10.0);              // and comes back to a level well inside the axis
+  EXPECT_LT(dev.OutputPercent(), 60.0);
+  EXPECT_NEAR(dev.ProcessValue(), dev.Setpoint(), 5.0);  // PV has risen to the setpoint
+  EXPECT_LT(peakPv, 90.0);
+  EXPECT_GT(dev.Setpoint(), 20.0);
+  EXPECT_LT(dev.Setpoint(), 90.0);
+}
+
+// The loop these tests work out: setpoint 100, 3 units per percent.
 DeviceParams QuietDevice() {
   DeviceParams d;
   d.Process.Noise = 0;
+  d.Process.Gain = 3.0;
+  d.Setpoint = 100;
   return d;
 }
 

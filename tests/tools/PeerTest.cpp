@@ -15,7 +15,7 @@ namespace {
 using korvane::test::ChildProcess;
 
 // Registers 1..20 as the simulator holds them right after start with no
-// noise: SP 100, mode auto, span 0..400, Ki 2.50, Kd 0, Kp 8.0 %, Hys 1.
+// noise and a setpoint of 100: SP 100, mode auto, span 0..400, Ki 2.50, Kd 0, Kp 8.0 %, Hys 1.
 void ExpectSimulatedValues(const std::map<int, long>& r) {
   ASSERT_EQ(r.size(), 20u);
   EXPECT_EQ(r.at(1), 100);              // SP, address 0
@@ -35,7 +35,7 @@ void ExpectSimulatedValues(const std::map<int, long>& r) {
 
 TEST(SimPeer, MbpollReadsRegistersOneToTwentyInRtu) {
   TempDir home;
-  SimProcess sim(home.Path(), {"--no-com", "--noise", "0", "--speed", "5"});
+  SimProcess sim(home.Path(), {"--no-com", "--noise", "0", "--setpoint", "100", "--speed", "5"});
   ASSERT_TRUE(sim.WaitReady());
   ChildProcess mbpoll({"/usr/bin/mbpoll", "-m", "rtu", "-a", "1", "-r", "1", "-c", "20", "-t", "4",
                        "-b", "9600", "-P", "none", sim.Device(), "-1"});
@@ -50,7 +50,7 @@ TEST(SimPeer, MbpollReadsRegistersOneToTwentyInRtu) {
 
 TEST(SimPeer, PymodbusReadsRegistersOneToTwentyInAscii) {
   TempDir home;
-  SimProcess sim(home.Path(), {"--no-com", "--ascii", "--noise", "0", "--speed", "5"});
+  SimProcess sim(home.Path(), {"--no-com", "--ascii", "--noise", "0", "--setpoint", "100", "--speed", "5"});
   ASSERT_TRUE(sim.WaitReady());
   ChildProcess client({"/usr/bin/python3", korvane::test::SourcePath("tests/tools/ascii_client.py"),
                        sim.Device(), "0", "20", "1"});

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "Framer.h"
 #include "SimProcess.h"
@@ -125,7 +126,7 @@ TEST(SimProgram, ABadOptionExitsWithTwoAndMapsNothing) {
 
 TEST(SimProgram, FaultsSwitchedOnStdinReachTheLine) {
   TempDir home;
-  SimProcess sim(home.Path(), {"--no-com", "--noise", "0"});
+  SimProcess sim(home.Path(), {"--no-com", "--noise", "0", "--setpoint", "100"});
   ASSERT_TRUE(sim.WaitReady());
   Port port(sim.Device());
   ASSERT_TRUE(port.Open());
@@ -166,7 +167,7 @@ TEST(SimProgram, FaultsSwitchedOnStdinReachTheLine) {
 
 TEST(SimProgram, FaultGivenAtStartAppliesFromTheFirstReply) {
   TempDir home;
-  SimProcess sim(home.Path(), {"--no-com", "--ascii", "--fault", "corrupt-lrc:every=2"});
+  SimProcess sim(home.Path(), {"--no-com", "--ascii", "--setpoint", "100", "--fault", "corrupt-lrc:every=2"});
   ASSERT_TRUE(sim.WaitReady());
   Port port(sim.Device());
   ASSERT_TRUE(port.Open());
@@ -175,6 +176,28 @@ TEST(SimProgram, FaultGivenAtStartAppliesFromTheFirstReply) {
   EXPECT_EQ(port.Read(15, 2000), ":0103020064" "96\r\n");
   port.Write(request);
   EXPECT_EQ(port.Read(15, 2000), ":0103020064" "97\r\n");
+}
+
+// PV (register 1) in the first reply, 30 s of process time (0.6 s at x50)
+// after the simulator came up.
+long FirstPvAfterAWait(const std::vector<std::string>& extra) {
+  TempDir home;
+  std::vector<std::string> args{"--no-com", "--noise", "0", "--speed", "50"};
+  args.insert(args.end(), extra.begin(), extra.end());
+  SimProcess sim(home.Path(), args);
+  if (!sim.WaitReady()) return -1;
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  Port port(sim.Device());
+  if (!port.Open()) return -1;
+  port.Write(RtuFramer(5).Encode(FromHex("01 03 00 01 00 01"), false));
+  const std::string reply = port.Read(7, 2000);
+  if (reply.size() != 7) return -1;
+  return static_cast<unsigned char>(reply[3]) * 256L + static_cast<unsigned char>(reply[4]);
+}
+
+TEST(SimProgram, TheProcessWaitsColdForTheFirstRequestUnlessStartedNow) {
+  EXPECT_EQ(FirstPvAfterAWait({}), 20);             // ambient: the step response is still to come
+  EXPECT_GT(FirstPvAfterAWait({"--start-now"}), 40);  // well on its way to the setpoint 60
 }
 
 }  // namespace

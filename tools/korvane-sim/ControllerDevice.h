@@ -32,7 +32,9 @@ constexpr int Count = 32;      // registers 0..31 exist; the rest answer excepti
 struct DeviceParams {
   ProcessParams Process;
   PidFactors Factors;
-  double Setpoint = 100.0;
+  // Starts cold (PV at ambient 20) with the setpoint at 60: the first minute
+  // is a step response that stays inside a 0..100 chart axis.
+  double Setpoint = 60.0;
   double SpanLow = 0.0;
   double SpanHigh = 400.0;
 };

@@ -10,7 +10,7 @@
 namespace korvane::sim {
 
 struct ProcessParams {
-  double Gain = 3.0;           // engineering units per percent of output
+  double Gain = 1.5;           // engineering units per percent of output (100 % reaches ambient + 150)
   double TimeConstant = 60.0;  // seconds
   double DeadTime = 3.0;       // seconds
   double Ambient = 20.0;       // value with the output at 0 %

@@ -100,9 +100,13 @@ int Run(const SimOptions& options) {
   bool readStdin = true;
   std::string input;
   Millis lastModel = Now();
+  bool processRuns = options.StartNow;
   for (;;) {
     Millis now = Now();
-    device.Advance(static_cast<double>(now - lastModel) / 1000.0 * options.Speed);
+    // Until a master first asks, the process waits cold at ambient: the
+    // step response starts when Korvane connects, in view on its chart.
+    if (processRuns) device.Advance(static_cast<double>(now - lastModel) / 1000.0 * options.Speed);
+    processRuns = processRuns || engine.Requests() > 0;
     lastModel = now;
 
     Millis timeout = 100;  // the process runs in steps of about 0.1 s of wall time
@@ -179,6 +183,10 @@ int main(int argc, char** argv) {
   }
   if (options.Help) {
     std::cout << Usage();
+    return 0;
+  }
+  if (options.Version) {
+    std::cout << "korvane-sim " << KORVANE_VERSION << '\n';
     return 0;
   }
   try {

@@ -50,7 +50,7 @@ Line:
   --slave N          slave address 1..247 (default 1)
   --gap MS           RTU end-of-frame silence, at least (default 5)
 Controller (register units in brackets):
-  --setpoint V       initial setpoint (default 100) [x1]
+  --setpoint V       initial setpoint (default 60) [x1]
   --pb PERCENT       proportional band, 0 = on/off (default 8.0) [x0.1]
   --ki REPEATS       integral, repeats per minute (default 2.5) [x0.01]
   --kd SECONDS       derivative time (default 0) [x1]
@@ -58,13 +58,14 @@ Controller (register units in brackets):
   --span-low V       input span for the proportional band (default 0)
   --span-high V      (default 400)
 Process (first order plus dead time):
-  --gain G           units per percent of output (default 3.0)
+  --gain G           units per percent of output (default 1.5)
   --tau SECONDS      time constant (default 60)
   --dead-time S      dead time (default 3)
   --ambient V        value at 0 % output, and at start (default 20)
   --noise SD         measurement noise, standard deviation (default 0.3)
   --seed N           noise and fault random seed (default 1)
   --speed X          run the process X times faster than real time (default 1)
+  --start-now        run the process from the start (default: from the first request)
 Faults (repeatable; also switchable on stdin):
   --fault KIND[:key=value,...]
       drop | corrupt (corrupt-crc, corrupt-lrc) | late:ms=MS | split:pieces=N,pause=MS
@@ -72,6 +73,7 @@ Faults (repeatable; also switchable on stdin):
 Other:
   --verbose          trace requests and replies on stderr
   --help             this text
+  --version          the version
 Commands on stdin: fault KIND [values] [key=value...] | fault none | vanish |
   sp VALUE | set ADDRESS VALUE | show | quit
 )";
@@ -102,6 +104,8 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string*
     long n = 0;
     if (arg == "--help" || arg == "-h") {
       o.Help = true;
+    } else if (arg == "--version") {
+      o.Version = true;
     } else if (arg == "--rtu") {
       o.Rtu = true;
     } else if (arg == "--ascii") {
@@ -110,6 +114,8 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string*
       o.Verbose = true;
     } else if (arg == "--no-com") {
       o.ComName.clear();
+    } else if (arg == "--start-now") {
+      o.StartNow = true;
     } else if (arg == "--free-com") {
       o.FreeCom = true;
     } else if (arg == "--device") {

@@ -21,10 +21,15 @@ struct SimOptions {
   int Slave = 1;
   long GapMs = 5;                // RTU end-of-frame silence at least this long
   double Speed = 1.0;            // process seconds per wall-clock second
+  // The process stands still (cold, at ambient) until the first request,
+  // so the step response begins when a master connects; --start-now runs it
+  // from the start instead.
+  bool StartNow = false;
   DeviceParams Device_;
   std::vector<Fault> Faults;
   bool Verbose = false;
   bool Help = false;
+  bool Version = false;
 };
 
 // Parses argv; false with *error on a bad option.
