@@ -1,6 +1,8 @@
 #include "app/LiveChart.h"
 
 #include <QChart>
+#include <QGraphicsScene>
+#include <QGraphicsView>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +19,7 @@
 
 #include "plot/AutoRange.h"
 #include "plot/ChartHistory.h"
+#include "plot/Decimate.h"
 #include "plot/Redraw.h"
 
 namespace korvane {
@@ -46,13 +49,27 @@ LiveChart::LiveChart(const LiveChartWidgets& widgets, ChartHistory& history, QOb
   // must also enable or disable the range controls.
   connect(w_.ChkAuto, &QCheckBox::toggled, this, &LiveChart::ChkAutoClick);
   connect(w_.TxtPeriod, &QLineEdit::textChanged, this, &LiveChart::TxtPeriodChange);
+  seriesTimer_ = new QTimer(this);
+  seriesTimer_->setObjectName("SeriesRefreshTimer");
+  seriesTimer_->setSingleShot(true);
+  connect(seriesTimer_, &QTimer::timeout, this, &LiveChart::ApplyPendingSeries);
   // Every sample the poll cycle adds redraws the chart.
-  history_.SetRedraw([this] { RePlot(); });
+  history_.SetRedraw([this] { RePlotFromSample(); });
 }
 
 LiveChart::~LiveChart() { history_.SetRedraw(nullptr); }
 
-void LiveChart::RePlot() {
+void LiveChart::AddRedrawHooks(std::function<void()> before, std::function<void()> after) {
+  if (before) before_.push_back(std::move(before));
+  if (after) after_.push_back(std::move(after));
+}
+
+void LiveChart::RePlot() { Draw(false); }
+
+void LiveChart::RePlotFromSample() { Draw(true); }
+
+void LiveChart::Draw(bool coalesce) {
+  for (const auto& hook : before_) hook();
   const std::string minText = w_.TxtMin->text().toStdString();
   const std::string maxText = w_.TxtMax->text().toStdString();
   const std::string updatesText = w_.TxtUpdates->text().toStdString();
@@ -68,11 +85,15 @@ void LiveChart::RePlot() {
   in.scrollPosition = w_.GraphScroll->value();
   in.bottomMin = w_.BottomAxis->min();
   in.bottomMax = w_.BottomAxis->max();
-  const RedrawResult r = ComputeRedraw(in);
+  RedrawResult r = ComputeRedraw(in);
 
   // A fixed range with its minimum above its maximum: nothing changes on
   // screen, the samples stay stored, the next valid redraw draws them.
-  if (r.refused) return;
+  if (r.refused) {
+    for (const auto& hook : after_) hook();
+    return;
+  }
+  plottedClock_ = in.clock;
   if (!r.leftAutomatic) w_.LeftAxis->setRange(r.leftMin, r.leftMax);
 
   w_.GraphScroll->setMinimum(r.scrollMinimum);  // pulls a lower position up
@@ -87,15 +108,44 @@ void LiveChart::RePlot() {
     }
   }
 
-  // One bulk replace per series.
-  w_.Series1->replace(ToQt(r.setpoint));
-  w_.Series2->replace(ToQt(r.output));
-  w_.Series3->replace(ToQt(r.pv));
-
   if (r.leftAutomatic) {
     const std::vector<PlotPoint>* leftSeries[] = {&r.setpoint, &r.pv};
     if (const auto range = AutoAxisRange(leftSeries)) w_.LeftAxis->setRange(range->min, range->max);
   }
+
+  // Series updates closer together than one screen refresh are never seen
+  // apart: keep the newest and apply it when the refresh interval is over.
+  if (coalesce && seriesTimer_->isActive()) {
+    pending_ = std::make_unique<RedrawResult>(std::move(r));
+  } else {
+    pending_.reset();
+    ApplySeries(r);
+  }
+  for (const auto& hook : after_) hook();
+}
+
+void LiveChart::ApplyPendingSeries() {
+  if (!pending_) return;
+  const std::unique_ptr<RedrawResult> plan = std::move(pending_);
+  ApplySeries(*plan);
+}
+
+void LiveChart::ApplySeries(RedrawResult& r) {
+  const QRectF plot = w_.Chart1->plotArea();
+  if (decimate_ && plot.width() > 0.0 && r.bottomMax > r.bottomMin) {
+    // Device pixels: the chart item sits at the scene origin of its view.
+    qreal ratio = 1.0;
+    if (w_.Chart1->scene() != nullptr && !w_.Chart1->scene()->views().isEmpty()) {
+      ratio = w_.Chart1->scene()->views().front()->devicePixelRatioF();
+    }
+    DecimateRedraw(r, PixelColumns{r.bottomMin, r.bottomMax, plot.left() * ratio,
+                                   plot.width() * ratio, 1.0});
+  }
+  // One bulk replace per series.
+  w_.Series1->replace(ToQt(r.setpoint));
+  w_.Series2->replace(ToQt(r.output));
+  w_.Series3->replace(ToQt(r.pv));
+  seriesTimer_->start(kSeriesInterval);
 }
 
 void LiveChart::GraphTimeTimerTimer() { history_.Tick(); }

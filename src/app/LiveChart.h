@@ -5,6 +5,10 @@
 
 #include <QObject>
 
+#include <functional>
+#include <memory>
+#include <vector>
+
 class QChart;
 class QLineSeries;
 class QValueAxis;
@@ -18,6 +22,7 @@ class QTimer;
 namespace korvane {
 
 class ChartHistory;  // plot/ChartHistory.h: PointList, ChartClock, ChartPaused, UpdatePeriod
+struct RedrawResult;
 
 // The widgets the main window creates and hands over; none is owned here.
 struct LiveChartWidgets {
@@ -52,6 +57,27 @@ class LiveChart : public QObject {
   void RePlot();
 
   ChartHistory& History() { return history_; }
+  const LiveChartWidgets& Widgets() const { return w_; }
+
+  // The chart clock of the last redraw: a sample is drawn at x = Time - this.
+  float PlottedClock() const { return plottedClock_; }
+
+  // Called around every redraw that is not refused: `before` ahead of its
+  // computation, `after` once the axes and the scroll bar are set (the
+  // series follow within one screen refresh). Chart tools take their view
+  // off and put it back here; extra series or markers can follow the
+  // redraw the same way.
+  void AddRedrawHooks(std::function<void()> before, std::function<void()> after);
+
+  // The redraw the history asks for after each stored sample: the axes and
+  // the scroll bar at once, the series at most once per screen refresh
+  // (kSeriesInterval); the newest drawing wins, none is lost.
+  void RePlotFromSample();
+  static constexpr int kSeriesInterval = 16;  // ms
+
+  // Thins each drawn series to four points per pixel column of the plot
+  // (the same picture); on by default.
+  void SetDecimation(bool on) { decimate_ = on; }
 
  public slots:
   void GraphTimeTimerTimer();
@@ -61,8 +87,19 @@ class LiveChart : public QObject {
   void TxtPeriodChange();
 
  private:
+  // The whole redraw; the series at once or, when `coalesce`, deferred
+  // while the last series update is younger than kSeriesInterval.
+  void Draw(bool coalesce);
+  void ApplySeries(RedrawResult& plan);
+  void ApplyPendingSeries();
+
   LiveChartWidgets w_;
   ChartHistory& history_;
+  float plottedClock_ = 0.0f;
+  bool decimate_ = true;
+  std::vector<std::function<void()>> before_, after_;
+  std::unique_ptr<RedrawResult> pending_;  // series waiting for the refresh timer
+  QTimer* seriesTimer_ = nullptr;
 };
 
 }  // namespace korvane

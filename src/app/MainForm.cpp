@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "app/AboutForm.h"
+#include "app/ChartTools.h"
 #include "app/ConfigFileMenu.h"
 #include "app/ConfigForm.h"
 #include "app/DataLogCommands.h"
@@ -52,6 +53,7 @@ TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent
   view_ = std::make_unique<QtPollView>(w_);
   session_ = std::make_unique<ControllerSession>(mainThread_, std::move(opener), &TickCount, *view_);
   liveChart_ = std::make_unique<LiveChart>(w_.ForLiveChart(graphTimeTimer_), session_->history);
+  chartTools_ = AttachChartTools(*liveChart_, w_.Chart1View);
   dataLog_ = std::make_unique<DataLogCommands>(this, w_.ChkLog, w_.TxtPeriod, session_->poll.Values(),
                                                session_->history, errors_);
   session_->poll.SetTickHook(dataLog_.get());
@@ -102,6 +104,7 @@ void TMainForm::WireControls() {
   connect(menu_.Open1, &QAction::triggered, this, &TMainForm::Open1Click);
   connect(menu_.Save1, &QAction::triggered, this, &TMainForm::Save1Click);
   connect(menu_.SaveTrend1, &QAction::triggered, this, &TMainForm::SaveTrend1Click);
+  connect(menu_.SaveChartPicture1, &QAction::triggered, this, &TMainForm::SaveChartPicture1Click);
   connect(menu_.Exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
   connect(menu_.Open2, &QAction::triggered, this, &TMainForm::Open2Click);
   connect(menu_.Config1, &QAction::triggered, this, &TMainForm::Config1Click);
@@ -163,6 +166,8 @@ void TMainForm::Save1Click() {
 void TMainForm::SaveTrend1Click() {
   errors_.Run([this] { dataLog_->SaveTrend1Click(); });
 }
+
+void TMainForm::SaveChartPicture1Click() { chartTools_->SavePictureDialog(); }
 
 void TMainForm::Open2Click() {
   errors_.Run([this] { dataLog_->Open2Click(); });

@@ -22,6 +22,7 @@ class QTimer;
 
 namespace korvane {
 
+class ChartTools;
 class DataLogCommands;
 class LiveChart;
 class QtPollView;
@@ -49,6 +50,7 @@ class TMainForm : public QMainWindow {
   QtPollView& View() { return *view_; }
   ChartHistory& History() { return session_->history; }
   LiveChart& Chart() { return *liveChart_; }
+  ChartTools& Tools() { return *chartTools_; }
   QTimer& PollTimer() { return *pollTimer_; }
   QTimer& GraphTimeTimer() { return *graphTimeTimer_; }
   const MainFormWidgets& Widgets() const { return w_; }
@@ -65,6 +67,7 @@ class TMainForm : public QMainWindow {
   void Open1Click();
   void Save1Click();
   void SaveTrend1Click();
+  void SaveChartPicture1Click();
   void Exit1Click();
   void Open2Click();
   void Config1Click();
@@ -88,6 +91,7 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<QtPollView> view_;
   std::unique_ptr<ControllerSession> session_;
   std::unique_ptr<LiveChart> liveChart_;
+  std::unique_ptr<ChartTools> chartTools_;  // cursors, zoom and picture on Chart1
   std::unique_ptr<DataLogCommands> dataLog_;
   HandlerErrors errors_;
   std::unique_ptr<TConfigForm> configForm_;  // a window of its own, owned here

@@ -31,6 +31,7 @@ MainMenuActions BuildMainMenu(QMainWindow& form) {
   a.Open1 = Name(file->addAction("&Load Configuration"), "Open1");
   a.Save1 = Name(file->addAction("&Save Configuration"), "Save1");
   a.SaveTrend1 = Name(file->addAction("&Export Trend Data"), "SaveTrend1");
+  a.SaveChartPicture1 = Name(file->addAction("Save Chart &Picture\u2026"), "SaveChartPicture1");
   a.Exit1 = Name(file->addAction("E&xit"), "Exit1");
 
   QMenu* log = AddMenu(bar, "Log1", "&Log");

@@ -10,6 +10,7 @@ struct MainMenuActions {
   QAction* Open1 = nullptr;       // File > Load Configuration
   QAction* Save1 = nullptr;       // File > Save Configuration
   QAction* SaveTrend1 = nullptr;  // File > Export Trend Data
+  QAction* SaveChartPicture1 = nullptr;  // File > Save Chart Picture…
   QAction* Exit1 = nullptr;       // File > Exit
   QAction* Open2 = nullptr;       // Log > Open
   QAction* Config1 = nullptr;     // on the menu bar itself

@@ -18,17 +18,20 @@
 #include <QScrollBar>
 #include <QValueAxis>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "app/ChartTools.h"
 #include "app/SystemLocale.h"
 #include "app/TrendAxisSteps.h"
 #include "base/Convert.h"
 #include "files/TrendViewer.h"
 #include "plot/AutoRange.h"
+#include "plot/CursorReadout.h"
 
 namespace korvane {
 namespace {
@@ -91,6 +94,19 @@ TFrmTrend::TFrmTrend(QWidget* owner)
   connect(w_.CmdExit, &QPushButton::clicked, this, &TFrmTrend::CmdExitClick);
   connect(w_.ScrollBar1, &QScrollBar::valueChanged, this, &TFrmTrend::ScrollBar1Change);
   FormCreate();
+  tools_ = std::make_unique<ChartTools>(w_.Chart1, w_.BottomAxis, w_.LeftAxis, w_.RightAxis,
+                                        CursorSource{[this](float time) { return NearestRow(time); }});
+}
+
+std::optional<ChartPoint> TFrmTrend::NearestRow(float time) const {
+  if (!viewer_->Loaded()) return std::nullopt;
+  std::vector<ChartPoint> page;
+  const std::int32_t end = std::min(viewer_->TrendCount(), viewer_->TrendStart() + TrendViewer::kPageRows);
+  for (std::int32_t i = viewer_->TrendStart(); i < end; ++i) {
+    const TrendRow& row = viewer_->Row(i);
+    page.push_back(ChartPoint{row.Time, row.PV, row.Setpoint, row.Output});
+  }
+  return NearestSample(page, time);
 }
 
 TFrmTrend::~TFrmTrend() = default;
@@ -148,6 +164,7 @@ void TFrmTrend::ScrollBar1Change(int position) {
 }
 
 void TFrmTrend::DrawTrend() {
+  const ChartToolsRedraw zoomOff(*tools_);
   TrendLeftAxis left;
   left.Automatic = w_.ChkAuto->isChecked();
   if (!left.Automatic) {

@@ -8,12 +8,15 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/TrendAxisSteps.h"
 #include "app/TrendFormLayout.h"
+#include "plot/ChartPoint.h"
 
 namespace korvane {
 
+class ChartTools;
 class TrendViewer;
 
 class TFrmTrend : public QWidget {
@@ -36,6 +39,7 @@ class TFrmTrend : public QWidget {
 
   const TrendViewer& Viewer() const { return *viewer_; }
   const TrendFormWidgets& Widgets() const { return w_; }
+  ChartTools& Tools() { return *tools_; }
 
  public slots:
   void CmdOpenFileClick();
@@ -49,6 +53,8 @@ class TFrmTrend : public QWidget {
  private:
   void FormCreate();
   void ShowMessage(const QString& message);
+  // The row of the page shown whose Time is nearest (what a cursor reads).
+  std::optional<ChartPoint> NearestRow(float time) const;
 
   std::unique_ptr<TrendViewer> viewer_;
   TrendAnchors anchors_{kTrendFormSize};
@@ -59,6 +65,7 @@ class TFrmTrend : public QWidget {
   TrendFormWidgets w_;
   OpenDialog openDialog_;
   Message messageBox_;
+  std::unique_ptr<ChartTools> tools_;  // cursors over the page shown, zoom, picture
 };
 
 }  // namespace korvane

@@ -195,6 +195,7 @@ TEST_F(StartUp, MenusCaptionsAndNames) {
   EXPECT_EQ(items(bar[0]), (Items{{"Open1", "&Load Configuration"},
                                   {"Save1", "&Save Configuration"},
                                   {"SaveTrend1", "&Export Trend Data"},
+                                  {"SaveChartPicture1", "Save Chart &Picture\u2026"},
                                   {"Exit1", "E&xit"}}));
   EXPECT_EQ(items(bar[1]), (Items{{"Open2", "&Open"}}));
   EXPECT_EQ(items(bar[3]), (Items{{"Trend1", "Trend"}}));
