@@ -197,7 +197,7 @@ TEST_F(StartUp, MenusCaptionsAndNames) {
                                   {"SaveTrend1", "&Export Trend Data"},
                                   {"Exit1", "E&xit"}}));
   EXPECT_EQ(items(bar[1]), (Items{{"Open2", "&Open"}}));
-  EXPECT_EQ(items(bar[3]), (Items{{"Trend1", "Trend"}}));
+  EXPECT_EQ(items(bar[3]), (Items{{"Trend1", "Trend"}, {"Link1", "Link"}, {"Frames1", "Frames"}}));
   EXPECT_EQ(form->Menu().Config1->objectName(), "Config1");
   EXPECT_EQ(form->Menu().About1->objectName(), "About1");
 }
