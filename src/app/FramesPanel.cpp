@@ -1,9 +1,7 @@
 #include "app/FramesPanel.h"
 
 #include <QFileDialog>
-#include <QFontDatabase>
 #include <QHBoxLayout>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -11,6 +9,7 @@
 #include <algorithm>
 
 #include "app/FormControls.h"
+#include "app/FrameListView.h"
 #include "app/HandlerErrors.h"
 #include "link/FrameDecode.h"
 #include "link/LinkMonitor.h"
@@ -23,13 +22,9 @@ FramesPanel::FramesPanel(LinkMonitor& monitor, HandlerErrors& errors, QWidget* p
   setAccessibleName("Frames");
   auto* body = new QWidget(this);
   body->setObjectName("FramesBody");
-  text_ = new QPlainTextEdit(body);
-  text_->setObjectName("TxtFrames");
-  text_->setAccessibleName("Frames on the line");
-  text_->setReadOnly(true);
-  text_->setLineWrapMode(QPlainTextEdit::NoWrap);
-  text_->setMaximumBlockCount(static_cast<int>(monitor.Frames().Capacity()));
-  text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  list_ = new FrameListView(static_cast<int>(monitor.Frames().Capacity()), body);
+  list_->setObjectName("LstFrames");
+  list_->setAccessibleName("Frames on the line");
   pause_ = MakeButton(body, "CmdFramesPause", "Pause", "Pause frame recording");
   pause_->setCheckable(true);
   clear_ = MakeButton(body, "CmdFramesClear", "Clear", "Clear frames");
@@ -41,7 +36,7 @@ FramesPanel::FramesPanel(LinkMonitor& monitor, HandlerErrors& errors, QWidget* p
   buttons->addStretch(1);
   auto* column = new QVBoxLayout(body);
   column->addLayout(buttons);
-  column->addWidget(text_, 1);
+  column->addWidget(list_, 1);
   setWidget(body);
 
   AskPath = [](QWidget* owner) {
@@ -50,7 +45,7 @@ FramesPanel::FramesPanel(LinkMonitor& monitor, HandlerErrors& errors, QWidget* p
   connect(pause_, &QPushButton::toggled, this, [this](bool on) { monitor_.SetPaused(on); });
   connect(clear_, &QPushButton::clicked, this, [this] {
     monitor_.ClearFrames();
-    text_->clear();
+    list_->Clear();
     shown_ = monitor_.Frames().Pushed();
   });
   connect(save_, &QPushButton::clicked, this, [this] {
@@ -60,10 +55,13 @@ FramesPanel::FramesPanel(LinkMonitor& monitor, HandlerErrors& errors, QWidget* p
   timer_ = new QTimer(this);
   timer_->setObjectName("FramesRefreshTimer");
   timer_->setInterval(kRefreshMs);
-  connect(timer_, &QTimer::timeout, this, [this] {
-    if (isVisible()) Refresh();
+  connect(timer_, &QTimer::timeout, this, &FramesPanel::Refresh);
+  // The timer runs only while the dock is shown.
+  connect(this, &QDockWidget::visibilityChanged, this, [this](bool shown) {
+    if (!shown) return timer_->stop();
+    Refresh();
+    timer_->start();
   });
-  timer_->start();
 }
 
 void FramesPanel::Refresh() {
@@ -72,12 +70,11 @@ void FramesPanel::Refresh() {
   shown_ = ring.Pushed();
   if (fresh == 0) return;
   const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(fresh, ring.Size()));
-  QString lines;
+  QStringList lines;
   for (std::size_t i = ring.Size() - count; i < ring.Size(); ++i) {
-    if (!lines.isEmpty()) lines += '\n';
-    lines += QString::fromLatin1(FrameLine(ring.At(i)));
+    lines << QString::fromLatin1(FrameLine(ring.At(i)));
   }
-  text_->appendPlainText(lines);
+  list_->AppendLines(lines);
 }
 
 void FramesPanel::SaveTo(const QString& path) {

@@ -10,12 +10,12 @@
 #include <cstdint>
 #include <functional>
 
-class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 
 namespace korvane {
 
+class FrameListView;
 class HandlerErrors;
 class LinkMonitor;
 
@@ -34,7 +34,7 @@ class FramesPanel : public QDockWidget {
   // The file Save… asks for (a save dialog unless a test replaces it).
   std::function<QString(QWidget*)> AskPath;
 
-  QPlainTextEdit* Text() const { return text_; }
+  FrameListView* List() const { return list_; }
   QPushButton* PauseButton() const { return pause_; }
   QPushButton* ClearButton() const { return clear_; }
   QPushButton* SaveButton() const { return save_; }
@@ -43,7 +43,7 @@ class FramesPanel : public QDockWidget {
   LinkMonitor& monitor_;
   HandlerErrors& errors_;
   QTimer* timer_;
-  QPlainTextEdit* text_;
+  FrameListView* list_;
   QPushButton* pause_;
   QPushButton* clear_;
   QPushButton* save_;

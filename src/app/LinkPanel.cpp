@@ -2,6 +2,7 @@
 
 #include <QFormLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -61,11 +62,19 @@ LinkPanel::LinkPanel(LinkMonitor& monitor, QWidget* parent) : QDockWidget("Link"
   auto* body = new QWidget(this);
   body->setObjectName("LinkBody");
   auto* form = new QFormLayout;
+  // Values in read-only boxes without a frame: a new text repaints the box
+  // alone, where a label would ask its layout to measure every row again.
   auto addRow = [&](const char* name, const char* caption) {
-    QLabel* value = MakeLabel(body, name, "-");
-    value->setAccessibleName(QString(caption).remove(':'));
-    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    form->addRow(MakeLabel(body, (QByteArray(name) + "Caption").constData(), caption), value);
+    QLabel* label = MakeLabel(body, (QByteArray(name) + "Caption").constData(), caption);
+    QLineEdit* value = MakeEdit(body, name, label, "-");
+    value->setReadOnly(true);
+    value->setFrame(false);
+    value->setFocusPolicy(Qt::ClickFocus);
+    value->setMinimumWidth(value->fontMetrics().horizontalAdvance("0000 / 0000 / 0000.0 / 0000") + 8);
+    QPalette palette = value->palette();
+    palette.setColor(QPalette::Base, Qt::transparent);
+    value->setPalette(palette);
+    form->addRow(label, value);
     values_.push_back(value);
   };
   addRow("LblLinkPort", "Port:");
@@ -80,25 +89,33 @@ LinkPanel::LinkPanel(LinkMonitor& monitor, QWidget* parent) : QDockWidget("Link"
   timer_ = new QTimer(this);
   timer_->setObjectName("LinkRefreshTimer");
   timer_->setInterval(kRefreshMs);
-  connect(timer_, &QTimer::timeout, this, [this] {
-    if (isVisible()) Refresh();
+  connect(timer_, &QTimer::timeout, this, &LinkPanel::Refresh);
+  // The timer runs only while the dock is shown.
+  connect(this, &QDockWidget::visibilityChanged, this, [this](bool shown) {
+    if (!shown) return timer_->stop();
+    Refresh();
+    timer_->start();
   });
   connect(reset_, &QPushButton::clicked, this, [this] {
     monitor_.ResetCounts();
     Refresh();
   });
-  timer_->start();
   Refresh();
 }
 
 void LinkPanel::Refresh() {
+  if (monitor_.Changes() == shown_) return;
+  shown_ = monitor_.Changes();
+  auto show = [](QLineEdit* box, const QString& text) {
+    if (box->text() != text) box->setText(text);
+  };
   const LinkCounts counts = monitor_.Counts();
-  values_[0]->setText(QString::fromStdString(monitor_.PortWords()));
-  for (std::size_t i = 0; i < Rows().size(); ++i) values_[i + 1]->setText(Rows()[i].text(counts));
+  show(values_[0], QString::fromStdString(monitor_.PortWords()));
+  for (std::size_t i = 0; i < Rows().size(); ++i) show(values_[i + 1], Rows()[i].text(counts));
 }
 
-QLabel* LinkPanel::Value(const char* objectName) const {
-  for (QLabel* value : values_) {
+QLineEdit* LinkPanel::Value(const char* objectName) const {
+  for (QLineEdit* value : values_) {
     if (value->objectName() == objectName) return value;
   }
   return nullptr;

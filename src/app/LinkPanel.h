@@ -5,9 +5,10 @@
 
 #include <QDockWidget>
 
+#include <cstdint>
 #include <vector>
 
-class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTimer;
 
@@ -22,9 +23,10 @@ class LinkPanel : public QDockWidget {
 
   LinkPanel(LinkMonitor& monitor, QWidget* parent);
 
-  // Shows the monitor's counts now (the timer calls it while shown).
+  // Shows the monitor's counts when they changed since last shown (the
+  // timer calls it while the dock is shown).
   void Refresh();
-  QLabel* Value(const char* objectName) const;
+  QLineEdit* Value(const char* objectName) const;
   QPushButton* ResetButton() const { return reset_; }
   QTimer& RefreshTimer() const { return *timer_; }
 
@@ -32,7 +34,8 @@ class LinkPanel : public QDockWidget {
   LinkMonitor& monitor_;
   QTimer* timer_;
   QPushButton* reset_;
-  std::vector<QLabel*> values_;
+  std::vector<QLineEdit*> values_;
+  std::uint64_t shown_ = ~std::uint64_t{0};  // the monitor's Changes() last shown
 };
 
 }  // namespace korvane

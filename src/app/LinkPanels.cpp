@@ -4,6 +4,8 @@
 #include <QMainWindow>
 #include <QMenu>
 
+#include <memory>
+
 #include "app/FramesPanel.h"
 #include "app/LinkPanel.h"
 #include "link/LinkMonitor.h"
@@ -11,6 +13,23 @@
 namespace korvane {
 
 namespace {
+
+// The docks float beside the main window, whose designed layout they would
+// otherwise squeeze; the operator can still dock them. Placed when first shown.
+void Float(QMainWindow& form, QDockWidget* dock, Qt::DockWidgetArea area, QSize size) {
+  form.addDockWidget(area, dock);
+  dock->setFloating(true);
+  dock->resize(size);
+  dock->hide();
+  auto placed = std::make_shared<bool>(false);
+  QObject::connect(dock, &QDockWidget::visibilityChanged, dock, [&form, dock, area, placed](bool shown) {
+    if (!shown || *placed || !dock->isFloating()) return;
+    *placed = true;
+    const QRect frame = form.frameGeometry();
+    dock->move(area == Qt::RightDockWidgetArea ? QPoint(frame.right() + 8, frame.top())
+                                               : QPoint(frame.left(), frame.bottom() + 8));
+  });
+}
 
 QAction* ViewItem(QMainWindow& form, QDockWidget* dock, const char* name) {
   QAction* action = dock->toggleViewAction();
@@ -25,10 +44,8 @@ LinkPanels::LinkPanels(QMainWindow& form, ControllerSession& session, HandlerErr
     : monitor_(std::make_unique<LinkMonitor>(session)),
       link_(new LinkPanel(*monitor_, &form)),
       frames_(new FramesPanel(*monitor_, errors, &form)) {
-  form.addDockWidget(Qt::RightDockWidgetArea, link_);
-  form.addDockWidget(Qt::BottomDockWidgetArea, frames_);
-  link_->hide();
-  frames_->hide();
+  Float(form, link_, Qt::RightDockWidgetArea, QSize(360, 340));
+  Float(form, frames_, Qt::BottomDockWidgetArea, QSize(1000, 300));
   linkAction_ = ViewItem(form, link_, "Link1");
   framesAction_ = ViewItem(form, frames_, "Frames1");
 }

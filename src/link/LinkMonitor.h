@@ -28,7 +28,9 @@ class LinkMonitor : public ResultObserver {
   LinkMonitor& operator=(const LinkMonitor&) = delete;
 
   LinkCounts Counts() const { return counters_.Snapshot(); }
-  void ResetCounts() { counters_.Reset(); }
+  void ResetCounts();
+  // Grows with every event and reset: a viewer redraws only when it moved.
+  std::uint64_t Changes() const { return changes_; }
   std::string PortWords() const { return port_.Words(); }
 
   const FrameRing& Frames() const { return ring_; }
@@ -56,6 +58,7 @@ class LinkMonitor : public ResultObserver {
   FrameRing ring_;
   PortStateWords port_;
   bool paused_ = false;
+  std::uint64_t changes_ = 0;
   std::string received_;          // bytes of the reply being collected
   std::int64_t receivedAt_ = 0;   // wall time of its first piece
   std::uint32_t lastPieceTick_ = 0;
