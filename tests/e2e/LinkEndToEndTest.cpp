@@ -1,7 +1,7 @@
 // The link counters and the frame monitor against the simulator's fault
 // injection, over the core as the program wires it: every injected fault is
 // counted exactly, a slave that stays silent as time-outs although the
-// status line keeps its "Poll n" text.
+// status line keeps its "Poll n" text; the port's state in words.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -65,8 +65,26 @@ TEST(LinkWithSim, CountersEqualTheInjectedFaults) {
   EXPECT_EQ(DescribeFrame(ring.At(8)).substr(0, 46), "slave 1 read holding registers reply, 40 bytes");
   EXPECT_NE(DescribeFrame(ring.At(8)).find(", CRC bad"), std::string::npos);
 
+  // The device vanishes: the status line keeps its text, the words tell.
+  const std::string status = k.view.Status();
+  ASSERT_TRUE(sim.Command("vanish", "vanishing"));
+  k.dispatcher.PumpFor(300ms);
+  EXPECT_EQ(link.PortWords().rfind("device gone (COM1) at ", 0), 0u) << link.PortWords();
+  EXPECT_EQ(k.view.Status(), status);
+}
+
+TEST(LinkWithSim, SwitchingThePortOffAndOnReadsClosedThenReopened) {
+  TempDir home;
+  SimProcess sim(home.Path(), {"--com", "COM1", "--rtu", "--baud", "9600", "--slave", "1", "--noise", "0"});
+  ASSERT_TRUE(sim.WaitReady());
+  Korvane k(korvane::ComNameMap(PortsDir(home)));
+  LinkMonitor link(k.session);
+  k.Connect();
   k.control.CloseComm();
   EXPECT_EQ(link.PortWords(), "closed");
+  k.settings.Link.PortNumber = 1;
+  k.Connect();
+  EXPECT_EQ(link.PortWords().rfind("open (COM1), reopened at ", 0), 0u) << link.PortWords();
 }
 
 }  // namespace
