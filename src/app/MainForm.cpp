@@ -15,6 +15,7 @@
 #include "app/ConfigFileMenu.h"
 #include "app/ConfigForm.h"
 #include "app/DataLogCommands.h"
+#include "app/LinkPanels.h"
 #include "app/LiveChart.h"
 #include "app/QtPollView.h"
 #include "app/StartupCurve.h"
@@ -57,6 +58,7 @@ TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent
   dataLog_ = std::make_unique<DataLogCommands>(this, w_.ChkLog, w_.TxtPeriod, session_->poll.Values(),
                                                session_->history, errors_);
   session_->poll.SetTickHook(dataLog_.get());
+  linkPanels_ = std::make_unique<LinkPanels>(*this, *session_, errors_);
   WireControls();
 
   FormCreate();
@@ -86,6 +88,7 @@ TMainForm::~TMainForm() {
   // The chart and the data log go first: the session must not call them.
   session_->poll.SetTickHook(nullptr);
   dataLog_.reset();
+  linkPanels_.reset();
   liveChart_.reset();
   session_.reset();  // closes the port
 }

@@ -24,6 +24,7 @@ namespace korvane {
 
 class ChartTools;
 class DataLogCommands;
+class LinkPanels;
 class LiveChart;
 class QtPollView;
 class TFrmTrend;
@@ -60,6 +61,7 @@ class TMainForm : public QMainWindow {
   TFrmTrend& FrmTrend() { return *frmTrend_; }
   DataLogCommands& DataLog() { return *dataLog_; }
   HandlerErrors& Errors() { return errors_; }
+  LinkPanels& Link() { return *linkPanels_; }
   // The folder of the running program, where the controller presets lie.
   static QString ProgramFolder();
 
@@ -93,6 +95,7 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<LiveChart> liveChart_;
   std::unique_ptr<ChartTools> chartTools_;  // cursors, zoom and picture on Chart1
   std::unique_ptr<DataLogCommands> dataLog_;
+  std::unique_ptr<LinkPanels> linkPanels_;
   HandlerErrors errors_;
   std::unique_ptr<TConfigForm> configForm_;  // a window of its own, owned here
   TAboutFrm* about_ = nullptr;

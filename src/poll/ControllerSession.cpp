@@ -10,7 +10,12 @@ ControllerSession::ControllerSession(MainThreadDispatcher& mainThread,
                                      ValueView& view)
     : port(mainThread, std::move(opener)),
       control(port, settings.Link),
-      master(settings, state, image, [this](const std::string& frame) { control.SendCommStr(frame); }, tick),
+      master(settings, state, image,
+             [this](const std::string& frame) {
+               control.SendCommStr(frame);
+               if (control.PortActive() && !frame.empty()) poll.FrameWritten(frame);
+             },
+             tick),
       poll(settings, state, image, master, view, history, tick) {
   port.OnReceive = [this](TSerialPort&, const std::string& buffer) { poll.Serial1PortReceive(buffer); };
 }

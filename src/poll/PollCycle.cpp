@@ -21,6 +21,12 @@ void PollCycle::NotifySent(bool write) {
   for (ResultObserver* observer : observers_) observer->RequestSent(write);
 }
 
+void PollCycle::FrameWritten(std::string_view frame) {
+  if (observers_.empty()) return;
+  const std::uint32_t now = tick_();
+  for (ResultObserver* observer : observers_) observer->FrameSent(frame, now);
+}
+
 void PollCycle::PollTimerTimer() {
   if (tickHook_ != nullptr && !tickHook_->BeforePoll()) return;
   if (!settings_.Poll.MasterMode) return;
@@ -54,6 +60,10 @@ void PollCycle::SetReplyDeadline() {
 }
 
 void PollCycle::Serial1PortReceive(const std::string& buffer) {
+  if (!observers_.empty()) {
+    const std::uint32_t now = tick_();
+    for (ResultObserver* observer : observers_) observer->PieceReceived(buffer, now);
+  }
   if (settings_.Poll.MasterMode) {
     const auto n = static_cast<std::int32_t>(
         std::min<std::size_t>(buffer.size(), std::numeric_limits<std::int32_t>::max()));

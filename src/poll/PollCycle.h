@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/ControllerValues.h"
@@ -31,6 +32,9 @@ class PollCycle {
   // must outlive the cycle or be removed first.
   void AddResultObserver(ResultObserver* observer) { observers_.push_back(observer); }
   void RemoveResultObserver(ResultObserver* observer);
+  // Tells the observers that a request frame reached the line (the send
+  // path calls it after a write that did not fail).
+  void FrameWritten(std::string_view frame);
 
   // One poll tick: the data-log step, then a pending write or (unless the
   // chart is paused) the read of the next chunk. An error of the sender

@@ -4,6 +4,7 @@
 // checked (link statistics).
 
 #include <cstdint>
+#include <string_view>
 
 namespace korvane {
 
@@ -21,6 +22,12 @@ class ResultObserver {
   virtual void RequestSent(bool write) = 0;
   // A received piece was checked; `result` is the PollResult code.
   virtual void ReplyChecked(std::int32_t result, bool write) = 0;
+  // The bytes of a request as they were written to the line, at `tick`
+  // (the millisecond tick count); only frames that reached the line.
+  virtual void FrameSent(std::string_view /*frame*/, std::uint32_t /*tick*/) {}
+  // A received piece as the receive event delivered it, at `tick`, before
+  // it is checked (ReplyChecked follows for the same piece).
+  virtual void PieceReceived(std::string_view /*piece*/, std::uint32_t /*tick*/) {}
 };
 
 }  // namespace korvane

@@ -1,0 +1,40 @@
+#pragma once
+// A read-only list of text lines (the frame monitor's lines) that stays
+// cheap while lines arrive: each line is laid out once when it is added
+// (QStaticText), a repaint draws only the lines in view, and the list keeps
+// at most `capacity` lines. While scrolled to the end it follows new lines.
+
+#include <QAbstractScrollArea>
+#include <QStaticText>
+#include <QStringList>
+
+#include <deque>
+
+namespace korvane {
+
+class FrameListView : public QAbstractScrollArea {
+  Q_OBJECT
+ public:
+  FrameListView(int capacity, QWidget* parent);
+
+  void AppendLines(const QStringList& lines);
+  void Clear();
+  int LineCount() const { return static_cast<int>(lines_.size()); }
+  QString Line(int index) const { return lines_[static_cast<std::size_t>(index)].text(); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+
+ private:
+  int VisibleLines() const;
+  void UpdateScrollBars(bool follow);
+
+  std::deque<QStaticText> lines_;
+  int capacity_;
+  int lineHeight_;
+  int widest_ = 0;
+};
+
+}  // namespace korvane

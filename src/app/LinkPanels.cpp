@@ -1,0 +1,59 @@
+#include "app/LinkPanels.h"
+
+#include <QAction>
+#include <QMainWindow>
+#include <QMenu>
+
+#include <memory>
+
+#include "app/FramesPanel.h"
+#include "app/LinkPanel.h"
+#include "link/LinkMonitor.h"
+
+namespace korvane {
+
+namespace {
+
+// The docks float beside the main window, whose designed layout they would
+// otherwise squeeze; the operator can still dock them. Placed when first shown.
+void Float(QMainWindow& form, QDockWidget* dock, Qt::DockWidgetArea area, QSize size) {
+  form.addDockWidget(area, dock);
+  dock->setFloating(true);
+  dock->resize(size);
+  dock->hide();
+  auto placed = std::make_shared<bool>(false);
+  QObject::connect(dock, &QDockWidget::visibilityChanged, dock, [&form, dock, area, placed](bool shown) {
+    if (!shown || *placed || !dock->isFloating()) return;
+    *placed = true;
+    const QRect frame = form.frameGeometry();
+    dock->move(area == Qt::RightDockWidgetArea ? QPoint(frame.right() + 8, frame.top())
+                                               : QPoint(frame.left(), frame.bottom() + 8));
+  });
+}
+
+QAction* ViewItem(QMainWindow& form, QDockWidget* dock, const char* name) {
+  QAction* action = dock->toggleViewAction();
+  action->setObjectName(name);
+  if (auto* view = form.findChild<QMenu*>("View1")) view->addAction(action);
+  return action;
+}
+
+}  // namespace
+
+LinkPanels::LinkPanels(QMainWindow& form, ControllerSession& session, HandlerErrors& errors)
+    : monitor_(std::make_unique<LinkMonitor>(session)),
+      link_(new LinkPanel(*monitor_, &form)),
+      frames_(new FramesPanel(*monitor_, errors, &form)) {
+  Float(form, link_, Qt::RightDockWidgetArea, QSize(360, 340));
+  Float(form, frames_, Qt::BottomDockWidgetArea, QSize(1000, 300));
+  linkAction_ = ViewItem(form, link_, "Link1");
+  framesAction_ = ViewItem(form, frames_, "Frames1");
+}
+
+// The docks go first: their timers read the monitor.
+LinkPanels::~LinkPanels() {
+  delete frames_;
+  delete link_;
+}
+
+}  // namespace korvane

@@ -1,0 +1,80 @@
+#include "link/LinkCounters.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace korvane {
+
+namespace {
+
+constexpr std::int32_t kDataOk = 1;
+constexpr std::int32_t kChecksumError = 2;
+constexpr std::int32_t kTimeOut = 3;
+constexpr std::int32_t kPacketTooLong = 4;
+constexpr std::int32_t kException = 128;
+
+}  // namespace
+
+std::uint64_t LinkCounts::ExceptionReplies() const {
+  std::uint64_t total = 0;
+  for (const auto& [code, count] : Exceptions) total += count;
+  return total;
+}
+
+void LinkCounters::RequestSent(std::size_t bytes, std::uint32_t tick) {
+  if (outstanding_) ++counts_.TimeOuts;
+  ++counts_.RequestsSent;
+  counts_.BytesSent += bytes;
+  outstanding_ = true;
+  sentTick_ = tick;
+}
+
+void LinkCounters::ReplyChecked(std::int32_t result, std::uint32_t tick) {
+  switch (result) {
+    case kDataOk: ++counts_.GoodReplies; break;
+    case kChecksumError: ++counts_.ChecksumErrors; break;
+    case kPacketTooLong: ++counts_.TooLong; break;
+    case kTimeOut:
+      // Bytes after the deadline: the outstanding request has timed out.
+      // Later stray pieces past the same deadline are not counted again.
+      if (outstanding_) ++counts_.TimeOuts;
+      break;
+    default:
+      if (result >= kException) ++counts_.Exceptions[result - kException];
+      if (result < kException) return;  // still collecting
+      break;
+  }
+  // Too many bytes end no reply: the request stays outstanding.
+  if (result == kPacketTooLong || !outstanding_) return;
+  outstanding_ = false;
+  AddReplyTime(tick - sentTick_);  // the tick count wraps; so does the difference
+}
+
+void LinkCounters::AddReplyTime(std::uint32_t ms) {
+  ReplyTimes& r = counts_.Reply;
+  r.Min = r.Count == 0 ? ms : std::min(r.Min, ms);
+  r.Max = r.Count == 0 ? ms : std::max(r.Max, ms);
+  r.Last = ms;
+  ++r.Count;
+  replySum_ += ms;
+  r.Mean = replySum_ / static_cast<double>(r.Count);
+  window_[windowNext_] = ms;
+  windowNext_ = (windowNext_ + 1) % kReplyWindow;
+  windowSize_ = std::min(windowSize_ + 1, kReplyWindow);
+}
+
+void LinkCounters::Reset() { *this = LinkCounters(); }
+
+LinkCounts LinkCounters::Snapshot() const {
+  LinkCounts out = counts_;
+  if (windowSize_ > 0) {
+    // Nearest rank: the smallest time that at least 95 % of the window reach.
+    std::vector<std::uint32_t> sorted(window_.begin(), window_.begin() + static_cast<long>(windowSize_));
+    const std::size_t rank = (95 * windowSize_ + 99) / 100;
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<long>(rank - 1), sorted.end());
+    out.Reply.P95 = sorted[rank - 1];
+  }
+  return out;
+}
+
+}  // namespace korvane

@@ -1,0 +1,124 @@
+#include "link/LinkMonitor.h"
+
+#include <chrono>
+#include <utility>
+
+#include "base/SafeWrite.h"
+#include "link/FrameDecode.h"
+
+namespace korvane {
+
+namespace {
+
+std::int64_t WallMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+// Received bytes that end no reply are shown once this many have gathered.
+constexpr std::size_t kReceiveLimit = 512;
+
+}  // namespace
+
+LinkMonitor::LinkMonitor(ControllerSession& session, std::size_t frames)
+    : session_(session), ring_(frames) {
+  TSerialPort& port = session_.port;
+  priorConnect_ = std::move(port.OnConnect);
+  priorDisconnect_ = std::move(port.OnDisconnect);
+  priorSend_ = std::move(port.OnSend);
+  port.OnConnect = [this](TSerialPort& sender, TCommPort p) {
+    port_.Opened(TSerialPort::NameFromPort(p), std::time(nullptr));
+    ++changes_;
+    if (priorConnect_) priorConnect_(sender, p);
+  };
+  // Switching the port off clears PortActive before the component closes;
+  // a disconnect while it is still set is the device going away.
+  port.OnDisconnect = [this](TSerialPort& sender, TCommPort p) {
+    port_.Closed(!session_.control.PortActive(), std::time(nullptr));
+    ++changes_;
+    if (priorDisconnect_) priorDisconnect_(sender, p);
+  };
+  // Texts written with WriteString ("Open Port") arrive here with their
+  // bytes; request frames come from the poll cycle instead.
+  port.OnSend = [this](TSerialPort& sender, const std::string& text) {
+    if (!text.empty()) {
+      ++changes_;
+      counters_.OtherBytesSent(text.size());
+      Record(FrameDirection::Sent, text, true, 0);
+    }
+    if (priorSend_) priorSend_(sender, text);
+  };
+  session_.poll.AddResultObserver(this);
+}
+
+LinkMonitor::~LinkMonitor() {
+  session_.poll.RemoveResultObserver(this);
+  TSerialPort& port = session_.port;
+  port.OnConnect = std::move(priorConnect_);
+  port.OnDisconnect = std::move(priorDisconnect_);
+  port.OnSend = std::move(priorSend_);
+}
+
+void LinkMonitor::Record(FrameDirection direction, std::string_view bytes, bool text, std::int32_t result) {
+  if (paused_) return;
+  FrameRecord record;
+  record.WallMs = direction == FrameDirection::Received ? receivedAt_ : WallMs();
+  record.Direction = direction;
+  record.Rtu = session_.settings.Link.RtuMode;
+  record.Text = text;
+  record.Result = result;
+  record.Bytes.assign(bytes);
+  ring_.Push(record);
+}
+
+void LinkMonitor::FlushReceived(std::int32_t result) {
+  if (received_.empty()) return;
+  Record(FrameDirection::Received, received_, false, result);
+  received_.clear();
+}
+
+void LinkMonitor::ResetCounts() {
+  counters_.Reset();
+  ++changes_;
+}
+
+void LinkMonitor::FrameSent(std::string_view frame, std::uint32_t tick) {
+  ++changes_;
+  FlushReceived(0);  // bytes that completed no reply before this request
+  counters_.RequestSent(frame.size(), tick);
+  Record(FrameDirection::Sent, frame, false, 0);
+}
+
+void LinkMonitor::PieceReceived(std::string_view piece, std::uint32_t tick) {
+  ++changes_;
+  counters_.BytesReceived(piece.size());
+  lastPieceTick_ = tick;
+  if (paused_) return;
+  if (received_.empty()) receivedAt_ = WallMs();
+  received_.append(piece);
+}
+
+void LinkMonitor::ReplyChecked(std::int32_t result, bool) {
+  counters_.ReplyChecked(result, lastPieceTick_);
+  if (result != 0 || received_.size() >= kReceiveLimit) FlushReceived(result);
+}
+
+void LinkMonitor::SetPaused(bool paused) {
+  paused_ = paused;
+  received_.clear();
+}
+
+void LinkMonitor::ClearFrames() {
+  ring_.Clear();
+  received_.clear();
+}
+
+std::string LinkMonitor::FramesText() const {
+  std::string text;
+  for (std::size_t i = 0; i < ring_.Size(); ++i) text += FrameLine(ring_.At(i)) + "\r\n";
+  return text;
+}
+
+void LinkMonitor::SaveFrames(const std::string& path) const { ReplaceFileContents(path, FramesText()); }
+
+}  // namespace korvane

@@ -1,0 +1,70 @@
+#pragma once
+// Link health of one controller session: the link counters, the frame
+// monitor's ring and the port's state in words. It observes the poll cycle
+// (requests written, pieces received, check results) and the serial
+// component's connect, disconnect and text-send events. Everything runs on
+// the main thread, like the session itself; a viewer reads it from there.
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+#include "link/FrameRing.h"
+#include "link/LinkCounters.h"
+#include "link/PortState.h"
+#include "poll/ControllerSession.h"
+#include "poll/PollHooks.h"
+
+namespace korvane {
+
+class LinkMonitor : public ResultObserver {
+ public:
+  // Attaches to the session, which must outlive this object.
+  explicit LinkMonitor(ControllerSession& session, std::size_t frames = 1000);
+  ~LinkMonitor() override;
+  LinkMonitor(const LinkMonitor&) = delete;
+  LinkMonitor& operator=(const LinkMonitor&) = delete;
+
+  LinkCounts Counts() const { return counters_.Snapshot(); }
+  void ResetCounts();
+  // Grows with every event and reset: a viewer redraws only when it moved.
+  std::uint64_t Changes() const { return changes_; }
+  std::string PortWords() const { return port_.Words(); }
+
+  const FrameRing& Frames() const { return ring_; }
+  // While paused no frame is recorded (the counters go on).
+  void SetPaused(bool paused);
+  bool Paused() const { return paused_; }
+  void ClearFrames();
+  // The frames kept, one FrameLine each with CR LF, as a text.
+  std::string FramesText() const;
+  // Replaces `path` with FramesText(); throws FileError, leaving it unchanged.
+  void SaveFrames(const std::string& path) const;
+
+  // ResultObserver
+  void RequestSent(bool) override {}
+  void ReplyChecked(std::int32_t result, bool write) override;
+  void FrameSent(std::string_view frame, std::uint32_t tick) override;
+  void PieceReceived(std::string_view piece, std::uint32_t tick) override;
+
+ private:
+  void Record(FrameDirection direction, std::string_view bytes, bool text, std::int32_t result);
+  void FlushReceived(std::int32_t result);
+
+  ControllerSession& session_;
+  LinkCounters counters_;
+  FrameRing ring_;
+  PortStateWords port_;
+  bool paused_ = false;
+  std::uint64_t changes_ = 0;
+  std::string received_;          // bytes of the reply being collected
+  std::int64_t receivedAt_ = 0;   // wall time of its first piece
+  std::uint32_t lastPieceTick_ = 0;
+  TSerialPort::TConnectEvent priorConnect_;
+  TSerialPort::TConnectEvent priorDisconnect_;
+  TSerialPort::TSendReceiveEvent priorSend_;
+};
+
+}  // namespace korvane
