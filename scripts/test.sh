@@ -21,7 +21,9 @@ chmod 700 "$XDG_RUNTIME_DIR"
 stage "normal build"
 "$ROOT/scripts/build.sh" "$OUT/ci" -DKORVANE_BUILD_BENCH=ON
 stage "tests"
-ctest --test-dir "$OUT/ci" -j "$JOBS" --output-on-failure --timeout 300
+ctest --test-dir "$OUT/ci" -j "$JOBS" -LE slow --output-on-failure --timeout 300
+stage "slow tests (loop identification and tuning against the simulator)"
+ctest --test-dir "$OUT/ci" -j "$JOBS" -L slow --output-on-failure --timeout 900
 
 stage "AddressSanitizer + UndefinedBehaviorSanitizer build"
 BUILD_TYPE=Debug "$ROOT/scripts/build.sh" "$OUT/asan" -DKORVANE_SANITIZE=ON

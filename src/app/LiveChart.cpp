@@ -96,6 +96,7 @@ void LiveChart::RePlot() {
     const std::vector<PlotPoint>* leftSeries[] = {&r.setpoint, &r.pv};
     if (const auto range = AutoAxisRange(leftSeries)) w_.LeftAxis->setRange(range->min, range->max);
   }
+  if (afterRePlot_) afterRePlot_();
 }
 
 void LiveChart::GraphTimeTimerTimer() { history_.Tick(); }

@@ -5,6 +5,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class QChart;
 class QLineSeries;
 class QValueAxis;
@@ -52,6 +54,8 @@ class LiveChart : public QObject {
   void RePlot();
 
   ChartHistory& History() { return history_; }
+  // Runs after every redraw (the tuning marks follow the axes).
+  void SetAfterRePlot(std::function<void()> hook) { afterRePlot_ = std::move(hook); }
 
  public slots:
   void GraphTimeTimerTimer();
@@ -63,6 +67,7 @@ class LiveChart : public QObject {
  private:
   LiveChartWidgets w_;
   ChartHistory& history_;
+  std::function<void()> afterRePlot_;
 };
 
 }  // namespace korvane

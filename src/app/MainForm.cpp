@@ -15,6 +15,7 @@
 #include "app/ConfigForm.h"
 #include "app/DataLogCommands.h"
 #include "app/LiveChart.h"
+#include "app/TuningForm.h"
 #include "app/QtPollView.h"
 #include "app/StartupCurve.h"
 #include "app/TrendForm.h"
@@ -74,11 +75,17 @@ TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent
   about_ = new TAboutFrm(this);
   frmTrend_ = std::make_unique<TFrmTrend>();
   frmTrend_->setAttribute(Qt::WA_QuitOnClose, false);
+  tuning_ = std::make_unique<TuningForm>(session_->poll, session_->history, session_->settings,
+                                         w_.ForLiveChart(graphTimeTimer_), TuningSettingsPath());
+  tuning_->setAttribute(Qt::WA_QuitOnClose, false);
+  liveChart_->SetAfterRePlot([this] { tuning_->ChartRedrawn(); });
 }
 
 TMainForm::~TMainForm() {
   configForm_.reset();
   frmTrend_.reset();
+  liveChart_->SetAfterRePlot(nullptr);
+  tuning_.reset();
   pollTimer_->stop();
   graphTimeTimer_->stop();
   // The chart and the data log go first: the session must not call them.
@@ -106,6 +113,7 @@ void TMainForm::WireControls() {
   connect(menu_.Open2, &QAction::triggered, this, &TMainForm::Open2Click);
   connect(menu_.Config1, &QAction::triggered, this, &TMainForm::Config1Click);
   connect(menu_.Trend1, &QAction::triggered, this, &TMainForm::Trend1Click);
+  connect(menu_.Tuning1, &QAction::triggered, this, &TMainForm::Tuning1Click);
   connect(menu_.About1, &QAction::triggered, this, &TMainForm::About1Click);
 }
 
@@ -173,5 +181,7 @@ void TMainForm::ChkLogClick() {
 }
 
 void TMainForm::Trend1Click() { frmTrend_->ShowForward(); }
+
+void TMainForm::Tuning1Click() { tuning_->ShowForward(); }
 
 }  // namespace korvane

@@ -26,6 +26,7 @@ class DataLogCommands;
 class LiveChart;
 class QtPollView;
 class TFrmTrend;
+class TuningForm;
 class TAboutFrm;
 class TConfigForm;
 
@@ -56,6 +57,7 @@ class TMainForm : public QMainWindow {
   TAboutFrm& AboutFrm() { return *about_; }
   TConfigForm& ConfigForm() { return *configForm_; }
   TFrmTrend& FrmTrend() { return *frmTrend_; }
+  TuningForm& Tuning() { return *tuning_; }
   DataLogCommands& DataLog() { return *dataLog_; }
   HandlerErrors& Errors() { return errors_; }
   // The folder of the running program, where the controller presets lie.
@@ -69,6 +71,7 @@ class TMainForm : public QMainWindow {
   void Open2Click();
   void Config1Click();
   void Trend1Click();
+  void Tuning1Click();
   void About1Click();
   void ChkLogClick();
   void PollTimerTimer();
@@ -93,6 +96,7 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<TConfigForm> configForm_;  // a window of its own, owned here
   TAboutFrm* about_ = nullptr;
   std::unique_ptr<TFrmTrend> frmTrend_;  // a window of its own, owned here
+  std::unique_ptr<TuningForm> tuning_;   // a window of its own, owned here
 };
 
 }  // namespace korvane

@@ -14,6 +14,7 @@ struct MainMenuActions {
   QAction* Open2 = nullptr;       // Log > Open
   QAction* Config1 = nullptr;     // on the menu bar itself
   QAction* Trend1 = nullptr;      // View > Trend
+  QAction* Tuning1 = nullptr;     // View > Tuning
   QAction* About1 = nullptr;      // on the menu bar itself
 };
 

@@ -12,6 +12,7 @@ namespace {
 // below keep their precision.
 struct Grid {
   double Dt = 0.0;
+  double Start = 0.0;  // the filter's starting output (centred)
   std::vector<double> Pv, Out;
   double PvMean = 0.0, OutMean = 0.0;
 };
@@ -41,8 +42,11 @@ Grid Resample(const std::vector<TuningSample>& run, std::size_t points) {
     const TuningSample& b = run[std::min(j + 1, run.size() - 1)];
     const double span = b.Time - a.Time;
     const double w = span > 0.0 ? std::clamp((t - a.Time) / span, 0.0, 1.0) : 1.0;
+    // PV on a straight line between samples; the output held from one sample
+    // to the next, so a gap (the ticks of a write) does not turn a jump of
+    // the output into a ramp starting before it.
     grid.Pv[i] = a.PV + w * (b.PV - a.PV);
-    grid.Out[i] = a.Out + w * (b.Out - a.Out);
+    grid.Out[i] = w >= 1.0 ? b.Out : a.Out;
   }
   for (std::size_t i = 0; i < points; ++i) {
     grid.PvMean += grid.Pv[i] / static_cast<double>(points);
@@ -52,6 +56,7 @@ Grid Resample(const std::vector<TuningSample>& run, std::size_t points) {
     grid.Pv[i] -= grid.PvMean;
     grid.Out[i] -= grid.OutMean;
   }
+  grid.Start = grid.Out[0];
   return grid;
 }
 
@@ -66,7 +71,7 @@ struct Trial {
 Trial Evaluate(const Grid& g, std::size_t shift, double tau) {
   const std::size_t n = g.Pv.size();
   const double a = std::exp(-g.Dt / tau);
-  double y = g.Out[0];
+  double y = g.Start;
   double sy = 0, syy = 0, sp = 0, spy = 0, spp = 0;
   for (std::size_t i = 0; i < n; ++i) {
     if (i > 0) {
@@ -136,18 +141,23 @@ Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOpt
                      " samples over a stretch of time are needed.";
     return result;
   }
-  double outMin = run.front().Out, outMax = outMin, limitTime = 0.0;
+  // Time on the low and on the high limit: an output switching between the
+  // two (a loop in a limit cycle) still shows the process; one held on a
+  // single limit does not.
+  double outMin = run.front().Out, outMax = outMin, lowTime = 0.0, highTime = 0.0;
   for (std::size_t i = 0; i < run.size(); ++i) {
     outMin = std::min(outMin, run[i].Out);
     outMax = std::max(outMax, run[i].Out);
-    const bool onLimit = run[i].Out <= options.OutLow || run[i].Out >= options.OutHigh;
-    if (onLimit && i + 1 < run.size()) limitTime += run[i + 1].Time - run[i].Time;
+    const double dt = i + 1 < run.size() ? run[i + 1].Time - run[i].Time : 0.0;
+    if (run[i].Out <= options.OutLow) lowTime += dt;
+    if (run[i].Out >= options.OutHigh) highTime += dt;
   }
   if (!(outMax - outMin >= options.MinOutputMove)) {
     result.Refusal = "The output did not move: a setpoint step (or a change of the output) is needed.";
     return result;
   }
   const double duration = run.back().Time - run.front().Time;
+  const double limitTime = std::max(lowTime, highTime);
   if (limitTime >= options.LimitShare * duration) {
     result.Refusal = "The output sat on a limit for " + Percent(limitTime / duration) +
                      " of the record: the loop ran open and the process did not show its response. "
@@ -155,7 +165,17 @@ Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOpt
     return result;
   }
 
-  const Grid grid = Resample(run, std::clamp<std::size_t>(run.size(), 3, std::max<std::size_t>(options.MaxPoints, 3)));
+  Grid grid = Resample(run, std::clamp<std::size_t>(run.size(), 3, std::max<std::size_t>(options.MaxPoints, 3)));
+  if (std::isfinite(options.RestUntil)) {
+    double sum = 0.0;
+    std::size_t count = 0;
+    for (const TuningSample& s : run) {
+      if (s.Time >= options.RestUntil) break;
+      sum += s.Out;
+      ++count;
+    }
+    if (count > 0) grid.Start = sum / static_cast<double>(count) - grid.OutMean;
+  }
   const std::size_t n = grid.Pv.size();
   const double tauLo = grid.Dt * 0.5, tauHi = duration * 20.0;
   // Dead times up to half the record: a coarse grid, then every grid step

@@ -7,6 +7,7 @@
 // spaced points first, so the time taken is bounded whatever its length.
 
 #include <cstddef>
+#include <limits>
 #include <span>
 #include <string>
 #include <vector>
@@ -31,6 +32,10 @@ struct FitOptions {
   double OutLow = 0.5;
   double OutHigh = 99.5;
   double MinFit = 0.8;         // refuse a fit with a lower R^2
+  // The record before this time was at rest: the filter starts on its mean
+  // output (a jittering output at rest would start it off). Unset (NaN): on
+  // the first output.
+  double RestUntil = std::numeric_limits<double>::quiet_NaN();
 };
 
 struct Identification {

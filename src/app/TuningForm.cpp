@@ -1,0 +1,305 @@
+#include "app/TuningForm.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <cstdio>
+
+#include "app/FormControls.h"
+#include "app/LiveChart.h"
+#include "app/TuningOverlay.h"
+#include "base/FileError.h"
+#include "base/Settings.h"
+#include "plot/ChartHistory.h"
+#include "poll/PollCycle.h"
+#include "poll/WriteValue.h"
+#include "tuning/FopdtFit.h"
+
+namespace korvane {
+namespace {
+
+QString Num(double value, int digits = 4) {
+  return std::isfinite(value) ? QString::number(value, 'g', digits) : QString();
+}
+QString Known(const std::optional<double>& value, const char* unit) {
+  return value ? Num(*value) + unit : QStringLiteral("not known yet");
+}
+// Text a write carries: "." as decimal point whatever the locale, as the Write path reads it.
+std::string WriteText(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6g", value);
+  return text;
+}
+QString Short(const JournalEntry& e) {
+  return (e.What == "setpoint" ? QStringLiteral("SP ") : QString::fromStdString(e.What) + ' ') + Num(e.NewValue);
+}
+
+}  // namespace
+
+TuningForm::TuningForm(PollCycle& poll, ChartHistory& history, const Settings& settings,
+                       const LiveChartWidgets& chart, std::string settingsPath, QWidget* parent)
+    : QWidget(parent, Qt::Window), poll_(poll), history_(history), settings_(settings),
+      settingsPath_(std::move(settingsPath)), tuning_(LoadTuningSettings(settingsPath_)) {
+  recorder_ = std::make_unique<TuningRecorder>([this] { return static_cast<double>(history_.ChartClock()); });
+  overlay_ = std::make_unique<TuningOverlay>(chart.Chart1, chart.BottomAxis, chart.LeftAxis);
+  Build();
+  poll_.AddWriteObserver(recorder_.get());
+  poll_.AddWriteObserver(this);
+}
+
+TuningForm::~TuningForm() {
+  poll_.RemoveWriteObserver(this);
+  poll_.RemoveWriteObserver(recorder_.get());
+}
+
+void TuningForm::Build() {
+  setObjectName("FrmTuning");
+  setWindowTitle("Tuning");
+  setAccessibleName("Tuning");
+  resize(720, 560);
+  auto* top = new QVBoxLayout(this);
+
+  auto* loop = new QGroupBox("Controller", this);
+  loop->setObjectName("GrpTuningLoop");
+  auto* lg = new QGridLayout(loop);
+  QLabel* l1 = MakeLabel(loop, "LblSpanLow", "Span low:");
+  QLabel* l2 = MakeLabel(loop, "LblSpanHigh", "Span high:");
+  QLabel* l3 = MakeLabel(loop, "LblTimeScale", "Process s per chart s:");
+  QLabel* l4 = MakeLabel(loop, "LblTcRatio", "\u03c4c / \u03b8:");
+  txtSpanLow_ = MakeEdit(loop, "TxtSpanLow", l1, Num(tuning_.SpanLow, 9));
+  txtSpanHigh_ = MakeEdit(loop, "TxtSpanHigh", l2, Num(tuning_.SpanHigh, 9));
+  txtTimeScale_ = MakeEdit(loop, "TxtTimeScale", l3, Num(tuning_.TimeScale, 9));
+  txtTcRatio_ = MakeEdit(loop, "TxtTcRatio", l4, "1");
+  txtTcRatio_->setToolTip("1 is SIMC's default; below 1 faster, above 1 more robust");
+  chkPid_ = MakeCheck(loop, "ChkPid", "PID (with derivative)");
+  QWidget* cells[] = {l1, txtSpanLow_, l2, txtSpanHigh_, l3, txtTimeScale_, l4, txtTcRatio_};
+  for (int i = 0; i < 8; ++i) lg->addWidget(cells[i], i / 4, i % 4);
+  lg->addWidget(chkPid_, 2, 0, 1, 4);
+  top->addWidget(loop);
+
+  auto* buttons = new QHBoxLayout;
+  cmdIdentify_ = MakeButton(this, "CmdIdentify", "&Identify", "Identify the loop from the latest step");
+  cmdApply_ = MakeButton(this, "CmdApply", "&Apply", "Write the proposed factors");
+  cmdRestore_ = MakeButton(this, "CmdRestore", "&Restore", "Write back the factors before Apply");
+  cmdSave_ = MakeButton(this, "CmdSaveJournal", "&Save Journal...", "Save the journal as CSV");
+  for (QPushButton* b : {cmdIdentify_, cmdApply_, cmdRestore_, cmdSave_}) buttons->addWidget(b);
+  top->addLayout(buttons);
+  cmdApply_->setEnabled(false);
+  cmdRestore_->setEnabled(false);
+
+  lblStep_ = MakeLabel(this, "LblStepFigures", "No setpoint step yet.");
+  lblModel_ = MakeLabel(this, "LblModel", "No model yet: make a setpoint step, then press Identify.");
+  lblProposal_ = MakeLabel(this, "LblProposal", "");
+  lblAdvice_ = MakeLabel(this, "LblAdvice", "");
+  for (QLabel* l : {lblStep_, lblModel_, lblProposal_, lblAdvice_}) {
+    l->setWordWrap(true);
+    l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    top->addWidget(l);
+  }
+  lblAdvice_->setStyleSheet("color: #a00000");
+
+  grid_ = new QTableWidget(0, 11, this);
+  grid_->setObjectName("GridJournal");
+  grid_->setAccessibleName("Journal of writes");
+  grid_->setHorizontalHeaderLabels({"Time s", "What", "Old", "New", "Result", "Rise s", "Overshoot %", "Settling s",
+                                    "Offset", "IAE", "Peak out %"});
+  grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  top->addWidget(grid_, 1);
+
+  connect(cmdIdentify_, &QPushButton::clicked, this, &TuningForm::CmdIdentifyClick);
+  connect(cmdApply_, &QPushButton::clicked, this, &TuningForm::CmdApplyClick);
+  connect(cmdRestore_, &QPushButton::clicked, this, &TuningForm::CmdRestoreClick);
+  connect(cmdSave_, &QPushButton::clicked, this, &TuningForm::CmdSaveJournalClick);
+  for (QLineEdit* e : {txtSpanLow_, txtSpanHigh_, txtTimeScale_}) {
+    connect(e, &QLineEdit::editingFinished, this, &TuningForm::SettingsEdited);
+  }
+}
+
+void TuningForm::ShowForward() {
+  show();
+  raise();
+  activateWindow();
+}
+
+void TuningForm::SettingsEdited() {
+  const std::string text = "span_low=" + txtSpanLow_->text().toStdString() + "\nspan_high=" +
+                           txtSpanHigh_->text().toStdString() + "\ntime_scale=" + txtTimeScale_->text().toStdString();
+  std::string problem;
+  const TuningSettings parsed = ParseTuningSettings(text, &problem);
+  if (!problem.empty()) {
+    lblAdvice_->setText(QString::fromStdString("Not kept: " + problem + "."));
+    return;
+  }
+  tuning_ = parsed;
+  try {
+    SaveTuningSettings(settingsPath_, tuning_);
+  } catch (const FileError& e) {
+    lblAdvice_->setText(QString::fromStdString(std::string("The span could not be saved: ") + e.what()));
+  }
+}
+
+void TuningForm::ChartRedrawn() {
+  // The chart's samples newer than the last one taken, newest first; a
+  // clock that went back (Clear) starts over.
+  const PointList& points = history_.Points();
+  if (!points.Empty() && points.Newest(0).Time < lastTime_) lastTime_ = -1.0;
+  std::vector<TuningSample> fresh;
+  for (std::size_t age = 0; age < points.Size() && points.Newest(age).Time > lastTime_; ++age) {
+    const ChartPoint& p = points.Newest(age);
+    fresh.push_back({p.Time, p.Setpoint, p.PV, p.Output});
+  }
+  for (auto it = fresh.rbegin(); it != fresh.rend(); ++it) recorder_->AddSample(*it);
+  if (!fresh.empty()) lastTime_ = fresh.front().Time;
+  if (!fresh.empty() || shownEntries_ != recorder_->Journal().Entries().size()) {
+    ShowJournal();
+    ShowStep();
+  }
+  std::vector<TuningOverlay::Marker> markers;
+  for (const JournalEntry& e : recorder_->Journal().Entries()) {
+    if (std::isfinite(e.NewValue)) markers.push_back({e.Time, Short(e)});
+  }
+  overlay_->Update(markers, predicted_);
+}
+
+void TuningForm::ShowStep() {
+  const auto& step = recorder_->Step();
+  if (!step) return;
+  const StepResponseFigures& f = step->Figures();
+  lblStep_->setText(QString("Latest step %1 at %2 s: rise %3, overshoot %4, settling %5, offset %6, IAE %7, "
+                            "peak output %8 %")
+                        .arg(Num(f.Step), Num(step->StepTime()), Known(f.RiseTime, " s"), Known(f.Overshoot, " %"),
+                             Known(f.SettlingTime, " s"), Known(f.SteadyStateError, ""), Num(f.Iae),
+                             f.PeakOutput ? Num(*f.PeakOutput) : QString("-")));
+  const double kc = proposal_ && proposal_->Ok ? proposal_->Kc : NAN;
+  const double gain = identification_ && identification_->Ok ? identification_->Model.Gain : 0.0;
+  const std::string advice = StepAdvice(f, recorder_->OutputBeforeStep(), kc, gain);
+  if (!advice.empty()) lblAdvice_->setText(QString::fromStdString(advice));
+}
+
+QString TuningForm::AdviceText() const { return lblAdvice_->text(); }
+
+void TuningForm::ShowJournal() {
+  const auto& entries = recorder_->Journal().Entries();
+  shownEntries_ = entries.size();
+  grid_->setRowCount(static_cast<int>(entries.size()));
+  for (int r = 0; r < static_cast<int>(entries.size()); ++r) {
+    const JournalEntry& e = entries[static_cast<std::size_t>(r)];
+    QStringList cells{Num(e.Time, 6), QString::fromStdString(e.What), Num(e.OldValue), Num(e.NewValue),
+                      QString::fromStdString(e.Result)};
+    if (e.Figures) {
+      const StepResponseFigures& f = *e.Figures;
+      cells << Known(f.RiseTime, "") << Known(f.Overshoot, "") << Known(f.SettlingTime, "")
+            << Known(f.SteadyStateError, "") << Num(f.Iae) << (f.PeakOutput ? Num(*f.PeakOutput) : QString());
+    }
+    for (int c = 0; c < cells.size(); ++c) grid_->setItem(r, c, new QTableWidgetItem(cells[c]));
+  }
+}
+
+void TuningForm::CmdIdentifyClick() {
+  proposal_.reset();
+  predicted_.clear();
+  cmdApply_->setEnabled(false);
+  FitOptions options;
+  const auto& step = recorder_->Step();
+  if (step) options.RestUntil = step->StepTime();
+  identification_ = IdentifyFopdt(recorder_->StepRecord(10.0), options);
+  if (!identification_->Ok) {
+    lblModel_->setText(QString::fromStdString("No model: " + identification_->Refusal));
+    lblProposal_->clear();
+    ChartRedrawn();
+    return;
+  }
+  const FopdtModel& m = identification_->Model;
+  const double scale = tuning_.TimeScale;
+  lblModel_->setText(QString("Model: K %1 units per %, τ %2 s, θ %3 s (process time), fit R² %4")
+                         .arg(Num(m.Gain), Num(m.TimeConstant * scale), Num(m.DeadTime * scale), Num(m.Fit, 3)));
+  const bool ratioOk = ParseWriteNumber(txtTcRatio_->text().toStdString()).has_value();
+  const TuningChoice choice{chkPid_->isChecked(),
+                            ratioOk ? *ParseWriteNumber(txtTcRatio_->text().toStdString()) : 1.0};
+  const RegisterFactors registers{settings_.Map.FactorKp, settings_.Map.FactorKi, settings_.Map.FactorKd};
+  proposal_ = ProposeSimc(m, choice, tuning_.Span(), registers, scale);
+  const ControllerValues& now = poll_.Values();
+  if (!proposal_->Ok) {
+    lblProposal_->setText(QString::fromStdString("No proposal: " + proposal_->Refusal));
+    ChartRedrawn();
+    return;
+  }
+  const ControllerFactors& f = proposal_->Factors;
+  lblProposal_->setText(QString("%1\nProposed: Kp (band) %2 %, Ki %3 repeats/min, Kd %4 s\n"
+                                "Present:  Kp (band) %5 %, Ki %6 repeats/min, Kd %7 s")
+                            .arg(QString::fromStdString(proposal_->Rule), Num(f.Band), Num(f.Ki), Num(f.Kd),
+                                 Num(now.Kp), Num(now.Ki), Num(now.Kd)));
+  cmdApply_->setEnabled(true);
+  // The latest step as the model says the proposal would have answered it.
+  if (step) {
+    FopdtModel process = m;
+    process.TimeConstant *= scale;
+    process.DeadTime *= scale;
+    const double from = step->StepTime(), sp0 = step->Figures().Step;
+    const auto curve = PredictClosedLoop(process, f, tuning_.Span(), 0.0, sp0, recorder_->OutputBeforeStep(),
+                                         10.0 * process.TimeConstant);
+    const double base = recorder_->StepRecord(0.0).empty() ? 0.0 : recorder_->StepRecord(0.0).front().SP - sp0;
+    for (const TuningSample& s : curve) predicted_.emplace_back(from + s.Time / scale, base + s.PV);
+  }
+  ChartRedrawn();
+}
+
+void TuningForm::QueueWrites(const ControllerFactors& factors) {
+  queue_.clear();
+  queue_.emplace_back(ValueBox::K, WriteText(factors.Band));
+  queue_.emplace_back(ValueBox::Ki, WriteText(factors.Ki));
+  queue_.emplace_back(ValueBox::Kd, WriteText(factors.Kd));
+  NextWrite();
+}
+
+void TuningForm::NextWrite() {
+  if (queue_.empty()) return;
+  const auto [box, text] = queue_.front();
+  queue_.pop_front();
+  poll_.WriteTextClick(box, text);
+}
+
+void TuningForm::CmdApplyClick() {
+  if (!proposal_ || !proposal_->Ok) return;
+  const ControllerValues& now = poll_.Values();
+  restore_ = ControllerFactors{now.Kp, now.Ki, now.Kd};
+  cmdRestore_->setEnabled(true);
+  QueueWrites(proposal_->Factors);
+}
+
+void TuningForm::CmdRestoreClick() {
+  if (restore_) QueueWrites(*restore_);
+}
+
+// Each write is sent on a tick of its own: the next one is set pending only
+// once this one went out.
+void TuningForm::WriteSent(std::string_view, double, double) { NextWrite(); }
+
+void TuningForm::WriteRefused(std::string_view what, const std::string& reason) {
+  if (!queue_.empty()) lblAdvice_->setText(QString::fromStdString("Apply stopped at " + std::string(what) + ": " + reason));
+  queue_.clear();
+}
+
+void TuningForm::CmdSaveJournalClick() {
+  const QString path = QFileDialog::getSaveFileName(this, "Save Journal", QString(), "CSV files (*.csv)");
+  if (path.isEmpty()) return;
+  try {
+    recorder_->Journal().SaveCsv(path.toStdString());
+  } catch (const FileError& e) {
+    QMessageBox::warning(this, "Tuning", QString::fromStdString(e.what()));
+  }
+}
+
+}  // namespace korvane
