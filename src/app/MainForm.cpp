@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFont>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -79,6 +80,11 @@ TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent
                                          w_.ForLiveChart(graphTimeTimer_), TuningSettingsPath());
   tuning_->setAttribute(Qt::WA_QuitOnClose, false);
   liveChart_->SetAfterRePlot([this] { tuning_->ChartRedrawn(); });
+  menu_.Tuning1 = new QAction("Tuning", this);
+  menu_.Tuning1->setObjectName("Tuning1");
+  menu_.Tuning1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+  addAction(menu_.Tuning1);
+  connect(menu_.Tuning1, &QAction::triggered, this, &TMainForm::Tuning1Click);
 }
 
 TMainForm::~TMainForm() {
@@ -113,7 +119,6 @@ void TMainForm::WireControls() {
   connect(menu_.Open2, &QAction::triggered, this, &TMainForm::Open2Click);
   connect(menu_.Config1, &QAction::triggered, this, &TMainForm::Config1Click);
   connect(menu_.Trend1, &QAction::triggered, this, &TMainForm::Trend1Click);
-  connect(menu_.Tuning1, &QAction::triggered, this, &TMainForm::Tuning1Click);
   connect(menu_.About1, &QAction::triggered, this, &TMainForm::About1Click);
 }
 

@@ -40,7 +40,6 @@ MainMenuActions BuildMainMenu(QMainWindow& form) {
 
   QMenu* view = AddMenu(bar, "View1", "View");
   a.Trend1 = Name(view->addAction("Trend"), "Trend1");
-  a.Tuning1 = Name(view->addAction("Tuning"), "Tuning1");
 
   a.About1 = Name(bar->addAction("&About"), "About1");
   return a;

@@ -14,7 +14,7 @@ struct MainMenuActions {
   QAction* Open2 = nullptr;       // Log > Open
   QAction* Config1 = nullptr;     // on the menu bar itself
   QAction* Trend1 = nullptr;      // View > Trend
-  QAction* Tuning1 = nullptr;     // View > Tuning
+  QAction* Tuning1 = nullptr;     // Ctrl+T on the window: the tuning assistant (the menus stay as designed)
   QAction* About1 = nullptr;      // on the menu bar itself
 };
 
