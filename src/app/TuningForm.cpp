@@ -82,10 +82,13 @@ void TuningForm::Build() {
   txtTimeScale_ = MakeEdit(loop, "TxtTimeScale", l3, Num(tuning_.TimeScale, 9));
   txtTcRatio_ = MakeEdit(loop, "TxtTcRatio", l4, "1");
   txtTcRatio_->setToolTip("1 is SIMC's default; below 1 faster, above 1 more robust");
+  QLabel* l5 = MakeLabel(loop, "LblBand", "Settling band ±% of step:");
+  txtBand_ = MakeEdit(loop, "TxtBand", l5, "2");
+  txtBand_->setToolTip("Applies from the next step on");
   chkPid_ = MakeCheck(loop, "ChkPid", "PID (with derivative)");
-  QWidget* cells[] = {l1, txtSpanLow_, l2, txtSpanHigh_, l3, txtTimeScale_, l4, txtTcRatio_};
-  for (int i = 0; i < 8; ++i) lg->addWidget(cells[i], i / 4, i % 4);
-  lg->addWidget(chkPid_, 2, 0, 1, 4);
+  QWidget* cells[] = {l1, txtSpanLow_, l2, txtSpanHigh_, l3, txtTimeScale_, l4, txtTcRatio_, l5, txtBand_};
+  for (int i = 0; i < 10; ++i) lg->addWidget(cells[i], i / 4, i % 4);
+  lg->addWidget(chkPid_, 2, 2, 1, 2);
   top->addWidget(loop);
 
   auto* buttons = new QHBoxLayout;
@@ -102,12 +105,14 @@ void TuningForm::Build() {
   lblModel_ = MakeLabel(this, "LblModel", "No model yet: make a setpoint step, then press Identify.");
   lblProposal_ = MakeLabel(this, "LblProposal", "");
   lblAdvice_ = MakeLabel(this, "LblAdvice", "");
-  for (QLabel* l : {lblStep_, lblModel_, lblProposal_, lblAdvice_}) {
+  lblStepAdvice_ = MakeLabel(this, "LblStepAdvice", "");
+  for (QLabel* l : {lblStep_, lblStepAdvice_, lblModel_, lblProposal_, lblAdvice_}) {
     l->setWordWrap(true);
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
     top->addWidget(l);
   }
   lblAdvice_->setStyleSheet("color: #a00000");
+  lblStepAdvice_->setStyleSheet("color: #a00000");
 
   grid_ = new QTableWidget(0, 11, this);
   grid_->setObjectName("GridJournal");
@@ -125,6 +130,18 @@ void TuningForm::Build() {
   for (QLineEdit* e : {txtSpanLow_, txtSpanHigh_, txtTimeScale_}) {
     connect(e, &QLineEdit::editingFinished, this, &TuningForm::SettingsEdited);
   }
+  connect(txtBand_, &QLineEdit::editingFinished, this, &TuningForm::BandEdited);
+}
+
+void TuningForm::BandEdited() {
+  const std::optional<double> band = ParseWriteNumber(txtBand_->text().toStdString());
+  if (!band || !(*band > 0.0 && *band < 100.0)) {
+    lblAdvice_->setText("The settling band must be a number above 0 and below 100 (% of the step).");
+    return;
+  }
+  FigureOptions options;
+  options.Band = *band / 100.0;
+  recorder_->SetOptions(options);
 }
 
 void TuningForm::ShowForward() {
@@ -166,6 +183,7 @@ void TuningForm::ChartRedrawn() {
     ShowJournal();
     ShowStep();
   }
+  PredictStep();
   std::vector<TuningOverlay::Marker> markers;
   for (const JournalEntry& e : recorder_->Journal().Entries()) {
     if (std::isfinite(e.NewValue)) markers.push_back({e.Time, Short(e)});
@@ -185,10 +203,10 @@ void TuningForm::ShowStep() {
   const double kc = proposal_ && proposal_->Ok ? proposal_->Kc : NAN;
   const double gain = identification_ && identification_->Ok ? identification_->Model.Gain : 0.0;
   const std::string advice = StepAdvice(f, recorder_->OutputBeforeStep(), kc, gain);
-  if (!advice.empty()) lblAdvice_->setText(QString::fromStdString(advice));
+  lblStepAdvice_->setText(QString::fromStdString(advice));
 }
 
-QString TuningForm::AdviceText() const { return lblAdvice_->text(); }
+QString TuningForm::AdviceText() const { return lblStepAdvice_->text(); }
 
 void TuningForm::ShowJournal() {
   const auto& entries = recorder_->Journal().Entries();
@@ -210,6 +228,7 @@ void TuningForm::ShowJournal() {
 void TuningForm::CmdIdentifyClick() {
   proposal_.reset();
   predicted_.clear();
+  processModel_.reset();
   cmdApply_->setEnabled(false);
   FitOptions options;
   const auto& step = recorder_->Step();
@@ -243,17 +262,25 @@ void TuningForm::CmdIdentifyClick() {
                                  Num(now.Kp), Num(now.Ki), Num(now.Kd)));
   cmdApply_->setEnabled(true);
   // The latest step as the model says the proposal would have answered it.
-  if (step) {
-    FopdtModel process = m;
-    process.TimeConstant *= scale;
-    process.DeadTime *= scale;
-    const double from = step->StepTime(), sp0 = step->Figures().Step;
-    const auto curve = PredictClosedLoop(process, f, tuning_.Span(), 0.0, sp0, recorder_->OutputBeforeStep(),
-                                         10.0 * process.TimeConstant);
-    const double base = recorder_->StepRecord(0.0).empty() ? 0.0 : recorder_->StepRecord(0.0).front().SP - sp0;
-    for (const TuningSample& s : curve) predicted_.emplace_back(from + s.Time / scale, base + s.PV);
-  }
+  processModel_ = m;
+  processModel_->TimeConstant *= scale;
+  processModel_->DeadTime *= scale;
+  predictedFactors_ = f;
+  predictedStep_ = -1.0;
   ChartRedrawn();
+}
+
+// The predicted response to the latest step under the factors proposed or
+// written last, drawn once per step.
+void TuningForm::PredictStep() {
+  const auto& step = recorder_->Step();
+  if (!processModel_ || !predictedFactors_ || !step || step->StepTime() == predictedStep_) return;
+  predictedStep_ = step->StepTime();
+  predicted_.clear();
+  const double scale = tuning_.TimeScale, from = step->StepTime(), size = step->Figures().Step;
+  const auto curve = PredictClosedLoop(*processModel_, *predictedFactors_, tuning_.Span(), 0.0, size,
+                                       recorder_->OutputBeforeStep(), 10.0 * processModel_->TimeConstant);
+  for (const TuningSample& s : curve) predicted_.emplace_back(from + s.Time / scale, step->OldSetpoint() + s.PV);
 }
 
 void TuningForm::QueueWrites(const ControllerFactors& factors) {
@@ -276,11 +303,14 @@ void TuningForm::CmdApplyClick() {
   const ControllerValues& now = poll_.Values();
   restore_ = ControllerFactors{now.Kp, now.Ki, now.Kd};
   cmdRestore_->setEnabled(true);
+  predictedFactors_ = proposal_->Factors;
   QueueWrites(proposal_->Factors);
 }
 
 void TuningForm::CmdRestoreClick() {
-  if (restore_) QueueWrites(*restore_);
+  if (!restore_) return;
+  predictedFactors_ = restore_;
+  QueueWrites(*restore_);
 }
 
 // Each write is sent on a tick of its own: the next one is set pending only

@@ -65,6 +65,7 @@ class TuningForm : public QWidget, public WriteObserver {
   void CmdRestoreClick();
   void CmdSaveJournalClick();
   void SettingsEdited();
+  void BandEdited();
 
  private:
   void Build();
@@ -72,6 +73,7 @@ class TuningForm : public QWidget, public WriteObserver {
   void NextWrite();
   void ShowJournal();
   void ShowStep();
+  void PredictStep();
 
   PollCycle& poll_;
   ChartHistory& history_;
@@ -85,6 +87,11 @@ class TuningForm : public QWidget, public WriteObserver {
   std::optional<ControllerFactors> restore_;
   std::deque<std::pair<ValueBox, std::string>> queue_;
   std::vector<std::pair<double, double>> predicted_;
+  // What the prediction is drawn from: the model in process time, the
+  // factors proposed (or written), and the step it was last drawn for.
+  std::optional<FopdtModel> processModel_;
+  std::optional<ControllerFactors> predictedFactors_;
+  double predictedStep_ = -1.0;
   double lastTime_ = -1.0;
   std::size_t shownEntries_ = static_cast<std::size_t>(-1);
 
@@ -92,6 +99,7 @@ class TuningForm : public QWidget, public WriteObserver {
   QLineEdit* txtSpanHigh_ = nullptr;
   QLineEdit* txtTimeScale_ = nullptr;
   QLineEdit* txtTcRatio_ = nullptr;
+  QLineEdit* txtBand_ = nullptr;
   QCheckBox* chkPid_ = nullptr;
   QPushButton* cmdIdentify_ = nullptr;
   QPushButton* cmdApply_ = nullptr;
@@ -101,6 +109,7 @@ class TuningForm : public QWidget, public WriteObserver {
   QLabel* lblModel_ = nullptr;
   QLabel* lblProposal_ = nullptr;
   QLabel* lblAdvice_ = nullptr;
+  QLabel* lblStepAdvice_ = nullptr;
   QTableWidget* grid_ = nullptr;
 };
 

@@ -84,12 +84,14 @@ std::vector<TuningSample> PredictClosedLoop(const FopdtModel& model, const Contr
                                             double sp0, double sp1, double out0, double duration) {
   std::vector<TuningSample> out;
   if (!(duration > 0.0) || !(span > 0.0) || !(factors.Band > 0.0) || !(model.TimeConstant > 0.0) ||
-      !std::isfinite(duration + span + factors.Band + factors.Ki + factors.Kd + sp0 + sp1 + out0)) {
+      !std::isfinite(duration + span + factors.Band + factors.Ki + factors.Kd + sp0 + sp1 + out0 + model.Gain +
+                     model.TimeConstant + model.DeadTime)) {
     return out;
   }
   constexpr int kSteps = 2000;
   const double dt = duration / kSteps;
-  const auto delaySteps = static_cast<std::size_t>(std::lround(model.DeadTime / dt));
+  // A dead time past the end of the curve is as good as the whole curve.
+  const auto delaySteps = static_cast<std::size_t>(std::lround(std::clamp(model.DeadTime / dt, 0.0, kSteps + 1.0)));
   const double a = std::exp(-dt / model.TimeConstant);
   const double gainPct = 100.0 / factors.Band;
   std::deque<double> pipe(delaySteps, out0);

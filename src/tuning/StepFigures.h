@@ -43,6 +43,7 @@ class StepFigures {
 
   const StepResponseFigures& Figures() const noexcept { return figures_; }
   double StepTime() const noexcept { return stepTime_; }
+  double OldSetpoint() const noexcept { return base_; }
 
  private:
   double Crossing(double t, double r, double level) const;

@@ -5,6 +5,7 @@
 
 #include "support/TempDir.h"
 #include "tuning/TuningRecorder.h"
+#include "tuning/TuningSettings.h"
 
 namespace korvane {
 namespace {
@@ -44,6 +45,23 @@ TEST(TuningRecorder, JournalsEveryWriteWithItsAnswerAndTheStepFigures) {
             "time_s,what,old,new,result,rise_s,overshoot_pct,settling_s,steady_state_error,iae,peak_output_pct\n"
             "10,setpoint,100,120,\"Write -  Data OK\",8,0,9.5,0,81,50\n"
             "10,Kp,,,\"Kp 0 cannot be written\",,,,,,\n");
+}
+
+TEST(TuningSettings, SideFileKeepsTheSpanAndRefusesBadValuesByName) {
+  test::TempDir dir;
+  const std::string path = dir.Path() + "/korvane/tuning";
+  EXPECT_EQ(LoadTuningSettings(path).Span(), 400.0);  // no file: the defaults
+  SaveTuningSettings(path, {-50, 1250, 2});
+  const TuningSettings back = LoadTuningSettings(path);
+  EXPECT_EQ(back.SpanLow, -50.0);
+  EXPECT_EQ(back.Span(), 1300.0);
+  EXPECT_EQ(back.TimeScale, 2.0);
+
+  std::string problem;
+  const TuningSettings bad = ParseTuningSettings("span_low=500\nspan_high=abc\ntime_scale=0\n", &problem);
+  EXPECT_EQ(problem, "span_high is not a number; the span is not above 0; the time scale is not above 0");
+  EXPECT_EQ(bad.Span(), 400.0);
+  EXPECT_EQ(bad.TimeScale, 1.0);
 }
 
 }  // namespace
