@@ -188,7 +188,7 @@ void TuningForm::ChartRedrawn() {
   for (const JournalEntry& e : recorder_->Journal().Entries()) {
     if (std::isfinite(e.NewValue)) markers.push_back({e.Time, Short(e)});
   }
-  overlay_->Update(markers, predicted_);
+  overlay_->Update(markers, predicted_, history_.ChartClock());
 }
 
 void TuningForm::ShowStep() {

@@ -38,27 +38,30 @@ QLineSeries* TuningOverlay::NewSeries(const QString& name, const QColor& colour,
 }
 
 void TuningOverlay::Update(const std::vector<Marker>& markers,
-                           const std::vector<std::pair<double, double>>& predicted) {
+                           const std::vector<std::pair<double, double>>& predicted, double clock) {
   while (lines_.size() < markers.size()) {
     lines_.push_back(NewSeries("Write marker", QColor(128, 0, 128), Qt::DotLine));
     labels_.push_back(new QGraphicsSimpleTextItem(chart_));
   }
   const double low = left_->min(), high = left_->max();
   for (std::size_t i = 0; i < lines_.size(); ++i) {
-    const bool shown = i < markers.size() && markers[i].Time >= bottom_->min() && markers[i].Time <= bottom_->max();
+    const double x = i < markers.size() ? markers[i].Time - clock : 0.0;
+    const bool shown = i < markers.size() && x >= bottom_->min() && x <= bottom_->max();
     if (!shown) {
       lines_[i]->clear();
       labels_[i]->setVisible(false);
       continue;
     }
-    lines_[i]->replace(QList<QPointF>{{markers[i].Time, low}, {markers[i].Time, high}});
+    lines_[i]->replace(QList<QPointF>{{x, low}, {x, high}});
     labels_[i]->setText(markers[i].Label);
-    labels_[i]->setPos(chart_->mapToPosition(QPointF(markers[i].Time, high), lines_[i]) + QPointF(2, 0));
+    labels_[i]->setPos(chart_->mapToPosition(QPointF(x, high), lines_[i]) + QPointF(2, 0));
     labels_[i]->setVisible(true);
   }
   QList<QPointF> curve;
   curve.reserve(static_cast<qsizetype>(predicted.size()));
-  for (const auto& [t, pv] : predicted) curve.append(QPointF(t, pv));
+  for (const auto& [t, pv] : predicted) {
+    if (t - clock <= bottom_->max()) curve.append(QPointF(t - clock, pv));
+  }
   predicted_->replace(curve);
 }
 

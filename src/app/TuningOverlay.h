@@ -26,9 +26,11 @@ class TuningOverlay : public QObject {
     double Time;
     QString Label;
   };
-  // Places the markers and the predicted curve (time, PV) for the axes'
-  // present ranges; call after every redraw of the chart.
-  void Update(const std::vector<Marker>& markers, const std::vector<std::pair<double, double>>& predicted);
+  // Places the markers and the predicted curve (chart time, PV) for the
+  // axes' present ranges; the chart draws a time at x = time - clock. Call
+  // after every redraw of the chart.
+  void Update(const std::vector<Marker>& markers, const std::vector<std::pair<double, double>>& predicted,
+              double clock);
 
   QLineSeries* Predicted() const { return predicted_; }
   int MarkerCount() const { return static_cast<int>(lines_.size()); }
