@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <utility>
 
@@ -30,6 +31,8 @@ struct Process {
   double Step;
   double Record;  // process seconds recorded after the step
 };
+
+void PrintTo(const Process& p, std::ostream* os) { *os << "gain " << p.Gain << " tau " << p.Tau << " theta " << p.DeadTime; }
 
 class IdentifyAgainstSim : public testing::TestWithParam<Process> {};
 
