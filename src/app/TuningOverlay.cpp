@@ -54,7 +54,9 @@ void TuningOverlay::Update(const std::vector<Marker>& markers,
     }
     lines_[i]->replace(QList<QPointF>{{x, low}, {x, high}});
     labels_[i]->setText(markers[i].Label);
-    labels_[i]->setPos(chart_->mapToPosition(QPointF(x, high), lines_[i]) + QPointF(2, 0));
+    // Writes a tick apart stand side by side: their labels go one under another.
+    const double row = 14.0 * static_cast<double>(i % 4);
+    labels_[i]->setPos(chart_->mapToPosition(QPointF(x, high), lines_[i]) + QPointF(2, row));
     labels_[i]->setVisible(true);
   }
   QList<QPointF> curve;
