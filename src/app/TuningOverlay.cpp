@@ -14,7 +14,10 @@ namespace korvane {
 
 TuningOverlay::TuningOverlay(QChart* chart, QValueAxis* bottom, QValueAxis* left, QObject* parent)
     : QObject(parent), chart_(chart), bottom_(bottom), left_(left) {
-  predicted_ = NewSeries("Predicted PV", QColor(0, 120, 0), Qt::DashLine);
+  predicted_ = NewSeries("Predicted PV", QColor(255, 140, 0), Qt::DashLine);
+  QPen pen = predicted_->pen();
+  pen.setWidth(2);
+  predicted_->setPen(pen);
 }
 
 TuningOverlay::~TuningOverlay() {
