@@ -23,13 +23,15 @@ chmod 700 "$XDG_RUNTIME_DIR"
 stage "normal build"
 "$ROOT/scripts/build.sh" "$OUT/ci" -DKORVANE_BUILD_BENCH=ON
 stage "tests"
-ctest --test-dir "$OUT/ci" -j "$JOBS" --output-on-failure --timeout 300
+ctest --test-dir "$OUT/ci" -j "$JOBS" -LE slow --output-on-failure --timeout 300
+stage "slow tests (loop identification and tuning against the simulator)"
+ctest --test-dir "$OUT/ci" -j "$JOBS" -L slow --output-on-failure --timeout 900
 
 stage "AddressSanitizer + UndefinedBehaviorSanitizer build"
 BUILD_TYPE=Debug "$ROOT/scripts/build.sh" "$OUT/asan" -DKORVANE_SANITIZE=ON
 stage "tests under ASan + UBSan"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir "$OUT/asan" -j "$JOBS" --output-on-failure --timeout 600
+  ctest --test-dir "$OUT/asan" -j "$JOBS" -LE slow --output-on-failure --timeout 600
 
 stage "ThreadSanitizer build (the threaded tests only)"
 BUILD_TYPE=Debug TARGETS="$THREADED_TESTS" "$ROOT/scripts/build.sh" "$OUT/tsan" -DKORVANE_TSAN=ON -DKORVANE_BUILD_GUI=OFF

@@ -6,7 +6,9 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFont>
+#include <QKeySequence>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 
@@ -21,6 +23,7 @@
 #include "app/StartupCurve.h"
 #include "app/TrendForm.h"
 #include "app/TickCount.h"
+#include "app/TuningForm.h"
 
 namespace korvane {
 
@@ -78,11 +81,24 @@ TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent
   about_ = new TAboutFrm(this);
   frmTrend_ = std::make_unique<TFrmTrend>();
   frmTrend_->setAttribute(Qt::WA_QuitOnClose, false);
+  tuning_ = std::make_unique<TuningForm>(session_->poll, session_->history, session_->settings,
+                                         w_.ForLiveChart(graphTimeTimer_), TuningSettingsPath());
+  tuning_->setAttribute(Qt::WA_QuitOnClose, false);
+  liveChart_->AddRedrawHooks(nullptr, [this] {
+    if (tuning_) tuning_->ChartRedrawn();
+  });
+  menu_.Tuning1 = new QAction("Tuning", this);
+  menu_.Tuning1->setObjectName("Tuning1");
+  menu_.Tuning1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+  if (auto* view = findChild<QMenu*>("View1")) view->addAction(menu_.Tuning1);
+  addAction(menu_.Tuning1);
+  connect(menu_.Tuning1, &QAction::triggered, this, &TMainForm::Tuning1Click);
 }
 
 TMainForm::~TMainForm() {
   configForm_.reset();
   frmTrend_.reset();
+  tuning_.reset();
   pollTimer_->stop();
   graphTimeTimer_->stop();
   // The chart and the data log go first: the session must not call them.
@@ -181,5 +197,7 @@ void TMainForm::ChkLogClick() {
 }
 
 void TMainForm::Trend1Click() { frmTrend_->ShowForward(); }
+
+void TMainForm::Tuning1Click() { tuning_->ShowForward(); }
 
 }  // namespace korvane

@@ -28,6 +28,7 @@ class LinkPanels;
 class LiveChart;
 class QtPollView;
 class TFrmTrend;
+class TuningForm;
 class TAboutFrm;
 class TConfigForm;
 
@@ -59,6 +60,7 @@ class TMainForm : public QMainWindow {
   TAboutFrm& AboutFrm() { return *about_; }
   TConfigForm& ConfigForm() { return *configForm_; }
   TFrmTrend& FrmTrend() { return *frmTrend_; }
+  TuningForm& Tuning() { return *tuning_; }
   DataLogCommands& DataLog() { return *dataLog_; }
   HandlerErrors& Errors() { return errors_; }
   LinkPanels& Link() { return *linkPanels_; }
@@ -74,6 +76,7 @@ class TMainForm : public QMainWindow {
   void Open2Click();
   void Config1Click();
   void Trend1Click();
+  void Tuning1Click();
   void About1Click();
   void ChkLogClick();
   void PollTimerTimer();
@@ -100,6 +103,7 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<TConfigForm> configForm_;  // a window of its own, owned here
   TAboutFrm* about_ = nullptr;
   std::unique_ptr<TFrmTrend> frmTrend_;  // a window of its own, owned here
+  std::unique_ptr<TuningForm> tuning_;   // a window of its own, owned here
 };
 
 }  // namespace korvane

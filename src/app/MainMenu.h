@@ -15,6 +15,7 @@ struct MainMenuActions {
   QAction* Open2 = nullptr;       // Log > Open
   QAction* Config1 = nullptr;     // on the menu bar itself
   QAction* Trend1 = nullptr;      // View > Trend
+  QAction* Tuning1 = nullptr;     // View > Tuning, Ctrl+T: the tuning assistant
   QAction* About1 = nullptr;      // on the menu bar itself
 };
 

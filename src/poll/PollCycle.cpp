@@ -71,6 +71,7 @@ void PollCycle::Serial1PortReceive(const std::string& buffer) {
         settings_.Link.RtuMode ? master_.MasterCheckRTU(n, buffer) : master_.MasterCheckASCII(n, buffer);
     for (ResultObserver* observer : observers_) observer->ReplyChecked(result, state_.WriteActive == 1);
     if (state_.WriteActive == 1) StatusDisplay(result, "Write - ");
+    if (state_.WriteActive == 1) NotifyWriteAnswered(result);
     if (state_.WriteActive == 0) StatusDisplay(result, "Poll " + std::to_string(pollCount_));
     if (result == PollResult::DataOk && state_.WriteActive == 0) DisplayRegs();
   }

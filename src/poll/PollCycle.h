@@ -15,6 +15,7 @@
 #include "plot/SampleSink.h"
 #include "poll/PollHooks.h"
 #include "poll/ValueView.h"
+#include "poll/WriteObserver.h"
 
 namespace korvane {
 
@@ -35,6 +36,9 @@ class PollCycle {
   // Tells the observers that a request frame reached the line (the send
   // path calls it after a write that did not fail).
   void FrameWritten(std::string_view frame);
+  // Write observers are told of every parameter write; same lifetime rule.
+  void AddWriteObserver(WriteObserver* observer) { writeObservers_.push_back(observer); }
+  void RemoveWriteObserver(WriteObserver* observer);
 
   // One poll tick: the data-log step, then a pending write or (unless the
   // chart is paused) the read of the next chunk. An error of the sender
@@ -54,6 +58,10 @@ class PollCycle {
   void KWriteClick() { pendingWrite_ = 14; }
   void KiWriteClick() { pendingWrite_ = 12; }
   void KdWriteClick() { pendingWrite_ = 13; }
+  // Writes `text` to the parameter behind `box` (SetPt, K, Ki, Kd) on the
+  // next tick, as its Write button does with the box's text; the box itself
+  // is left alone.
+  void WriteTextClick(ValueBox box, std::string text);
 
   std::int32_t PendingWrite() const { return pendingWrite_; }
   std::int32_t PollCount() const { return pollCount_; }
@@ -64,6 +72,7 @@ class PollCycle {
   void SizeChunk();
   void SetReplyDeadline();
   void NotifySent(bool write);
+  void NotifyWriteAnswered(std::int32_t result);
 
   const Settings& settings_;
   MasterState& state_;
@@ -74,6 +83,9 @@ class PollCycle {
   TickSource tick_;
   TickHook* tickHook_ = nullptr;
   std::vector<ResultObserver*> observers_;
+  std::vector<WriteObserver*> writeObservers_;
+  std::int32_t textWriteRegister_ = 0;
+  std::string textWrite_;
   std::int32_t pendingWrite_ = 0;
   std::int32_t pollCount_ = 0;
   ControllerValues values_;

@@ -199,7 +199,7 @@ TEST_F(StartUp, MenusCaptionsAndNames) {
                                   {"SaveChartPicture1", "Save Chart &Picture\u2026"},
                                   {"Exit1", "E&xit"}}));
   EXPECT_EQ(items(bar[1]), (Items{{"Open2", "&Open"}}));
-  EXPECT_EQ(items(bar[3]), (Items{{"Trend1", "Trend"}, {"Link1", "Link"}, {"Frames1", "Frames"}}));
+  EXPECT_EQ(items(bar[3]), (Items{{"Trend1", "Trend"}, {"Link1", "Link"}, {"Frames1", "Frames"}, {"Tuning1", "Tuning"}}));
   EXPECT_EQ(form->Menu().Config1->objectName(), "Config1");
   EXPECT_EQ(form->Menu().About1->objectName(), "About1");
 }
@@ -268,9 +268,9 @@ TEST_F(StartUp, EveryControlHasItsNameAndAnAccessibleName) {
 
 TEST_F(StartUp, EditBoxesAreBuddiesOfTheirLabels) {
   // The main window's own edit boxes; the docks' read-outs are not edit boxes.
-  auto inDock = [](QWidget* w) {
-    for (; w != nullptr; w = w->parentWidget())
-      if (qobject_cast<QDockWidget*>(w) != nullptr) return true;
+  auto inDock = [](QWidget* widget) {
+    for (; widget != nullptr; widget = widget->parentWidget())
+      if (qobject_cast<QDockWidget*>(widget) != nullptr) return true;
     return false;
   };
   std::map<std::string, std::string> buddies;

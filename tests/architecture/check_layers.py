@@ -11,7 +11,7 @@ import pathlib
 import re
 import sys
 
-LAYERS = ["base", "master", "serial", "config", "plot", "files", "poll", "link", "app"]
+LAYERS = ["base", "master", "serial", "config", "plot", "files", "poll", "link", "tuning", "app"]
 QT_ONLY_IN = "app"
 
 PROJECT_INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"/]+)/[^"]*"')

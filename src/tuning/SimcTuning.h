@@ -1,0 +1,73 @@
+#pragma once
+// PI and PID factors for an identified first-order-plus-dead-time loop by
+// Skogestad's SIMC rules, with the closed-loop time constant tau_c as the one
+// tuning parameter (tau_c = theta by default; smaller is faster, larger more
+// robust), converted into the controller's own units:
+//   output % = 100 / band * (e + Ki / 60 * integral of e dt - Kd * dPV/dt),
+// e in % of the input span, band in % of the span, Ki in repeats per minute,
+// Kd in seconds.
+//
+//   PI:  Kc = tau / (K (tau_c + theta)),  Ti = min(tau, 4 (tau_c + theta))
+//   PID: the improved SIMC rule, tau -> tau + theta/3 and Td = theta/3 in the
+//        series form, turned into the ideal form above.
+
+#include <string>
+#include <vector>
+
+#include "tuning/FopdtFit.h"
+#include "tuning/StepFigures.h"
+
+namespace korvane {
+
+struct TuningChoice {
+  bool Pid = false;
+  double TcOverTheta = 1.0;  // tau_c / theta
+};
+
+// The controller's factors in its own units.
+struct ControllerFactors {
+  double Band = 0.0;  // proportional band, % of the span
+  double Ki = 0.0;    // repeats per minute
+  double Kd = 0.0;    // derivative time, s
+};
+
+// Engineering value per register count of each factor (the register map's
+// FactorKp, FactorKi, FactorKd).
+struct RegisterFactors {
+  float Kp = 0.1f;
+  float Ki = 0.01f;
+  float Kd = 1.0f;
+};
+
+struct Proposal {
+  bool Ok = false;
+  std::string Refusal;   // why nothing may be written, when not Ok
+  double Tc = 0.0;       // tau_c used, s
+  double Kc = 0.0;       // % output per PV unit (ideal form)
+  double Ti = 0.0, Td = 0.0;
+  ControllerFactors Factors;
+  std::string Rule;      // the rule and its parameter, for the operator
+};
+
+// The largest band a controller accepts, %.
+inline constexpr double kMaxBand = 999.9;
+
+// `span` is the input span in PV units (high - low). `time_scale` is the
+// process seconds per model second (1 unless the model was fitted in a
+// different clock than the controller's).
+Proposal ProposeSimc(const FopdtModel& model, const TuningChoice& choice, double span,
+                     const RegisterFactors& registers, double timeScale = 1.0);
+
+// The model's closed-loop response to a setpoint step from `sp0` (the loop at
+// rest there with the output at `out0`) to `sp1`, under `factors`, from 0 to
+// `duration` seconds: the predicted step response drawn over the chart.
+std::vector<TuningSample> PredictClosedLoop(const FopdtModel& model, const ControllerFactors& factors, double span,
+                                            double sp0, double sp1, double out0, double duration);
+
+// A setpoint step so large that the output sat on a limit runs open-loop
+// whatever the tuning. Returns the advice (empty when the step was fine):
+// the share of time on the limit and, when `kc` (% per PV unit) and the
+// model are known, a step that keeps the output off the limit.
+std::string StepAdvice(const StepResponseFigures& figures, double out0, double kc, double gain);
+
+}  // namespace korvane

@@ -1,0 +1,62 @@
+#pragma once
+// The tuning workbench's record of the loop: the journal of writes (a write
+// observer of the poll cycle), the samples since the chart was last cleared,
+// and the figures of the latest setpoint step, whether Korvane wrote it or
+// the polled setpoint changed on its own.
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "poll/WriteObserver.h"
+#include "tuning/StepFigures.h"
+#include "tuning/TuningJournal.h"
+
+namespace korvane {
+
+class TuningRecorder : public WriteObserver {
+ public:
+  // `clock` gives the chart time of a write. At most `maxSamples` newest
+  // samples are kept.
+  explicit TuningRecorder(std::function<double()> clock, FigureOptions options = {},
+                          std::size_t maxSamples = 200000);
+
+  void WriteSent(std::string_view what, double oldValue, double newValue) override;
+  void WriteAnswered(const std::string& text) override;
+  void WriteRefused(std::string_view what, const std::string& reason) override;
+
+  // One sample in time order. A time earlier than the last one means the
+  // chart was cleared: the samples and the step are dropped (the journal stays).
+  void AddSample(const TuningSample& sample);
+  void SetOptions(FigureOptions options) { options_ = options; }
+
+  const TuningJournal& Journal() const noexcept { return journal_; }
+  TuningJournal& Journal() noexcept { return journal_; }
+  const std::vector<TuningSample>& Samples() const noexcept { return samples_; }
+  // The latest step, when there was one since the chart was cleared.
+  const std::optional<StepFigures>& Step() const noexcept { return step_; }
+  // Output just before the latest step.
+  double OutputBeforeStep() const noexcept { return outBefore_; }
+  // The samples from `before` seconds ahead of the latest step up to now
+  // (all of them when there was no step): the record to identify from.
+  std::vector<TuningSample> StepRecord(double before) const;
+
+ private:
+  void StartStep(double time, double from, double to);
+
+  std::function<double()> clock_;
+  FigureOptions options_;
+  std::size_t maxSamples_;
+  TuningJournal journal_;
+  std::vector<TuningSample> samples_;
+  std::optional<StepFigures> step_;
+  std::optional<std::size_t> stepEntry_;    // journal entry the step's figures belong to
+  std::optional<std::size_t> awaiting_;     // entry waiting for its answer
+  std::optional<double> writtenSetpoint_;   // a written setpoint not yet seen in the samples
+  double outBefore_ = 0.0;
+};
+
+}  // namespace korvane

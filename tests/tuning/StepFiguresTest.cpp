@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <random>
+
+#include "tuning/StepFigures.h"
+
+namespace korvane {
+namespace {
+
+// Known answers: a first-order step (tau 10 s) rises 10 -> 90 % in tau ln 9,
+// enters +-2 % at tau ln 50 and has an IAE of step x tau; a second-order step
+// with damping 0.3 overshoots by exp(-pi 0.3 / sqrt(1 - 0.09)) = 37.23 %.
+constexpr double kTau = 10.0, kStep = 20.0, kBase = 100.0;
+
+double FirstOrder(double t) { return 1.0 - std::exp(-t / kTau); }
+double SecondOrder(double t) {
+  const double z = 0.3, wn = 0.5, wd = wn * std::sqrt(1 - z * z);
+  return 1.0 - std::exp(-z * wn * t) / std::sqrt(1 - z * z) * std::sin(wd * t + std::acos(z));
+}
+double NeverSettles(double t) { return 1.0 + 0.3 * std::sin(t); }
+
+struct Case {
+  const char* Name;
+  std::function<double(double)> Shape;  // normalised response
+  double NoiseSd;                       // PV units
+  double Band;
+  std::optional<double> Rise, Overshoot, Settling;
+  double Tolerance;                     // s or % of the step
+};
+void PrintTo(const Case& c, std::ostream* os) { *os << c.Name; }
+constexpr double kKnown = NAN;  // known, value not checked here
+
+class FiguresOf : public testing::TestWithParam<Case> {};
+
+TEST_P(FiguresOf, KnownResponse) {
+  const Case& c = GetParam();
+  StepFigures figures(5.0, kBase, kBase + kStep, {c.Band});
+  std::mt19937 random(7);
+  std::normal_distribution<double> noise(0.0, c.NoiseSd > 0 ? c.NoiseSd : 1.0);
+  for (int i = 0; i <= 3000; ++i) {
+    const double t = 0.05 * i;
+    const double pv = kBase + kStep * c.Shape(t) + (c.NoiseSd > 0 ? noise(random) : 0.0);
+    figures.Add({5.0 + t, kBase + kStep, pv, 40.0 + 10.0 * std::exp(-t / kTau)});
+  }
+  const StepResponseFigures& f = figures.Figures();
+  auto expectNear = [&](const std::optional<double>& got, const std::optional<double>& want, const char* what) {
+    ASSERT_EQ(got.has_value(), want.has_value()) << what;
+    if (want && !std::isnan(*want)) {
+      EXPECT_NEAR(*got, *want, c.Tolerance) << what;
+    }
+  };
+  expectNear(f.RiseTime, c.Rise, "rise");
+  expectNear(f.Overshoot, c.Overshoot, "overshoot");
+  expectNear(f.SettlingTime, c.Settling, "settling");
+  EXPECT_EQ(f.SteadyStateError.has_value(), c.Settling.has_value());
+  EXPECT_DOUBLE_EQ(*f.PeakOutput, 50.0);
+  EXPECT_DOUBLE_EQ(f.Elapsed, 150.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Responses, FiguresOf,
+    testing::Values(Case{"FirstOrder", FirstOrder, 0, 0.02, kTau * std::log(9.0), 0.0, kTau * std::log(50.0), 0.05},
+                    Case{"SecondOrder", SecondOrder, 0, 0.02, kKnown, 37.23, kKnown, 0.05},
+                    Case{"NeverSettles", NeverSettles, 0, 0.02, 0.0, std::nullopt, std::nullopt, 0.05},
+                    Case{"NoisyFirstOrder", FirstOrder, 0.1, 0.1, kTau * std::log(9.0), 0.0, kTau * std::log(10.0),
+                         2.5}),
+    [](const testing::TestParamInfo<Case>& param) { return param.param.Name; });
+
+TEST(StepFigures, SecondOrderRiseAndSettlingAreKnownOnceReached) {
+  StepFigures figures(0.0, 0.0, 1.0);
+  for (int i = 0; i <= 3000; ++i) figures.Add({0.05 * i, 1.0, SecondOrder(0.05 * i), 50.0});
+  ASSERT_TRUE(figures.Figures().RiseTime && figures.Figures().SettlingTime);
+  EXPECT_GT(*figures.Figures().SettlingTime, 4.0 / (0.3 * 0.5) * 0.8);  // the envelope rule of thumb
+  EXPECT_LT(*figures.Figures().SettlingTime, 4.0 / (0.3 * 0.5) * 1.2);
+}
+
+TEST(StepFigures, IaeOfAFirstOrderStepIsStepTimesTau) {
+  StepFigures figures(0.0, kBase, kBase + kStep);
+  for (int i = 0; i <= 20000; ++i) figures.Add({0.01 * i, 0, kBase + kStep * FirstOrder(0.01 * i), 0});
+  EXPECT_NEAR(figures.Figures().Iae, kStep * kTau * (1 - std::exp(-20.0)), 1e-3);
+  EXPECT_NEAR(*figures.Figures().SteadyStateError, 0.0, 0.01 * kStep);
+}
+
+TEST(StepFigures, BadSamplesChangeNothingAndNothingIsInventedForAZeroStep) {
+  StepFigures figures(10.0, 0.0, 10.0);
+  EXPECT_TRUE(figures.Add({10.0, 10, 0, 100}));
+  EXPECT_TRUE(figures.Add({10.0, 10, 0, 100}));  // equal time: kept, adds no time
+  EXPECT_FALSE(figures.Add({9.0, 10, 5, 100}));  // before the step
+  EXPECT_FALSE(figures.Add({NAN, 10, 5, 100}));
+  EXPECT_FALSE(figures.Add({11.0, 10, INFINITY, 100}));
+  EXPECT_TRUE(figures.Add({12.0, 10, 4, 100}));
+  EXPECT_FALSE(figures.Add({11.0, 10, 9, 100}));  // the clock ran back (cleared chart)
+  EXPECT_TRUE(figures.Add({1e30, 10, FLT_MAX, -FLT_MAX}));
+  const StepResponseFigures& f = figures.Figures();
+  EXPECT_DOUBLE_EQ(f.LimitTime, 1e30 - 10.0);
+  EXPECT_TRUE(std::isfinite(f.Iae));
+  EXPECT_FALSE(f.Overshoot);
+
+  StepFigures none(0.0, 5.0, 5.0);
+  for (int i = 0; i < 100; ++i) none.Add({i * 1.0, 5, 5, 0});
+  EXPECT_FALSE(none.Figures().RiseTime || none.Figures().Overshoot || none.Figures().SettlingTime);
+}
+
+}  // namespace
+}  // namespace korvane
