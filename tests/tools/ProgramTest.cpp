@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -198,6 +199,39 @@ long FirstPvAfterAWait(const std::vector<std::string>& extra) {
 TEST(SimProgram, TheProcessWaitsColdForTheFirstRequestUnlessStartedNow) {
   EXPECT_EQ(FirstPvAfterAWait({}), 20);             // ambient: the step response is still to come
   EXPECT_GT(FirstPvAfterAWait({"--start-now"}), 40);  // well on its way to the setpoint 60
+}
+
+// A terminal served with --device answers request after request (a read
+// finding nothing waiting is not a hang-up), and the far end closing is.
+TEST(SimProgram, ServesAnExistingTerminalUntilItsFarEndCloses) {
+  int far = -1, near = -1;
+  ASSERT_EQ(::openpty(&far, &near, nullptr, nullptr, nullptr), 0);
+  ::fcntl(far, F_SETFD, FD_CLOEXEC);  // the simulator must not hold the far end open
+  const std::string path = ::ttyname(near);
+  ::close(near);
+  termios t{};
+  ::tcgetattr(far, &t);
+  ::cfmakeraw(&t);
+  ::tcsetattr(far, TCSANOW, &t);
+  TempDir home;
+  SimProcess sim(home.Path(), {"--no-com", "--device", path, "--noise", "0", "--setpoint", "100"});
+  ASSERT_TRUE(sim.WaitReady());
+  const std::string good = RtuFramer(5).Encode(FromHex("01 03 02 00 64"), false);
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(::write(far, kRead.data(), kRead.size()), static_cast<ssize_t>(kRead.size()));
+    std::string in;
+    for (int waits = 0; in.size() < good.size() && waits < 40; ++waits) {
+      pollfd p{far, POLLIN, 0};
+      char buf[64];
+      if (::poll(&p, 1, 50) > 0) {
+        const ssize_t n = ::read(far, buf, sizeof buf);
+        if (n > 0) in.append(buf, static_cast<std::size_t>(n));
+      }
+    }
+    EXPECT_EQ(ToHex(in), ToHex(good)) << "request " << i;
+  }
+  ::close(far);
+  EXPECT_EQ(sim.WaitExit(std::chrono::milliseconds(3000)), 1);
 }
 
 }  // namespace

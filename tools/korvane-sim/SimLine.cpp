@@ -116,8 +116,15 @@ bool SimLine::Read(std::string& into) {
       continue;
     }
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) return true;
-    // 0 or EIO: the far side is gone (a device unplugged). On a pty our own
-    // slave handle keeps the line up, so this means a real device.
+    if (n == 0) {
+      // A terminal without VMIN/VTIME answers 0 when nothing is waiting; a
+      // hung-up one answers 0 too, but then reports the hang-up when polled.
+      pollfd p{fd_, POLLIN, 0};
+      if (::poll(&p, 1, 0) < 0) return errno == EINTR;
+      return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
+    }
+    // EIO: the far side is gone (a device unplugged, a pty's other end
+    // closed). On our own pty the slave handle keeps the line up.
     return false;
   }
 }
