@@ -1,14 +1,13 @@
 #include "link/PortState.h"
 
-#include <time.h>
-
 #include <cstdio>
+
+#include "base/LocalTime.h"
 
 namespace korvane {
 
 std::string ClockTime(std::time_t at) {
-  std::tm local{};
-  localtime_r(&at, &local);
+  const std::tm local = LocalTimeOf(at);
   char text[16];
   std::snprintf(text, sizeof text, "%02d:%02d:%02d", local.tm_hour, local.tm_min, local.tm_sec);
   return text;

@@ -16,13 +16,18 @@ namespace korvane {
 namespace {
 
 using test::ScopedEnv;
+using test::SetEnv;
+using test::UnsetEnv;
 using test::TempDir;
+namespace fs = std::filesystem;
+
+// Paths compared element by element, so either separator matches on Windows.
+std::vector<fs::path> Paths(const std::vector<std::string>& texts) { return {texts.begin(), texts.end()}; }
 
 TEST(PresetFolders, UserFolderFirstThenProgramThenItsShareFolder) {
-  EXPECT_EQ(PresetFolders("/usr/bin", "/home/a/.local/share/korvane/presets"),
-            (std::vector<std::string>{"/home/a/.local/share/korvane/presets", "/usr/bin",
-                                      "/usr/share/korvane/presets"}));
-  EXPECT_EQ(PresetFolders("/opt/k/bin/", ""), (std::vector<std::string>{"/opt/k/bin/", "/opt/k/share/korvane/presets"}));
+  EXPECT_EQ(Paths(PresetFolders("/usr/bin", "/home/a/.local/share/korvane/presets")),
+            Paths({"/home/a/.local/share/korvane/presets", "/usr/bin", "/usr/share/korvane/presets"}));
+  EXPECT_EQ(Paths(PresetFolders("/opt/k/bin/", "")), Paths({"/opt/k/bin/", "/opt/k/share/korvane/presets"}));
 }
 
 TEST(PresetFolders, UserFolderFollowsXdgDataHomeElseHome) {
@@ -37,8 +42,8 @@ TEST(PresetFolders, UserFolderFollowsXdgDataHomeElseHome) {
   ScopedEnv home("HOME", "/home/u");
   for (const Case& c : cases) {
     ScopedEnv data("XDG_DATA_HOME");
-    if (c.dataHome != nullptr) ::setenv("XDG_DATA_HOME", c.dataHome, 1);
-    else ::unsetenv("XDG_DATA_HOME");
+    if (c.dataHome != nullptr) SetEnv("XDG_DATA_HOME", c.dataHome);
+    else UnsetEnv("XDG_DATA_HOME");
     EXPECT_EQ(UserPresetFolder(), c.expected) << (c.dataHome ? c.dataHome : "(unset)");
   }
 }
@@ -53,7 +58,7 @@ TEST(PresetFolders, NamesOfAllFoldersMergeInNameOrderAndTheFirstFolderWins) {
   EXPECT_EQ(ScanPresets(folders).Names, (std::vector<std::string>{"Alpha", "Mine", "Novus N1100"}));
   EXPECT_EQ(ReadPreset(folders, "Novus N1100").Addr[0], "9");
   EXPECT_EQ(ReadPreset(folders, "Alpha").Addr[0], PresetPrefill().Addr[0]);
-  EXPECT_EQ(FindPreset(folders, "None"), user.File("None.Korvane"));  // "File not found" names the first
+  EXPECT_EQ(fs::path(FindPreset(folders, "None")), fs::path(user.File("None.Korvane")));  // "File not found" names the first
 }
 
 TEST(PresetFolders, ADirectoryInTheUserFolderHidesNoShippedFile) {
@@ -62,7 +67,7 @@ TEST(PresetFolders, ADirectoryInTheUserFolderHidesNoShippedFile) {
   program.Write("Novus N1100.Korvane", "PV, 1, a, b, 1");
   std::vector<std::string> folders{user.Path(), program.Path()};
   EXPECT_EQ(ScanPresets(folders).Names, std::vector<std::string>{"Novus N1100"});
-  EXPECT_EQ(FindPreset(folders, "Novus N1100"), program.File("Novus N1100.Korvane"));
+  EXPECT_EQ(fs::path(FindPreset(folders, "Novus N1100")), fs::path(program.File("Novus N1100.Korvane")));
 }
 
 TEST(PresetFolders, ThirtyOneNamesOverAllFoldersTogether) {

@@ -1,6 +1,6 @@
 #pragma once
 // Sets an environment variable for the life of the object and restores it
-// (or its absence) afterwards. Header only, std + POSIX.
+// (or its absence) afterwards.
 
 #include <cstdlib>
 #include <optional>
@@ -8,18 +8,22 @@
 
 namespace korvane::test {
 
+// The C library's own calls (setenv/unsetenv, _putenv_s on Windows).
+void SetEnv(const char* name, const std::string& value);
+void UnsetEnv(const char* name);
+
 class ScopedEnv {
  public:
   // Remembers the variable; it is restored when this object goes.
   explicit ScopedEnv(const char* name) : name_(name) {
     if (const char* value = std::getenv(name)) old_ = value;
   }
-  ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name) { ::setenv(name, value.c_str(), 1); }
+  ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name) { SetEnv(name, value); }
   ~ScopedEnv() {
     if (old_) {
-      ::setenv(name_.c_str(), old_->c_str(), 1);
+      SetEnv(name_.c_str(), *old_);
     } else {
-      ::unsetenv(name_.c_str());
+      UnsetEnv(name_.c_str());
     }
   }
   ScopedEnv(const ScopedEnv&) = delete;
