@@ -1,11 +1,11 @@
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
-#include <windows.h>
 
 #include <cerrno>
 
 #include "base/DurableFile.h"
+#include "base/LeanWindows.h"
 
 namespace korvane::durable {
 namespace {

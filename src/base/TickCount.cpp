@@ -1,7 +1,7 @@
 #include "base/TickCount.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "base/LeanWindows.h"
 #else
 #include <chrono>
 #endif

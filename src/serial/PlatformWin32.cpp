@@ -1,18 +1,11 @@
 #include "serial/Platform.h"
 
 #include <pthread.h>
-// Only the core of the Windows headers: the rest defines macros such as
-// SetPort (winspool) and min/max that clash with ordinary names.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
 
 #include <atomic>
 #include <cstdint>
+
+#include "base/LeanWindows.h"
 
 namespace korvane {
 

@@ -3,21 +3,13 @@
 // with synchronous I/O: reads and writes are single ReadFile/WriteFile calls
 // bounded by the driver's time-outs.
 
-// Only the core of the Windows headers: the rest defines macros such as
-// SetPort (winspool) and min/max that clash with ordinary names.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
 
 #include <cstdint>
 #include <memory>
 #include <shared_mutex>
 #include <string>
 
+#include "base/LeanWindows.h"
 #include "serial/SerialDevice.h"
 
 namespace korvane {
