@@ -6,9 +6,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFont>
-#include <QKeySequence>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 
@@ -87,11 +85,6 @@ TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent
   liveChart_->AddRedrawHooks(nullptr, [this] {
     if (tuning_) tuning_->ChartRedrawn();
   });
-  menu_.Tuning1 = new QAction("Tuning", this);
-  menu_.Tuning1->setObjectName("Tuning1");
-  menu_.Tuning1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
-  if (auto* view = findChild<QMenu*>("View1")) view->addAction(menu_.Tuning1);
-  addAction(menu_.Tuning1);
   connect(menu_.Tuning1, &QAction::triggered, this, &TMainForm::Tuning1Click);
 }
 

@@ -1,6 +1,7 @@
 #include "app/MainMenu.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -41,6 +42,8 @@ MainMenuActions BuildMainMenu(QMainWindow& form) {
 
   QMenu* view = AddMenu(bar, "View1", "View");
   a.Trend1 = Name(view->addAction("Trend"), "Trend1");
+  a.Tuning1 = Name(view->addAction("Tuning"), "Tuning1");
+  a.Tuning1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
 
   a.About1 = Name(bar->addAction("&About"), "About1");
   return a;
