@@ -21,6 +21,9 @@ FrameListView::FrameListView(int capacity, QWidget* parent)
   viewport()->setBackgroundRole(QPalette::Base);
   viewport()->setAutoFillBackground(true);
   setFocusPolicy(Qt::StrongFocus);
+  // Opaque scroll bars: a moved handle repaints the bar alone, not the
+  // dock beneath it as well (the list's range grows with every new line).
+  for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()}) bar->setAutoFillBackground(true);
   UpdateScrollBars(true);
 }
 
