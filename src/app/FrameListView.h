@@ -1,13 +1,15 @@
 #pragma once
 // A read-only list of text lines (the frame monitor's lines) that stays
 // cheap while lines arrive: each line is laid out once when it is added
-// (QStaticText), a repaint draws only the lines in view, and the list keeps
-// at most `capacity` lines. While scrolled to the end it follows new lines.
+// (QStaticText), new lines and scrolling move the pixels already drawn and
+// paint only the rows that come into view, and the list keeps at most
+// `capacity` lines. While scrolled to the end it follows new lines.
 
 #include <QAbstractScrollArea>
 #include <QStaticText>
 #include <QStringList>
 
+#include <cstdint>
 #include <deque>
 
 namespace korvane {
@@ -35,6 +37,8 @@ class FrameListView : public QAbstractScrollArea {
   int capacity_;
   int lineHeight_;
   int widest_ = 0;
+  std::int64_t dropped_ = 0;  // lines dropped off the front since the last Clear
+  bool adjusting_ = false;    // scroll bars moved by AppendLines or Clear
 };
 
 }  // namespace korvane

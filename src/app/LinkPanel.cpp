@@ -71,9 +71,12 @@ LinkPanel::LinkPanel(LinkMonitor& monitor, QWidget* parent) : QDockWidget("Link"
     value->setFrame(false);
     value->setFocusPolicy(Qt::ClickFocus);
     value->setMinimumWidth(value->fontMetrics().horizontalAdvance("0000 / 0000 / 0000.0 / 0000") + 8);
+    // Opaque in the dock's own colour: a new text then repaints the box
+    // alone, not the dock and its title beneath it as well.
     QPalette palette = value->palette();
-    palette.setColor(QPalette::Base, Qt::transparent);
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
     value->setPalette(palette);
+    value->setAutoFillBackground(true);
     form->addRow(label, value);
     values_.push_back(value);
   };

@@ -2,6 +2,7 @@
 
 #include <QChart>
 #include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QGraphicsView>
 #include <QCheckBox>
 #include <QLabel>
@@ -30,6 +31,18 @@ QList<QPointF> ToQt(const std::vector<PlotPoint>& points) {
   list.reserve(static_cast<qsizetype>(points.size()));
   for (const PlotPoint& p : points) list.append(QPointF(p.x, p.y));
   return list;
+}
+
+// The chart's titles and axis labels are text items next to the plot, and a
+// series update repaints whatever its outline touches at the plot's edges:
+// held as pixmaps, they are copied instead of laid out and drawn again.
+void CacheTexts(QGraphicsItem* item) {
+  for (QGraphicsItem* child : item->childItems()) {
+    if (child->type() == QGraphicsTextItem::Type && child->cacheMode() == QGraphicsItem::NoCache) {
+      child->setCacheMode(QGraphicsItem::DeviceCoordinateCache);
+    }
+    CacheTexts(child);
+  }
 }
 
 void SetCaptionColour(QPushButton* button, const QColor& colour) {
@@ -113,6 +126,8 @@ void LiveChart::Draw(bool coalesce) {
     if (const auto range = AutoAxisRange(leftSeries)) w_.LeftAxis->setRange(range->min, range->max);
   }
 
+  CacheTexts(w_.Chart1);  // the axes may have made new labels
+
   // Series updates closer together than one screen refresh are never seen
   // apart: keep the newest and apply it when the refresh interval is over.
   if (coalesce && seriesTimer_->isActive()) {
@@ -141,11 +156,22 @@ void LiveChart::ApplySeries(RedrawResult& r) {
     DecimateRedraw(r, PixelColumns{r.bottomMin, r.bottomMax, plot.left() * ratio,
                                    plot.width() * ratio, 1.0});
   }
-  // One bulk replace per series.
-  w_.Series1->replace(ToQt(r.setpoint));
-  w_.Series2->replace(ToQt(r.output));
-  w_.Series3->replace(ToQt(r.pv));
-  seriesTimer_->start(kSeriesInterval);
+  // One bulk replace per series, and none for a series whose points are
+  // those already on screen (a piece that repeated the last values before
+  // the clock moved): its layout and painting would give the same picture.
+  const bool known = shown_ != nullptr;
+  if (!known) shown_ = std::make_unique<RedrawResult>();
+  bool replaced = false;
+  auto apply = [&](QLineSeries* series, std::vector<PlotPoint>& points, std::vector<PlotPoint>& shown) {
+    if (known && series->count() == static_cast<qsizetype>(shown.size()) && points == shown) return;
+    series->replace(ToQt(points));
+    shown = std::move(points);
+    replaced = true;
+  };
+  apply(w_.Series1, r.setpoint, shown_->setpoint);
+  apply(w_.Series2, r.output, shown_->output);
+  apply(w_.Series3, r.pv, shown_->pv);
+  if (replaced) seriesTimer_->start(kSeriesInterval);
 }
 
 void LiveChart::GraphTimeTimerTimer() { history_.Tick(); }

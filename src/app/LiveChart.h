@@ -75,8 +75,8 @@ class LiveChart : public QObject {
   void RePlotFromSample();
   static constexpr int kSeriesInterval = 16;  // ms
 
-  // Thins each drawn series to four points per pixel column of the plot
-  // (the same picture); on by default.
+  // Thins each drawn series to at most four points per pixel column of the
+  // plot (the same picture); on by default.
   void SetDecimation(bool on) { decimate_ = on; }
 
  public slots:
@@ -99,6 +99,7 @@ class LiveChart : public QObject {
   bool decimate_ = true;
   std::vector<std::function<void()>> before_, after_;
   std::unique_ptr<RedrawResult> pending_;  // series waiting for the refresh timer
+  std::unique_ptr<RedrawResult> shown_;    // the series' points last handed to the chart
   QTimer* seriesTimer_ = nullptr;
 };
 

@@ -4,9 +4,12 @@
 // A line through many points per pixel column lights, in that column, the
 // run of pixels from the column's lowest to its highest point, entered from
 // the column's first point and left from its last. Keeping, per column, the
-// first, the lowest, the highest and the last point (in their stored order)
-// therefore draws the same picture, while a redraw costs at most four
-// points per column, whatever the number of samples in the window.
+// first and the last point, and the lowest and the highest where those two
+// do not already reach them (in their stored order), therefore draws the
+// same picture, while a redraw costs at most four points per column,
+// whatever the number of samples in the window. A point that repeats the
+// previous one, or continues a horizontal run, adds nothing to the line
+// either and is left out too.
 
 #include <span>
 #include <vector>
@@ -29,8 +32,10 @@ struct PixelColumns {
 
 // The points of an ascending-x series to draw into `columns`: the series
 // itself when it holds no more than four points per column (or the mapping
-// is empty), else per column the first, lowest, highest and last point,
-// each once, in stored order. NaN y values never count as lowest or highest.
+// is empty), else per column its first and last point and the lowest and
+// highest they do not reach, each once, in stored order, without repeated
+// points or the inner points of horizontal runs. NaN y values never count
+// as lowest or highest.
 std::vector<PlotPoint> DecimateForColumns(std::span<const PlotPoint> points,
                                           const PixelColumns& columns);
 

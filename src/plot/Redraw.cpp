@@ -96,6 +96,15 @@ RedrawResult ComputeRedraw(const RedrawInput& input) {
   const std::size_t start = input.start == RedrawInput::Start::Bisect
                                 ? FirstAgeNotRightOf(points, input.clock, r.bounds.hi)
                                 : 0;
+  if (points.TimesNeverRise()) {
+    // The walk ends at the first sample with x < lo (x <= the float below
+    // lo): the series are allocated once for the samples in between.
+    const float belowLo = std::nextafter(r.bounds.lo, -std::numeric_limits<float>::infinity());
+    const std::size_t end = FirstAgeNotRightOf(points, input.clock, belowLo);
+    if (end > start) {
+      for (std::vector<PlotPoint>* series : {&r.setpoint, &r.pv, &r.output}) series->reserve(end - start);
+    }
+  }
   WalkWindow(points, input.clock, r.bounds, start, [&r](const ChartPoint& point, float x) {
     r.setpoint.push_back(PlotPoint{x, point.Setpoint});
     r.pv.push_back(PlotPoint{x, point.PV});

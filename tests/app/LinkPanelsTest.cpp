@@ -4,6 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTest>
 #include <QLabel>
 #include <QMessageBox>
 #include <QLineEdit>
@@ -111,6 +116,38 @@ TEST_F(LinkDocks, FramesPanelShowsPausesClearsAndSaves) {
   frames.ClearButton()->click();
   EXPECT_EQ(list.LineCount(), 0);
   EXPECT_EQ(Link().Monitor().Frames().Size(), 0u);
+}
+
+// New lines and scrolling move the rows already drawn and paint only the
+// rows that come into view: what the window shows must still equal a fresh
+// drawing of the whole list, while filling, once full, and scrolled back.
+TEST(FrameList, MovedRowsShowWhatAFreshDrawingShows) {
+  QWidget window;
+  FrameListView list(40, &window);
+  list.resize(420, 160);
+  window.resize(420, 160);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  auto sameAsFresh = [&] {
+    QTest::qWait(20);  // the repaint
+    const QImage shown = window.screen()->grabWindow(window.winId(), 0, 0, 420, 160).toImage();
+    const QImage fresh = list.grab().toImage();
+    return shown.convertToFormat(QImage::Format_RGB32) == fresh.convertToFormat(QImage::Format_RGB32);
+  };
+  int n = 0;
+  for (int batch = 0; batch < 25; ++batch) {
+    QStringList lines;
+    for (int i = 0; i < 1 + batch % 3; ++i) lines << QString("%1  TX  01 03 00 00 00 14 45 C5").arg(n++);
+    list.AppendLines(lines);
+    if (batch % 4 == 0) {
+      EXPECT_TRUE(sameAsFresh()) << batch;
+    }
+  }
+  EXPECT_EQ(list.LineCount(), 40);
+  EXPECT_TRUE(sameAsFresh());
+  list.verticalScrollBar()->setValue(list.verticalScrollBar()->value() - 3);
+  list.AppendLines({"next"});
+  EXPECT_TRUE(sameAsFresh());
 }
 
 }  // namespace
