@@ -135,6 +135,8 @@ void TuningForm::BandEdited() {
 }
 
 void TuningForm::ShowForward() {
+  ShowJournal();
+  ShowStep();
   show();
   raise();
   activateWindow();
@@ -169,7 +171,8 @@ void TuningForm::ChartRedrawn() {
   }
   for (auto it = fresh.rbegin(); it != fresh.rend(); ++it) recorder_->AddSample(*it);
   if (!fresh.empty()) lastTime_ = fresh.front().Time;
-  if (!fresh.empty() || shownEntries_ != recorder_->Journal().Entries().size()) {
+  // A hidden window's read-outs are brought up to date when it is shown.
+  if (isVisible() && (!fresh.empty() || shownEntries_ != recorder_->Journal().Entries().size())) {
     ShowJournal();
     ShowStep();
   }

@@ -51,7 +51,7 @@ void TuningOverlay::Update(const std::vector<Marker>& markers,
     const double x = i < markers.size() ? markers[i].Time - clock : 0.0;
     const bool shown = i < markers.size() && x >= bottom_->min() && x <= bottom_->max();
     if (!shown) {
-      lines_[i]->clear();
+      if (lines_[i]->count() > 0) lines_[i]->clear();
       labels_[i]->setVisible(false);
       continue;
     }
@@ -67,7 +67,8 @@ void TuningOverlay::Update(const std::vector<Marker>& markers,
   for (const auto& [t, pv] : predicted) {
     if (t - clock <= bottom_->max()) curve.append(QPointF(t - clock, pv));
   }
-  predicted_->replace(curve);
+  // Nothing to predict is the common case: no chart update for it.
+  if (!curve.isEmpty() || predicted_->count() > 0) predicted_->replace(curve);
 }
 
 }  // namespace korvane
