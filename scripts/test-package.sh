@@ -14,7 +14,9 @@ export QT_QPA_PLATFORM=offscreen
 step() { echo "-- $1"; }
 fail() { echo "test-package: $1" >&2; exit 1; }
 
-DEB="$("$ROOT/scripts/package.sh" "$WORK" | tail -n 1)"
+mkdir -p "$WORK"
+"$ROOT/scripts/package.sh" "$WORK" >"$WORK/package.log" 2>&1 || { cat "$WORK/package.log"; fail "the package did not build"; }
+DEB="$(tail -n 1 "$WORK/package.log")"
 VERSION="$(dpkg-deb --field "$DEB" Version)"
 step "built $(basename "$DEB"): $(dpkg-deb --field "$DEB" Depends)"
 

@@ -52,7 +52,7 @@ fi
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wineserver -k 2>/dev/null || true
+  wineserver -k >>"$WIN/wineserver.log" 2>&1 || true
 }
 trap cleanup EXIT
 
@@ -78,12 +78,12 @@ grep -q ready "$WIN/rtu-slave.log" || { cat "$WIN/rtu-slave.log"; echo "the RTU 
 # A persistent server spares each test program wine's start-up.
 wineserver -k 2>/dev/null || true  # one left from a previous run or wineboot
 wineserver -w 2>/dev/null || true
-wineserver -p
+wineserver -p >>"$WIN/wineserver.log" 2>&1
 wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$WIN/com1" /f >/dev/null
 wine reg add 'HKLM\Software\Wine\Ports' /v COM2 /t REG_SZ /d "$WIN/com2" /f >/dev/null
-wineserver -k
+wineserver -k >>"$WIN/wineserver.log" 2>&1
 wineserver -w 2>/dev/null || true
-wineserver -p
+wineserver -p >>"$WIN/wineserver.log" 2>&1
 # Wine's own services start with the first program and keep its output
 # open: start them here, so that ctest never waits on them.
 wineboot >/dev/null 2>&1
