@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QMainWindow>
 #include <QMenu>
+#include <QScreen>
 
+#include <algorithm>
 #include <memory>
 
 #include "app/FramesPanel.h"
@@ -26,8 +28,16 @@ void Float(QMainWindow& form, QDockWidget* dock, Qt::DockWidgetArea area, QSize 
     if (!shown || *placed || !dock->isFloating()) return;
     *placed = true;
     const QRect frame = form.frameGeometry();
-    dock->move(area == Qt::RightDockWidgetArea ? QPoint(frame.right() + 8, frame.top())
-                                               : QPoint(frame.left(), frame.bottom() + 8));
+    QPoint at = area == Qt::RightDockWidgetArea ? QPoint(frame.right() + 8, frame.top())
+                                                : QPoint(frame.left(), frame.bottom() + 8);
+    // On a small screen it overlaps the main window rather than leave the screen.
+    if (const QScreen* screen = form.screen()) {
+      const QRect room = screen->availableGeometry();
+      const QSize outer = dock->frameGeometry().size();
+      at.setX(std::max(room.left(), std::min(at.x(), room.right() + 1 - outer.width())));
+      at.setY(std::max(room.top(), std::min(at.y(), room.bottom() + 1 - outer.height())));
+    }
+    dock->move(at);
   });
 }
 
