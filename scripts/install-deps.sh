@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Korvane needs to build, run and test.
-# Does nothing when all are present; otherwise uses apt-get (as root, or
-# through sudo).
+# Installs the Debian 12 packages Korvane needs to build, run and test, or
+# only the packages named as arguments (scripts/test-windows.sh names its
+# own). Does nothing when all are present; otherwise uses apt-get (as root,
+# or through sudo).
 set -euo pipefail
 
 PACKAGES=(
@@ -12,6 +13,7 @@ PACKAGES=(
   clang-14 libclang-rt-14-dev procps
   dpkg-dev file lintian desktop-file-utils librsvg2-bin
 )
+if [ $# -gt 0 ]; then PACKAGES=("$@"); fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -15,21 +15,8 @@ PEER="$OUT/windows-peer"
 JOBS="$(nproc)"
 step() { echo "-- $1 (at ${SECONDS}s)"; }
 
-PACKAGES=(g++-mingw-w64-x86-64 wine wine64 googletest
-          g++ cmake ninja-build pkg-config libgtest-dev libmodbus-dev socat)
-missing=()
-for p in "${PACKAGES[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  step "installing ${missing[*]}"
-  SUDO=""
-  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-  $SUDO apt-get update
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+"$ROOT/scripts/install-deps.sh" g++-mingw-w64-x86-64 wine wine64 googletest \
+  g++ cmake ninja-build pkg-config libgtest-dev libmodbus-dev socat
 
 step "cross build"
 mkdir -p "$WIN"

@@ -3,11 +3,11 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
+#include "app/DockRefresh.h"
 #include "app/FormControls.h"
 #include "app/FrameListView.h"
 #include "app/HandlerErrors.h"
@@ -52,16 +52,7 @@ FramesPanel::FramesPanel(LinkMonitor& monitor, HandlerErrors& errors, QWidget* p
     const QString path = AskPath(this);
     if (!path.isEmpty()) SaveTo(path);
   });
-  timer_ = new QTimer(this);
-  timer_->setObjectName("FramesRefreshTimer");
-  timer_->setInterval(kRefreshMs);
-  connect(timer_, &QTimer::timeout, this, &FramesPanel::Refresh);
-  // The timer runs only while the dock is shown.
-  connect(this, &QDockWidget::visibilityChanged, this, [this](bool shown) {
-    if (!shown) return timer_->stop();
-    Refresh();
-    timer_->start();
-  });
+  timer_ = RefreshWhileShown(this, "FramesRefreshTimer", kRefreshMs, [this] { Refresh(); });
 }
 
 void FramesPanel::Refresh() {

@@ -4,11 +4,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <functional>
 
+#include "app/DockRefresh.h"
 #include "app/FormControls.h"
 #include "link/LinkMonitor.h"
 
@@ -89,16 +89,7 @@ LinkPanel::LinkPanel(LinkMonitor& monitor, QWidget* parent) : QDockWidget("Link"
   column->addStretch(1);
   setWidget(body);
 
-  timer_ = new QTimer(this);
-  timer_->setObjectName("LinkRefreshTimer");
-  timer_->setInterval(kRefreshMs);
-  connect(timer_, &QTimer::timeout, this, &LinkPanel::Refresh);
-  // The timer runs only while the dock is shown.
-  connect(this, &QDockWidget::visibilityChanged, this, [this](bool shown) {
-    if (!shown) return timer_->stop();
-    Refresh();
-    timer_->start();
-  });
+  timer_ = RefreshWhileShown(this, "LinkRefreshTimer", kRefreshMs, [this] { Refresh(); });
   connect(reset_, &QPushButton::clicked, this, [this] {
     monitor_.ResetCounts();
     Refresh();

@@ -9,6 +9,7 @@
 
 #include "link/PortState.h"
 #include "master/CoreCode.h"
+#include "master/MasterCode.h"
 #include "poll/PollCycle.h"
 
 namespace korvane {
@@ -96,8 +97,8 @@ bool AsciiBytes(std::string_view text, Bytes& out) {
 }
 
 std::string ResultNote(std::int32_t result) {
-  if (result == 3) return " (after the response time)";
-  if (result == 4) return " (packet too long)";
+  if (result == TimeOut) return " (after the response time)";
+  if (result == PacketTooLong) return " (packet too long)";
   return "";
 }
 

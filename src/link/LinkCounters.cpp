@@ -3,17 +3,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "master/MasterCode.h"
+
 namespace korvane {
-
-namespace {
-
-constexpr std::int32_t kDataOk = 1;
-constexpr std::int32_t kChecksumError = 2;
-constexpr std::int32_t kTimeOut = 3;
-constexpr std::int32_t kPacketTooLong = 4;
-constexpr std::int32_t kException = 128;
-
-}  // namespace
 
 std::uint64_t LinkCounts::ExceptionReplies() const {
   std::uint64_t total = 0;
@@ -31,21 +23,21 @@ void LinkCounters::RequestSent(std::size_t bytes, std::uint32_t tick) {
 
 void LinkCounters::ReplyChecked(std::int32_t result, std::uint32_t tick) {
   switch (result) {
-    case kDataOk: ++counts_.GoodReplies; break;
-    case kChecksumError: ++counts_.ChecksumErrors; break;
-    case kPacketTooLong: ++counts_.TooLong; break;
-    case kTimeOut:
+    case DataOk: ++counts_.GoodReplies; break;
+    case ChecksumError: ++counts_.ChecksumErrors; break;
+    case PacketTooLong: ++counts_.TooLong; break;
+    case TimeOut:
       // Bytes after the deadline: the outstanding request has timed out.
       // Later stray pieces past the same deadline are not counted again.
       if (outstanding_) ++counts_.TimeOuts;
       break;
     default:
-      if (result >= kException) ++counts_.Exceptions[result - kException];
-      if (result < kException) return;  // still collecting
+      if (result >= ExceptionReply) ++counts_.Exceptions[result - ExceptionReply];
+      if (result < ExceptionReply) return;  // still collecting
       break;
   }
   // Too many bytes end no reply: the request stays outstanding.
-  if (result == kPacketTooLong || !outstanding_) return;
+  if (result == PacketTooLong || !outstanding_) return;
   outstanding_ = false;
   AddReplyTime(tick - sentTick_);  // the tick count wraps; so does the difference
 }
