@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "app/MainForm.h"
+#include "app/main/MainForm.h"
 #include "support/TempDir.h"
 #include "support/TestSupport.h"
 

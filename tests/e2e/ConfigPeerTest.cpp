@@ -14,7 +14,7 @@
 
 #include <chrono>
 
-#include "app/ConfigGuiFixture.h"
+#include "app/config/ConfigGuiFixture.h"
 #include "master/MasterCode.h"
 #include "poll/PollCycle.h"
 #include "support/TestSupport.h"

@@ -26,8 +26,8 @@
 #include <iterator>
 
 #include "app/AppTestSupport.h"
-#include "app/ConfigForm.h"
-#include "app/ConfigFormLayout.h"
+#include "app/config/ConfigForm.h"
+#include "app/config/ConfigFormLayout.h"
 #include "poll/PollCycle.h"
 #include "serial/ComNameMap.h"
 #include "support/ScopedEnv.h"

@@ -19,10 +19,10 @@
 #include <sstream>
 
 #include "app/AppTestSupport.h"
-#include "app/DataLogCommands.h"
-#include "app/MainMenu.h"
-#include "app/TrendForm.h"
-#include "app/TrendFormLayout.h"
+#include "app/trend/DataLogCommands.h"
+#include "app/main/MainMenu.h"
+#include "app/trend/TrendForm.h"
+#include "app/trend/TrendFormLayout.h"
 
 namespace korvane::test {
 namespace {

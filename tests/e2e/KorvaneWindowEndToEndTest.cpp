@@ -31,9 +31,9 @@
 #include <vector>
 
 #include "tools/SimProcess.h"
-#include "app/ConfigForm.h"
-#include "app/ConfigFormLayout.h"
-#include "app/MainForm.h"
+#include "app/config/ConfigForm.h"
+#include "app/config/ConfigFormLayout.h"
+#include "app/main/MainForm.h"
 #include "base/Convert.h"
 #include "poll/PollCycle.h"
 #include "support/ScopedEnv.h"

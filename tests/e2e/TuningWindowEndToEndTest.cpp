@@ -26,11 +26,11 @@
 #include <optional>
 #include <thread>
 
-#include "app/ConfigForm.h"
-#include "app/ConfigFormLayout.h"
-#include "app/MainForm.h"
-#include "app/TuningForm.h"
-#include "app/TuningOverlay.h"
+#include "app/config/ConfigForm.h"
+#include "app/config/ConfigFormLayout.h"
+#include "app/main/MainForm.h"
+#include "app/tuning/TuningForm.h"
+#include "app/tuning/TuningOverlay.h"
 #include "plot/ChartHistory.h"
 #include "support/ScopedEnv.h"
 #include "tools/SimProcess.h"

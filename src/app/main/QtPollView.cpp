@@ -1,0 +1,40 @@
+#include "app/main/QtPollView.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+
+#include "app/widgets/SystemLocale.h"
+
+namespace korvane {
+
+QtPollView::QtPollView(const MainFormWidgets& widgets) : w_(widgets) {}
+
+QLineEdit* QtPollView::Box(ValueBox box) const {
+  switch (box) {
+    case ValueBox::PV: return w_.TxtPV;
+    case ValueBox::Out: return w_.TxtOut;
+    case ValueBox::SetPt: return w_.TxtSetPt;
+    case ValueBox::K: return w_.TxtK;
+    case ValueBox::Ki: return w_.TxtKi;
+    case ValueBox::Kd: return w_.TxtKd;
+  }
+  return w_.TxtPV;
+}
+
+void QtPollView::SetStatus(const std::string& text) {
+  w_.TxtStatus->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void QtPollView::ShowValue(ValueBox box, const std::string& text) {
+  Box(box)->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+std::string QtPollView::EntryText(ValueBox box) const { return Box(box)->text().toStdString(); }
+
+bool QtPollView::UpdateValuesOnPoll() const { return w_.ChkUpdate->isChecked(); }
+
+char QtPollView::DecimalSeparator() const { return SystemDecimalSeparator(); }
+
+void QtPollView::WriteRefused(const std::string& message) { SetStatus(message); }
+
+}  // namespace korvane
