@@ -3,7 +3,11 @@
 
 Each folder under src/ may include headers of its own folder and of the
 folders before it in LAYERS, never of a folder after it; Qt headers appear
-only in src/app. Prints every violation and exits 1 when there is one.
+only in src/app. Inside src/app every file lies in one of APP_FOLDERS: the
+shared folders (widgets, then chart) come first, each window folder may
+include them and itself but no other window folder, and only the main
+window's folder, which opens the windows and wires them, includes them all.
+Prints every violation and exits 1 when there is one.
 
     check_layers.py SRC_DIR
 """
@@ -14,9 +18,35 @@ import sys
 LAYERS = ["base", "master", "serial", "config", "plot", "files", "poll", "link", "tuning", "app"]
 QT_ONLY_IN = "app"
 
+# What each folder of the Qt layer may include of the Qt layer ("*": all).
+APP_SHARED = ["widgets", "chart"]
+APP_WINDOWS = ["config", "trend", "link", "tuning"]
+APP_FOLDERS = {
+    "widgets": {"widgets"},
+    "chart": {"widgets", "chart"},
+    **{window: set(APP_SHARED) | {window} for window in APP_WINDOWS},
+    "main": {"*"},
+}
+APP_INCLUDE = re.compile(r'^\s*#\s*include\s*"app/([^"]*)"')
+
 PROJECT_INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"/]+)/[^"]*"')
 SYSTEM_INCLUDE = re.compile(r'^\s*#\s*include\s*<([^>]*)>')
 QT_HEADER = re.compile(r'^(Q[A-Z]\w*|Qt\w*/.*|q\w+\.h)$')
+
+
+def app_violations(app: pathlib.Path, path: pathlib.Path, where: str, line: str):
+    """The Qt layer's own rule for one line of a file under src/app."""
+    folder = path.relative_to(app).parts[0]
+    m = APP_INCLUDE.match(line)
+    if not m:
+        return []
+    target = m.group(1).split("/")
+    if len(target) < 2 or target[0] not in APP_FOLDERS:
+        return [f"{where}: includes app/{m.group(1)}, which is in no folder of the Qt layer"]
+    allowed = APP_FOLDERS[folder]
+    if "*" in allowed or target[0] in allowed:
+        return []
+    return [f"{where}: app/{folder} includes app/{target[0]}, which it may not use"]
 
 
 def violations(src: pathlib.Path):
@@ -30,8 +60,13 @@ def violations(src: pathlib.Path):
         for path in sorted(folder.rglob("*")):
             if path.suffix not in (".h", ".hpp", ".cpp", ".cc"):
                 continue
+            if folder.name == QT_ONLY_IN and (path.parent.parent != folder or path.parent.name not in APP_FOLDERS):
+                found.append(f"{path}: file outside the Qt layer's folders {sorted(APP_FOLDERS)}")
+                continue
             for number, line in enumerate(path.read_text(errors="replace").splitlines(), 1):
                 where = f"{path}:{number}"
+                if folder.name == QT_ONLY_IN:
+                    found += app_violations(folder, path, where, line)
                 m = PROJECT_INCLUDE.match(line)
                 if m:
                     target = m.group(1)
