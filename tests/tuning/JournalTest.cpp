@@ -43,9 +43,13 @@ TEST(TuningRecorder, JournalsEveryWriteWithItsAnswerAndTheStepFigures) {
   std::stringstream text;
   text << in.rdbuf();
   EXPECT_EQ(text.str(),
-            "time_s,what,old,new,result,rise_s,overshoot_pct,settling_s,steady_state_error,iae,peak_output_pct\n"
-            "10,setpoint,100,120,\"Write -  Data OK\",8,0,9.5,0,81,50\n"
-            "10,Kp,,,\"Kp 0 cannot be written\",,,,,,\n");
+            "time_s,what,old,new,result,rise_s,overshoot_pct,settling_s,steady_state_error,iae,peak_output_pct,band\n"
+            "10,setpoint,100,120,\"Write -  Data OK\",8,0,9.5,0,81,50,1\n"
+            "10,Kp,,,\"Kp 0 cannot be written\",,,,,,,\n");
+  // Three process seconds per chart second: every time and the IAE in process seconds, and the headings say so.
+  EXPECT_EQ(recorder.Journal().Csv(3.0).substr(0, 30), "process_time_s,what,old,new,re");
+  EXPECT_NE(recorder.Journal().Csv(3.0).find("\n30,setpoint,100,120,\"Write -  Data OK\",24,0,28.5,0,243,50,1\n"),
+            std::string::npos);
 }
 
 TEST(TuningRecorder, AChangedBandAppliesToTheRunningStepAndAnInterruptedStepIsNotIdentified) {
