@@ -197,8 +197,4 @@ std::string StepAdvice(const StepResponseFigures& figures, double out0, const Co
   return text;
 }
 
-std::string StepAdvice(const StepResponseFigures& figures, double out0, double kc, double gain) {
-  return StepAdvice(figures, out0, {std::isfinite(kc) && kc > 0.0 ? 1e4 / kc : 0.0, 0.0, 0.0}, 1.0, gain);
-}
-
 }  // namespace korvane

@@ -89,7 +89,5 @@ double LargestStep(double out0, bool up, const ControllerFactors& present, doubl
 // the share of time on the limit and the largest step above.
 std::string StepAdvice(const StepResponseFigures& figures, double out0, const ControllerFactors& present,
                        double span, double gain);
-// The same from a proportional gain `kc` (% output per PV unit) alone.
-std::string StepAdvice(const StepResponseFigures& figures, double out0, double kc, double gain);
 
 }  // namespace korvane
