@@ -61,8 +61,8 @@ TEST_F(TuningLines, FiguresAndModelInProcessTimeWithTheBandAndSpreadThatAScreenR
   Record({1.5, 30.0, 2.5, 0, 0}, 0.5);  // tau 60 s, theta 5 s of process time
   const QString step = Line("LblStepFigures")->text();
   EXPECT_TRUE(step.contains("s (process)")) << step.toStdString();
-  EXPECT_TRUE(step.contains("band \u00b11.") || step.contains("band \u00b12 "))
-      << step.toStdString();  // 3 SD of the noise at rest, wider than 2 % of the step
+  // 3 SD of the noise at rest (about 2 units), wider than 2 % of the step.
+  EXPECT_TRUE(step.contains("(band \u00b1") && !step.contains("(band \u00b10.4 units)")) << step.toStdString();
   ExpectSpoken("LblStepFigures");
   tuning.findChild<QLineEdit*>("TxtBand")->setText("20");
   emit tuning.findChild<QLineEdit*>("TxtBand")->editingFinished();
