@@ -83,8 +83,18 @@ bool StepFigures::Add(const TuningSample& sample) {
   lastAbsError_ = absError;
   lastOnLimit_ = onLimit;
   any_ = true;
-  if (valid_) UpdateSettling();
+  // Every sample while they are few, then every 1/64 more of them: the
+  // settling is found again from all the samples, so a long step costs a
+  // bounded multiple of its length, not its square.
+  if (valid_ && points_.size() >= nextSettling_) {
+    UpdateSettling();
+    nextSettling_ = points_.size() + std::max<std::size_t>(1, points_.size() / 64);
+  }
   return true;
+}
+
+void StepFigures::Refresh() {
+  if (valid_) UpdateSettling();
 }
 
 // Settled once PV has stayed inside the band around the value it settles at

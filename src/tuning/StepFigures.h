@@ -7,6 +7,7 @@
 // number.
 
 #include <cmath>
+#include <cstddef>
 #include <optional>
 #include <vector>
 
@@ -58,7 +59,11 @@ class StepFigures {
   // One sample. Ignored (false) when not finite, before the step, or earlier
   // than the previous sample (a cleared chart starts its clock again). Equal
   // times are kept and add no time.
+  // The settling figures are looked for again at every sample while there
+  // are few, then after every 1/64 more of them.
   bool Add(const TuningSample& sample);
+  // Looks for the settling figures now, from every sample so far.
+  void Refresh();
 
   const StepResponseFigures& Figures() const noexcept { return figures_; }
   double StepTime() const noexcept { return stepTime_; }
@@ -88,6 +93,7 @@ class StepFigures {
   std::optional<double> t10_;
   double peakR_ = 0.0;
   std::vector<Point> points_;
+  std::size_t nextSettling_ = 0;
 };
 
 }  // namespace korvane

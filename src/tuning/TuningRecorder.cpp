@@ -43,6 +43,7 @@ void TuningRecorder::SetOptions(FigureOptions options) {
   step_.emplace(old.StepTime(), old.OldSetpoint(), old.NewSetpoint(), again);
   stepOptions_ = again;
   for (const TuningSample& s : samples_) step_->Add(s);
+  step_->Refresh();
   if (stepEntry_) journal_.At(*stepEntry_).Figures = step_->Figures();
 }
 
