@@ -5,88 +5,33 @@
 #include <cstdio>
 #include <limits>
 
+#include "tuning/FitRecord.h"
+
 namespace korvane {
 namespace {
 
-// The record on an even time grid, centred (means subtracted) so the sums
-// below keep their precision.
-struct Grid {
-  double Dt = 0.0;
-  double Start = 0.0;  // the filter's starting output (centred)
-  std::vector<double> Pv, Out;
-  double PvMean = 0.0, OutMean = 0.0;
-};
-
-std::vector<TuningSample> UsableRun(std::span<const TuningSample> samples) {
-  std::vector<TuningSample> run;
-  run.reserve(samples.size());
-  for (const TuningSample& s : samples) {
-    if (!IsUsable(s)) continue;
-    if (!run.empty() && s.Time < run.back().Time) run.clear();
-    run.push_back(s);
-  }
-  return run;
-}
-
-Grid Resample(const std::vector<TuningSample>& run, std::size_t points) {
-  Grid grid;
-  const double t0 = run.front().Time;
-  grid.Dt = (run.back().Time - t0) / static_cast<double>(points - 1);
-  grid.Pv.resize(points);
-  grid.Out.resize(points);
-  std::size_t j = 0;
-  for (std::size_t i = 0; i < points; ++i) {
-    const double t = t0 + grid.Dt * static_cast<double>(i);
-    while (j + 2 < run.size() && run[j + 1].Time <= t) ++j;
-    const TuningSample& a = run[j];
-    const TuningSample& b = run[std::min(j + 1, run.size() - 1)];
-    const double span = b.Time - a.Time;
-    const double w = span > 0.0 ? std::clamp((t - a.Time) / span, 0.0, 1.0) : 1.0;
-    // PV on a straight line between samples; the output held from one sample
-    // to the next, so a gap (the ticks of a write) does not turn a jump of
-    // the output into a ramp starting before it.
-    grid.Pv[i] = a.PV + w * (b.PV - a.PV);
-    grid.Out[i] = w >= 1.0 ? b.Out : a.Out;
-  }
-  for (std::size_t i = 0; i < points; ++i) {
-    grid.PvMean += grid.Pv[i] / static_cast<double>(points);
-    grid.OutMean += grid.Out[i] / static_cast<double>(points);
-  }
-  for (std::size_t i = 0; i < points; ++i) {
-    grid.Pv[i] -= grid.PvMean;
-    grid.Out[i] -= grid.OutMean;
-  }
-  grid.Start = grid.Out[0];
-  return grid;
-}
+using fit::Grid;
 
 struct Trial {
   double Sse = std::numeric_limits<double>::infinity();
   double Gain = 0.0, Offset = 0.0, Tau = 0.0;
-  std::size_t Shift = 0;
+  double Shift = 0.0;
 };
 
 // Sum of squared errors of the best K and offset for one dead time (in grid
-// steps) and time constant. The filter starts at rest on the first output.
-Trial Evaluate(const Grid& g, std::size_t shift, double tau) {
-  const std::size_t n = g.Pv.size();
-  const double a = std::exp(-g.Dt / tau);
-  double y = g.Start;
+// steps, fractional) and time constant.
+Trial Evaluate(const Grid& g, double shift, double tau) {
+  const std::vector<double> y = fit::Simulate(g, 1.0, tau, shift);
   double sy = 0, syy = 0, sp = 0, spy = 0, spp = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (i > 0) {
-      const std::size_t k1 = i - 1 >= shift ? i - 1 - shift : 0;
-      const std::size_t k2 = i >= shift ? i - shift : 0;
-      y = a * y + (1.0 - a) * 0.5 * (g.Out[k1] + g.Out[k2]);
-    }
+  for (std::size_t i = 0; i < y.size(); ++i) {
     const double p = g.Pv[i];
-    sy += y;
-    syy += y * y;
+    sy += y[i];
+    syy += y[i] * y[i];
     sp += p;
-    spy += p * y;
+    spy += p * y[i];
     spp += p * p;
   }
-  const double dn = static_cast<double>(n);
+  const double dn = static_cast<double>(y.size());
   const double vyy = syy - sy * sy / dn, vpy = spy - sp * sy / dn, vpp = spp - sp * sp / dn;
   Trial trial;
   trial.Tau = tau;
@@ -101,119 +46,200 @@ Trial Evaluate(const Grid& g, std::size_t shift, double tau) {
   return trial;
 }
 
+constexpr double kGolden = 0.6180339887498949;
+
 // Golden-section search of the time constant (on a log scale) for one dead time.
-Trial BestTau(const Grid& g, std::size_t shift, double lo, double hi) {
-  const double ratio = 0.6180339887498949;
+Trial BestTau(const Grid& g, double shift, double lo, double hi) {
   double a = std::log(lo), b = std::log(hi);
-  double c = b - ratio * (b - a), d = a + ratio * (b - a);
+  double c = b - kGolden * (b - a), d = a + kGolden * (b - a);
   Trial tc = Evaluate(g, shift, std::exp(c)), td = Evaluate(g, shift, std::exp(d));
   for (int i = 0; i < 32; ++i) {
     if (tc.Sse <= td.Sse) {
       b = d;
       d = c;
       td = tc;
-      c = b - ratio * (b - a);
+      c = b - kGolden * (b - a);
       tc = Evaluate(g, shift, std::exp(c));
     } else {
       a = c;
       c = d;
       tc = td;
-      d = a + ratio * (b - a);
+      d = a + kGolden * (b - a);
       td = Evaluate(g, shift, std::exp(d));
     }
   }
   return tc.Sse <= td.Sse ? tc : td;
 }
 
-std::string Percent(double share) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.0f %%", share * 100.0);
-  return text;
-}
-
-}  // namespace
-
-Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOptions& options) {
-  Identification result;
-  const std::vector<TuningSample> run = UsableRun(samples);
-  if (run.size() < std::max<std::size_t>(options.MinSamples, 3) || !(run.back().Time > run.front().Time)) {
-    result.Refusal = "The record is too short: at least " + std::to_string(options.MinSamples) +
-                     " samples over a stretch of time are needed.";
-    return result;
-  }
-  // Time on the low and on the high limit: an output switching between the
-  // two (a loop in a limit cycle) still shows the process; one held on a
-  // single limit does not.
-  double outMin = run.front().Out, outMax = outMin, lowTime = 0.0, highTime = 0.0;
-  for (std::size_t i = 0; i < run.size(); ++i) {
-    outMin = std::min(outMin, run[i].Out);
-    outMax = std::max(outMax, run[i].Out);
-    const double dt = i + 1 < run.size() ? run[i + 1].Time - run[i].Time : 0.0;
-    if (run[i].Out <= options.OutLow) lowTime += dt;
-    if (run[i].Out >= options.OutHigh) highTime += dt;
-  }
-  if (!(outMax - outMin >= options.MinOutputMove)) {
-    result.Refusal = "The output did not move: a setpoint step (or a change of the output) is needed.";
-    return result;
-  }
-  const double duration = run.back().Time - run.front().Time;
-  const double limitTime = std::max(lowTime, highTime);
-  if (limitTime >= options.LimitShare * duration) {
-    result.Refusal = "The output sat on a limit for " + Percent(limitTime / duration) +
-                     " of the record: the loop ran open and the process did not show its response. "
-                     "Try a smaller step.";
-    return result;
-  }
-
-  Grid grid = Resample(run, std::clamp<std::size_t>(run.size(), 3, std::max<std::size_t>(options.MaxPoints, 3)));
-  if (std::isfinite(options.RestUntil)) {
-    double sum = 0.0;
-    std::size_t count = 0;
-    for (const TuningSample& s : run) {
-      if (s.Time >= options.RestUntil) break;
-      sum += s.Out;
-      ++count;
-    }
-    if (count > 0) grid.Start = sum / static_cast<double>(count) - grid.OutMean;
-  }
-  const std::size_t n = grid.Pv.size();
-  const double tauLo = grid.Dt * 0.5, tauHi = duration * 20.0;
-  // Dead times up to half the record: a coarse grid, then every grid step
-  // around the best coarse one, searched by golden section.
-  const std::size_t maxShift = n / 2;
+// The dead time: a coarse grid up to half the record, every grid step around
+// the best coarse one, then between grid steps by golden section.
+Trial BestModel(const Grid& g, double tauLo, double tauHi) {
+  const std::size_t maxShift = g.Pv.size() / 2;
   const std::size_t coarse = std::max<std::size_t>(1, maxShift / 40);
   Trial best;
   for (std::size_t shift = 0; shift <= maxShift; shift += coarse) {
-    const Trial t = BestTau(grid, shift, tauLo, tauHi);
+    const Trial t = BestTau(g, static_cast<double>(shift), tauLo, tauHi);
     if (t.Sse < best.Sse) best = t;
   }
-  std::size_t lo = best.Shift > coarse ? best.Shift - coarse : 0, hi = std::min(maxShift, best.Shift + coarse);
+  const auto at = static_cast<std::size_t>(best.Shift);
+  std::size_t lo = at > coarse ? at - coarse : 0, hi = std::min(maxShift, at + coarse);
   while (hi - lo > 2) {
     const std::size_t m1 = lo + (hi - lo) / 3, m2 = hi - (hi - lo) / 3;
-    const Trial t1 = BestTau(grid, m1, tauLo, tauHi), t2 = BestTau(grid, m2, tauLo, tauHi);
+    const Trial t1 = BestTau(g, static_cast<double>(m1), tauLo, tauHi);
+    const Trial t2 = BestTau(g, static_cast<double>(m2), tauLo, tauHi);
     if (t1.Sse < best.Sse) best = t1;
     if (t2.Sse < best.Sse) best = t2;
     if (t1.Sse <= t2.Sse) hi = m2; else lo = m1;
   }
   for (std::size_t shift = lo; shift <= hi; ++shift) {
-    const Trial t = BestTau(grid, shift, tauLo, tauHi);
+    const Trial t = BestTau(g, static_cast<double>(shift), tauLo, tauHi);
     if (t.Sse < best.Sse) best = t;
   }
+  double a = std::max(0.0, best.Shift - 1.0), b = best.Shift + 1.0;
+  for (int i = 0; i < 16; ++i) {
+    const double c = b - kGolden * (b - a), d = a + kGolden * (b - a);
+    const Trial tc = BestTau(g, c, tauLo, tauHi), td = BestTau(g, d, tauLo, tauHi);
+    if (tc.Sse < best.Sse) best = tc;
+    if (td.Sse < best.Sse) best = td;
+    if (tc.Sse <= td.Sse) b = d; else a = c;
+  }
+  return best;
+}
 
-  double sst = 0.0;
-  for (double p : grid.Pv) sst += p * p;
-  const double fit = sst > 0.0 ? 1.0 - best.Sse / sst : 0.0;
+std::string Text(const char* format, double a, double b = 0.0, double c = 0.0) {
+  char text[240];
+  std::snprintf(text, sizeof text, format, a, b, c);
+  return text;
+}
+
+// Why the record cannot show the process (empty when it can).
+std::string RecordProblem(const fit::Record& r, const FitOptions& options) {
+  const std::vector<TuningSample>& after = r.After;
+  if (after.size() < std::max<std::size_t>(options.MinSamples, 3) || !(after.back().Time > r.StepTime)) {
+    return "The record is too short: at least " + std::to_string(options.MinSamples) +
+           " samples after the step are needed.";
+  }
+  double outMin = r.RestOut, outMax = r.RestOut, lowTime = 0.0, highTime = 0.0, gap = 0.0;
+  for (std::size_t i = 0; i < after.size(); ++i) {
+    outMin = std::min(outMin, after[i].Out);
+    outMax = std::max(outMax, after[i].Out);
+    const double dt = i + 1 < after.size() ? after[i + 1].Time - after[i].Time : 0.0;
+    gap = std::max(gap, dt);
+    if (after[i].Out <= options.OutLow) lowTime += dt;
+    if (after[i].Out >= options.OutHigh) highTime += dt;
+  }
+  // The first poll after the step counts from the step: the output is on
+  // the limit from the write on.
+  const double first = after.front().Time - r.StepTime;
+  if (after.front().Out <= options.OutLow) lowTime += first;
+  if (after.front().Out >= options.OutHigh) highTime += first;
+  if (gap > std::max(4.0 * r.Poll, r.Poll + 1.0)) {
+    return Text("The record has a gap of %.3g s after the step (the chart was paused, or the replies stopped): "
+                "make the step again.", gap);
+  }
+  if (!(outMax - outMin >= options.MinOutputMove)) {
+    return "The output did not move: a setpoint step (or a change of the output) is needed.";
+  }
+  const double duration = after.back().Time - r.StepTime;
+  const double limitTime = std::max(lowTime, highTime);
+  if (limitTime >= options.LimitShare * duration) {
+    return Text("The output sat on a limit for %.0f %% of the record after the step: the loop ran open and the "
+                "process did not show its response. Try a smaller step.", 100.0 * limitTime / duration);
+  }
+  // PV's move: the mean of the last quarter against the rest level.
+  double tail = 0.0;
+  const std::size_t from = after.size() * 3 / 4;
+  for (std::size_t i = from; i < after.size(); ++i) tail += after[i].PV / static_cast<double>(after.size() - from);
+  const double pvMove = std::fabs(tail - r.RestPv);
+  if (r.Rest.size() >= 3) {
+    // Drift at rest: the slope of the straight line through the rest
+    // samples. An output swinging about a steady level (a limit cycle)
+    // still leaves PV at rest; PV on its way somewhere does not.
+    const double n = static_cast<double>(r.Rest.size());
+    double st = 0, sv = 0;
+    for (const TuningSample& s : r.Rest) {
+      st += s.Time / n;
+      sv += s.PV / n;
+    }
+    double stt = 0, stv = 0;
+    for (const TuningSample& s : r.Rest) {
+      stt += (s.Time - st) * (s.Time - st);
+      stv += (s.Time - st) * (s.PV - sv);
+    }
+    const double span = r.Rest.back().Time - r.Rest.front().Time;
+    const double pvDrift = stt > 0.0 ? std::fabs(stv / stt) * span : 0.0;
+    if (pvDrift > std::max(3.0 * r.NoiseSd, 0.2 * pvMove)) {
+      return Text("The loop was not at rest before the step: PV moved %.3g units over the %.3g s before it. Wait "
+                  "until it is steady, then make the step.", pvDrift, span);
+    }
+  }
+  if (r.NoiseSd > 0.25 * pvMove) {
+    return Text("The PV noise (%.3g units SD at rest) is too large for a step that moved PV by %.3g units: make "
+                "a larger step.", r.NoiseSd, pvMove);
+  }
+  return {};
+}
+
+}  // namespace
+
+FopdtModel InProcessTime(const FopdtModel& model, double scale) {
+  FopdtModel m = model;
+  m.TimeConstant *= scale;
+  m.DeadTime *= scale;
+  m.Sampling *= scale;
+  m.TimeConstantSpread *= scale;
+  m.DeadTimeSpread *= scale;
+  return m;
+}
+
+std::string ModelDoubt(const FopdtModel& m, bool forApply) {
+  const double fitLimit = forApply ? 0.9 : 0.95, gainLimit = forApply ? 0.25 : 0.1, tauLimit = forApply ? 0.4 : 0.2;
+  const double thetaLimit = forApply ? std::max(0.5 * m.DeadTime, m.Sampling) : std::max(0.25 * m.DeadTime, m.Sampling / 2);
+  if (m.Fit < fitLimit) return Text("the fit is loose (R\u00b2 %.3g, under %.2g)", m.Fit, fitLimit);
+  if (m.GainSpread > gainLimit * std::fabs(m.Gain)) {
+    return Text("K is uncertain by \u00b1%.0f %% (over %.0f %%)", 100.0 * m.GainSpread / std::fabs(m.Gain), 100.0 * gainLimit);
+  }
+  if (m.TimeConstantSpread > tauLimit * m.TimeConstant) {
+    return Text("\u03c4 is uncertain by \u00b1%.0f %% (over %.0f %%)", 100.0 * m.TimeConstantSpread / m.TimeConstant,
+                100.0 * tauLimit);
+  }
+  if (m.DeadTimeSpread > thetaLimit && m.DeadTimeSpread > 0.0) {
+    return Text("\u03b8 is uncertain by \u00b1%.3g s (over %.3g s)", m.DeadTimeSpread, thetaLimit);
+  }
+  return {};
+}
+
+Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOptions& options) {
+  Identification result;
+  const fit::Record record = fit::PrepareRecord(samples, options.RestUntil);
+  result.NoiseSd = record.NoiseSd;
+  result.Refusal = RecordProblem(record, options);
+  if (!result.Refusal.empty()) return result;
+
+  const Grid grid = fit::MakeGrid(record, options.MaxPoints);
+  const double duration = record.After.back().Time - record.StepTime;
+  const double tauLo = grid.Dt * 0.5, tauHi = duration * 20.0;
+  const Trial best = BestModel(grid, tauLo, tauHi);
+
+  // R^2 at the polled samples, not at the grid's interpolated points.
+  const std::vector<double> y = fit::Simulate(grid, best.Gain, best.Tau, best.Shift);
+  double mean = 0.0, sst = 0.0, sse = 0.0;
+  for (std::size_t i : grid.Polled) mean += grid.Pv[i] / static_cast<double>(grid.Polled.size());
+  for (std::size_t i : grid.Polled) {
+    sst += (grid.Pv[i] - mean) * (grid.Pv[i] - mean);
+    sse += std::pow(grid.Pv[i] - best.Offset - y[i], 2);
+  }
+  const double fit = sst > 0.0 ? 1.0 - sse / sst : 0.0;
   FopdtModel& m = result.Model;
   m.Gain = best.Gain;
   m.TimeConstant = best.Tau;
-  m.DeadTime = static_cast<double>(best.Shift) * grid.Dt;
+  m.DeadTime = best.Shift * grid.Dt;
   m.Offset = grid.PvMean + best.Offset - best.Gain * grid.OutMean;
   m.Fit = fit;
+  m.Sampling = record.Poll;
   if (!std::isfinite(fit) || !std::isfinite(m.Gain) || !std::isfinite(m.Offset) || fit < options.MinFit) {
-    char text[160];
-    std::snprintf(text, sizeof text, "The fit is poor (R\u00b2 %.2f, at least %.2f needed): the record does not "
-                  "show a first-order response with dead time.", std::isfinite(fit) ? fit : 0.0, options.MinFit);
-    result.Refusal = text;
+    result.Refusal = Text("The fit is poor (R\u00b2 %.2f, at least %.2f needed): the record does not show a "
+                          "first-order response with dead time.", std::isfinite(fit) ? fit : 0.0, options.MinFit);
     return result;
   }
   if (best.Tau >= tauHi * 0.99) {
@@ -221,6 +247,16 @@ Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOpt
                      "Record longer after the step.";
     return result;
   }
+  const fit::Spread spread = fit::ParameterSpread(grid, best.Gain, best.Tau, best.Shift, best.Offset);
+  m.GainSpread = spread.Gain;
+  m.TimeConstantSpread = spread.Tau;
+  m.DeadTimeSpread = spread.DeadTime;
+  if (m.DeadTime < DeadTimeFloor(m.Sampling)) {
+    m.DeadTime = DeadTimeFloor(m.Sampling);
+    m.DeadTimeFloored = true;
+  }
+  const std::string doubt = ModelDoubt(m, false);
+  if (!doubt.empty()) result.Warning = "Trust the model with care: " + doubt + ".";
   result.Ok = true;
   return result;
 }

@@ -1,10 +1,13 @@
 #pragma once
 // Identification of the loop as a first-order process with dead time:
 //   PV(t) = K * y(t) + offset,  tau * dy/dt + y = Out(t - theta),
-// by least squares: for every dead time on a grid (coarse, then refined
-// around the best) the time constant is searched and K and the offset are
-// solved linearly. The record is resampled onto at most MaxPoints evenly
-// spaced points first, so the time taken is bounded whatever its length.
+// by least squares over the record from the step on (what came before is
+// the rest level): for every dead time on a grid an eighth of a poll fine
+// (coarse, then refined, then between grid steps) the time constant is
+// searched and K and the offset are solved linearly. The output is known
+// only at the polls; the write time of the step tells when it jumped, so the
+// dead time is not rounded to whole polls. The grid has at most MaxPoints
+// points, so the time taken is bounded whatever the record's length.
 
 #include <cstddef>
 #include <limits>
@@ -22,7 +25,25 @@ struct FopdtModel {
   double DeadTime = 0.0;      // theta, s
   double Offset = 0.0;        // PV at 0 % output
   double Fit = 0.0;           // R^2 of the fit, 1 = perfect
+  double Sampling = 0.0;      // poll interval of the record, s (0: not known)
+  // Half widths of about 95 % (two standard errors), 0 when not known.
+  double GainSpread = 0.0, TimeConstantSpread = 0.0, DeadTimeSpread = 0.0;
+  // The fitted dead time was shorter than the sampling resolves (a quarter
+  // of a poll): DeadTime holds that floor.
+  bool DeadTimeFloored = false;
 };
+
+// The model with its times (tau, theta, sampling, their spreads) in process
+// seconds, for a model fitted on a clock `scale` times slower.
+FopdtModel InProcessTime(const FopdtModel& model, double scale);
+
+// The shortest dead time a record polled every `sampling` s resolves.
+inline double DeadTimeFloor(double sampling) { return sampling / 4.0; }
+
+// Why the model should not be trusted (empty when it may): its R^2 or the
+// spread of K, tau or theta. `forApply` uses the wider limits past which a
+// proposal is not offered for Apply; otherwise the limits of a warning.
+std::string ModelDoubt(const FopdtModel& model, bool forApply);
 
 struct FitOptions {
   std::size_t MinSamples = 20;
@@ -32,9 +53,9 @@ struct FitOptions {
   double OutLow = 0.5;
   double OutHigh = 99.5;
   double MinFit = 0.8;         // refuse a fit with a lower R^2
-  // The record before this time was at rest: the filter starts on its mean
-  // output (a jittering output at rest would start it off). Unset (NaN): on
-  // the first output.
+  // The step's time (the write of the setpoint): the record before it is
+  // the rest level, the output jumped at it. Unset (NaN): half a poll before
+  // the first sample whose output moved.
   double RestUntil = std::numeric_limits<double>::quiet_NaN();
 };
 
@@ -42,11 +63,17 @@ struct Identification {
   bool Ok = false;
   FopdtModel Model;
   std::string Refusal;  // why no model, when not Ok
+  std::string Warning;  // how far to trust the model, when Ok (empty: it may be trusted)
+  double NoiseSd = 0.0; // PV noise measured at rest before the step
 };
 
 // Fits the model to `samples` (oldest first). Samples that are not finite
 // are skipped; when the time runs backwards (a cleared chart) only the run
-// after the last such jump is used.
+// after the last such jump is used. Refused, with the reason: too few
+// samples after the step, a gap in them (a paused chart), no output
+// movement, the output on a limit for most of the time after the step, a
+// loop not at rest before the step, PV noise too large for the step, a poor
+// fit, a record shorter than the process's time constant.
 Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOptions& options = {});
 
 // The model's PV at each sample's time for the output the samples recorded

@@ -6,6 +6,7 @@
 #include <deque>
 
 #include "poll/WriteValue.h"
+#include "tuning/LoopMargins.h"
 
 namespace korvane {
 namespace {
@@ -16,8 +17,9 @@ std::string Format(const char* format, double a, double b = 0.0, double c = 0.0)
   return text;
 }
 
-// The register a factor goes to; false with the refusal when it does not fit.
-bool Fits(double value, float factor, const char* name, bool zeroAllowed, std::string& refusal) {
+// The value the register will hold for a factor; false with the refusal
+// when it does not fit.
+bool Fits(double value, float factor, const char* name, bool zeroAllowed, double& held, std::string& refusal) {
   const ScaledWrite scaled = ScaleWriteValue(value, factor, name, Format("%g", value));
   if (!scaled.Ok) {
     refusal = scaled.Refusal;
@@ -28,41 +30,86 @@ bool Fits(double value, float factor, const char* name, bool zeroAllowed, std::s
                                          value, static_cast<double>(factor));
     return false;
   }
+  held = static_cast<double>(scaled.Value) * static_cast<double>(factor);
   return true;
 }
 
-}  // namespace
-
-Proposal ProposeSimc(const FopdtModel& model, const TuningChoice& choice, double span,
-                     const RegisterFactors& registers, double timeScale) {
-  Proposal p;
-  const double k = model.Gain, tau = model.TimeConstant * timeScale, theta = model.DeadTime * timeScale;
-  if (!(std::isfinite(span) && span > 0.0)) {
-    p.Refusal = "Enter the controller's input span (high - low, above 0): the band is a share of it.";
-    return p;
-  }
-  if (!(std::isfinite(k) && k > 0.0) || !(std::isfinite(tau) && tau > 0.0) || !(theta >= 0.0) ||
-      !(std::isfinite(choice.TcOverTheta) && choice.TcOverTheta > 0.0)) {
-    p.Refusal = "The model's gain is not above 0 (PV does not rise with the output): a heating controller "
-                "cannot be tuned for it.";
-    return p;
-  }
-  // tau_c = factor x theta, at least tau / 100 so a dead time of 0 still gives finite factors.
-  p.Tc = std::max(choice.TcOverTheta * theta, 0.01 * tau);
-  if (choice.Pid) {
+// SIMC for one tau_c (process seconds), in the ideal form.
+void Simc(Proposal& p, double k, double tau, double theta, bool pid) {
+  if (pid) {
     const double tauS = tau + theta / 3.0, tdS = theta / 3.0;
     const double kcS = tauS / (k * (p.Tc + theta));
     const double tiS = std::min(tauS, 4.0 * (p.Tc + theta));
     p.Kc = kcS * (1.0 + tdS / tiS);
     p.Ti = tiS + tdS;
     p.Td = tiS * tdS / (tiS + tdS);
-    p.Rule = Format("SIMC PID (improved, ideal form), \u03c4c = %.3g s = %.2g \u00d7 \u03b8", p.Tc, p.Tc / std::max(theta, 1e-9));
   } else {
     p.Kc = tau / (k * (p.Tc + theta));
     p.Ti = std::min(tau, 4.0 * (p.Tc + theta));
     p.Td = 0.0;
-    p.Rule = Format("SIMC PI, \u03c4c = %.3g s = %.2g \u00d7 \u03b8", p.Tc, p.Tc / std::max(theta, 1e-9));
   }
+}
+
+}  // namespace
+
+Proposal ProposeSimc(const FopdtModel& fitted, const TuningChoice& choice, double span,
+                     const RegisterFactors& registers, double timeScale) {
+  Proposal p;
+  const FopdtModel model = InProcessTime(fitted, timeScale);
+  const double k = model.Gain, tau = model.TimeConstant, theta = model.DeadTime, poll = model.Sampling;
+  if (!(std::isfinite(span) && span > 0.0)) {
+    p.Refusal = "Enter the controller's input span (high - low, above 0): the band is a share of it.";
+    return p;
+  }
+  if (!(std::isfinite(k) && k > 0.0) || !(std::isfinite(tau) && tau > 0.0) || !(theta >= 0.0) ||
+      !(std::isfinite(choice.TcOverTheta) && choice.TcOverTheta > 0.0) || !(std::isfinite(timeScale) && timeScale > 0.0)) {
+    p.Refusal = "The model's gain is not above 0 (PV does not rise with the output): a heating controller "
+                "cannot be tuned for it.";
+    return p;
+  }
+  if (!(theta > 0.0)) {
+    p.Refusal = "The model's dead time is 0 s: no loop is that fast, and SIMC would answer it with a gain "
+                "without bound. Identify from a step with a known write time.";
+    return p;
+  }
+  if (poll > 0.0 && theta < poll) {
+    p.Refusal = Format("The dead time (%.3g s) is shorter than one poll (%.3g s): the record cannot tell it well "
+                       "enough for factors that are safe. Poll faster (a shorter update period), then make the "
+                       "step again.", theta, poll);
+    return p;
+  }
+  // tau_c = factor x theta, never below what the sampling resolves.
+  const double resolved = DeadTimeFloor(poll);
+  p.Tc = std::max(choice.TcOverTheta * theta, resolved);
+  const std::string rule = choice.Pid ? "SIMC PID (improved, ideal form)" : "SIMC PI";
+  p.Rule = rule + Format(", \u03c4c = %.3g s = %.2g \u00d7 \u03b8", p.Tc, p.Tc / theta);
+  if (p.Tc > choice.TcOverTheta * theta) {
+    p.Rule += Format(", at least %.3g s: what the sampling resolves", resolved);
+  }
+  // The loop must keep its margins with the dead time as long as the record
+  // allows (its spread, at least a quarter of a poll): else tau_c grows.
+  FopdtModel worst = model;
+  worst.DeadTime = theta + std::max(model.DeadTimeSpread, DeadTimeFloor(poll));
+  const double tcAsked = p.Tc;
+  Simc(p, k, tau, theta, choice.Pid);
+  LoopMargins margins = MarginsOf(worst, p.Kc, p.Ti, p.Td);
+  for (int i = 0; i < 40 && (margins.Gain < kMinGainMargin || margins.Phase < kMinPhaseMargin); ++i) {
+    p.Tc *= 1.1;
+    Simc(p, k, tau, theta, choice.Pid);
+    margins = MarginsOf(worst, p.Kc, p.Ti, p.Td);
+  }
+  if (margins.Gain < kMinGainMargin || margins.Phase < kMinPhaseMargin) {
+    p.Refusal = Format("No \u03c4c keeps a gain margin of %.2g and a phase margin of %.0f\u00b0 for this model: "
+                       "it cannot be tuned safely from this step.", kMinGainMargin, kMinPhaseMargin);
+    return p;
+  }
+  if (p.Tc > tcAsked) {
+    p.Rule += Format("; raised from %.3g s to %.3g s so the loop keeps a gain margin of %.2g", tcAsked, p.Tc,
+                     kMinGainMargin) + Format(" and a phase margin of %.0f\u00b0 with \u03b8 up to %.3g s",
+                                              kMinPhaseMargin, worst.DeadTime);
+  }
+  p.GainMargin = margins.Gain;
+  p.PhaseMargin = margins.Phase;
   p.Factors.Band = 1e4 / (p.Kc * span);
   p.Factors.Ki = 60.0 / p.Ti;
   p.Factors.Kd = p.Td;
@@ -71,9 +118,14 @@ Proposal ProposeSimc(const FopdtModel& model, const TuningChoice& choice, double
                        "this span.", p.Factors.Band, kMaxBand);
     return p;
   }
-  if (!Fits(p.Factors.Band, registers.Kp, "Kp", false, p.Refusal) ||
-      !Fits(p.Factors.Ki, registers.Ki, "Ki", false, p.Refusal) ||
-      !Fits(p.Factors.Kd, registers.Kd, "Kd", true, p.Refusal)) {
+  if (!Fits(p.Factors.Band, registers.Kp, "Kp", false, p.Held.Band, p.Refusal) ||
+      !Fits(p.Factors.Ki, registers.Ki, "Ki", false, p.Held.Ki, p.Refusal) ||
+      !Fits(p.Factors.Kd, registers.Kd, "Kd", true, p.Held.Kd, p.Refusal)) {
+    return p;
+  }
+  const std::string doubt = ModelDoubt(model, true);
+  if (!doubt.empty()) {
+    p.Refusal = "Not offered for Apply: " + doubt + ". Make a larger or longer step and identify again.";
     return p;
   }
   p.Ok = true;
@@ -122,16 +174,25 @@ std::vector<TuningSample> PredictClosedLoop(const FopdtModel& model, const Contr
   return out;
 }
 
-std::string StepAdvice(const StepResponseFigures& figures, double out0, double kc, double gain) {
+double LargestStep(double out0, bool up, const ControllerFactors& present, double span, double gain) {
+  const double kc = present.Band > 0.0 && span > 0.0 ? 1e4 / (present.Band * span) : 0.0;
+  const double perUnit = std::max(std::isfinite(kc) ? kc : 0.0, gain > 0.0 && std::isfinite(gain) ? 1.0 / gain : 0.0);
+  const double headroom = up ? kHighOutput - out0 : out0 - kLowOutput;
+  if (!(perUnit > 0.0) || !std::isfinite(headroom)) return NAN;
+  return std::max(0.0, headroom / perUnit);
+}
+
+std::string StepAdvice(const StepResponseFigures& figures, double out0, const ControllerFactors& present,
+                       double span, double gain) {
   if (!(figures.Elapsed > 0.0) || figures.LimitTime < 0.2 * figures.Elapsed) return {};
   std::string text = Format("The output sat on a limit for %.0f %% of the step: the loop ran open-loop, so this "
                             "step shows the process, not the tuning.", 100.0 * figures.LimitTime / figures.Elapsed);
-  const double headroom = figures.Step >= 0.0 ? 100.0 - out0 : out0;
-  const double perUnit = std::max(std::isfinite(kc) ? kc : 0.0, gain > 0.0 ? 1.0 / gain : 0.0);
-  if (perUnit > 0.0 && headroom > 0.0 && std::isfinite(headroom)) {
-    text += Format(" Try a step of about %.3g units.", std::floor(0.9 * headroom / perUnit));
+  const double largest = LargestStep(out0, figures.Step >= 0.0, present, span, gain);
+  if (std::isfinite(largest)) {
+    text += Format(" From an output of %.3g %%, a step of at most about %.3g units keeps it within 5-95 %%", out0,
+                   std::floor(largest)) + (gain > 0.0 ? " (present band and the model's gain)." : " (present band).");
   } else {
-    text += Format(" Try a smaller step (about %.3g units).", std::fabs(figures.Step) / 2.0);
+    text += " Enter the span: the largest step follows from the present band.";
   }
   return text;
 }

@@ -46,15 +46,29 @@ struct Proposal {
   double Kc = 0.0;       // % output per PV unit (ideal form)
   double Ti = 0.0, Td = 0.0;
   ControllerFactors Factors;
+  ControllerFactors Held;  // what the registers will hold (the factors rounded to a register count)
+  double GainMargin = 0.0, PhaseMargin = 0.0;  // of the loop with the longest dead time the record allows
   std::string Rule;      // the rule and its parameter, for the operator
 };
+
+// The margins a proposal must keep.
+inline constexpr double kMinGainMargin = 1.7;
+inline constexpr double kMinPhaseMargin = 30.0;
+
+// The output range a step should keep to, %.
+inline constexpr double kLowOutput = 5.0;
+inline constexpr double kHighOutput = 95.0;
 
 // The largest band a controller accepts, %.
 inline constexpr double kMaxBand = 999.9;
 
 // `span` is the input span in PV units (high - low). `time_scale` is the
 // process seconds per model second (1 unless the model was fitted in a
-// different clock than the controller's).
+// different clock than the controller's). Safe by construction: refused
+// when the dead time is shorter than a poll; tau_c never below a quarter of
+// a poll, and raised until the loop keeps its margins with the dead time at
+// the long end of what the record allows (the rule line says so); not
+// offered (Ok false, factors filled) when the model is too uncertain.
 Proposal ProposeSimc(const FopdtModel& model, const TuningChoice& choice, double span,
                      const RegisterFactors& registers, double timeScale = 1.0);
 
@@ -64,10 +78,16 @@ Proposal ProposeSimc(const FopdtModel& model, const TuningChoice& choice, double
 std::vector<TuningSample> PredictClosedLoop(const FopdtModel& model, const ControllerFactors& factors, double span,
                                             double sp0, double sp1, double out0, double duration);
 
+// The largest setpoint step (PV units) in the direction `up` that keeps the
+// output within 5-95 % from `out0`: through the present band's kick and,
+// once a model is known (`gain` above 0), the output the new setpoint needs.
+// NaN when neither is known.
+double LargestStep(double out0, bool up, const ControllerFactors& present, double span, double gain);
+
 // A setpoint step so large that the output sat on a limit runs open-loop
 // whatever the tuning. Returns the advice (empty when the step was fine):
-// the share of time on the limit and, when `kc` (% per PV unit) and the
-// model are known, a step that keeps the output off the limit.
-std::string StepAdvice(const StepResponseFigures& figures, double out0, double kc, double gain);
+// the share of time on the limit and the largest step above.
+std::string StepAdvice(const StepResponseFigures& figures, double out0, const ControllerFactors& present,
+                       double span, double gain);
 
 }  // namespace korvane

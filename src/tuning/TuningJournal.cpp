@@ -36,23 +36,30 @@ std::size_t TuningJournal::Add(JournalEntry entry) {
   return entries_.size() - 1;
 }
 
-std::string TuningJournal::Csv() const {
-  std::string csv =
-      "time_s,what,old,new,result,rise_s,overshoot_pct,settling_s,steady_state_error,iae,peak_output_pct\n";
+std::string TuningJournal::Csv(double timeScale) const {
+  // Times in process seconds; the headings say so when that is not the chart's clock.
+  const bool process = timeScale != 1.0;
+  std::string csv = process ? "process_time_s,what,old,new,result,rise_process_s,overshoot_pct,settling_process_s,"
+                              "steady_state_error,iae_process,peak_output_pct,band\n"
+                            : "time_s,what,old,new,result,rise_s,overshoot_pct,settling_s,steady_state_error,iae,"
+                              "peak_output_pct,band\n";
   for (const JournalEntry& e : entries_) {
-    csv += Number(e.Time) + ',' + e.What + ',' + Number(e.OldValue) + ',' + Number(e.NewValue) + ',' +
+    csv += Number(e.Time * timeScale) + ',' + e.What + ',' + Number(e.OldValue) + ',' + Number(e.NewValue) + ',' +
            Quoted(e.Result);
     if (e.Figures) {
-      const StepResponseFigures& f = *e.Figures;
+      const StepResponseFigures f = InProcessTime(*e.Figures, timeScale);
       csv += ',' + Optional(f.RiseTime) + ',' + Optional(f.Overshoot) + ',' + Optional(f.SettlingTime) + ',' +
-             Optional(f.SteadyStateError) + ',' + Number(f.Iae) + ',' + Optional(f.PeakOutput) + '\n';
+             Optional(f.SteadyStateError) + ',' + Number(f.Iae) + ',' + Optional(f.PeakOutput) + ',' +
+             Number(f.Band) + '\n';
     } else {
-      csv += ",,,,,,\n";
+      csv += ",,,,,,,\n";
     }
   }
   return csv;
 }
 
-void TuningJournal::SaveCsv(const std::string& path) const { ReplaceFileContents(path, Csv()); }
+void TuningJournal::SaveCsv(const std::string& path, double timeScale) const {
+  ReplaceFileContents(path, Csv(timeScale));
+}
 
 }  // namespace korvane

@@ -1,6 +1,6 @@
 #pragma once
 // The tuning journal: every parameter write in order, with the value before
-// and after, its chart time, the controller's answer and, for a setpoint,
+// and after, its chart time (saved in process time), the controller's answer and, for a setpoint,
 // the figures of the response that followed. Saved as CSV.
 
 #include <cstddef>
@@ -29,10 +29,13 @@ class TuningJournal {
   const std::vector<JournalEntry>& Entries() const noexcept { return entries_; }
   void Clear() noexcept { entries_.clear(); }
 
-  // One heading line, then one line per entry; figures not known yet are empty fields.
-  std::string Csv() const;
+  // One heading line, then one line per entry; figures not known yet are
+  // empty fields. Times in process seconds: the chart's times x `timeScale`
+  // (process seconds per chart second); the headings name process time when
+  // the scale is not 1.
+  std::string Csv(double timeScale = 1.0) const;
   // Replaces `path` with Csv() without ever leaving half a file; throws FileError.
-  void SaveCsv(const std::string& path) const;
+  void SaveCsv(const std::string& path, double timeScale = 1.0) const;
 
  private:
   std::vector<JournalEntry> entries_;

@@ -1,6 +1,7 @@
 #include "tuning/TuningRecorder.h"
 
 #include <cmath>
+#include <cstddef>
 #include <utility>
 
 namespace korvane {
@@ -9,8 +10,61 @@ TuningRecorder::TuningRecorder(std::function<double()> clock, FigureOptions opti
     : clock_(std::move(clock)), options_(options), maxSamples_(maxSamples) {}
 
 void TuningRecorder::StartStep(double time, double from, double to) {
-  step_.emplace(time, from, to, options_);
-  outBefore_ = samples_.empty() ? 0.0 : samples_.back().Out;
+  // The rest before the step: the samples of the last stretch before it
+  // (at most kRestSamples), their mean PV and the PV noise.
+  std::vector<TuningSample> rest;
+  for (auto it = samples_.rbegin(); it != samples_.rend() && rest.size() < kRestSamples; ++it) {
+    if (it->Time < time) rest.push_back(*it);
+  }
+  FigureOptions options = options_;
+  if (!rest.empty()) {
+    options.RestPv = 0.0;
+    for (const TuningSample& s : rest) options.RestPv += s.PV / static_cast<double>(rest.size());
+  }
+  if (rest.size() >= 5) {
+    double sum = 0.0;
+    for (std::size_t i = 1; i < rest.size(); ++i) sum += (rest[i].PV - rest[i - 1].PV) * (rest[i].PV - rest[i - 1].PV);
+    options.NoiseSd = std::sqrt(sum / static_cast<double>(rest.size() - 1) / 2.0);
+  }
+  step_.emplace(time, from, to, options);
+  stepOptions_ = options;
+  interruption_.clear();
+  outBefore_ = rest.empty() ? (samples_.empty() ? 0.0 : samples_.back().Out) : rest.front().Out;
+}
+
+void TuningRecorder::SetOptions(FigureOptions options) {
+  options_ = options;
+  if (!step_) return;
+  // The running step again under the new band: its samples replayed.
+  FigureOptions again = options;
+  again.RestPv = stepOptions_.RestPv;
+  again.NoiseSd = stepOptions_.NoiseSd;
+  const StepFigures old = *step_;
+  step_.emplace(old.StepTime(), old.OldSetpoint(), old.NewSetpoint(), again);
+  stepOptions_ = again;
+  for (const TuningSample& s : samples_) step_->Add(s);
+  step_->Refresh();
+  if (stepEntry_) journal_.At(*stepEntry_).Figures = step_->Figures();
+}
+
+void TuningRecorder::ChartPaused() {
+  if (step_) interruption_ = "The chart was paused during the step: the record has a hole. Make the step again.";
+}
+
+Identification TuningRecorder::Identify(double before, FitOptions options) const {
+  if (!step_) {
+    Identification none;
+    none.Refusal = samples_.empty() ? "No samples yet: open the port and make a setpoint step."
+                                    : "No setpoint step since the chart was last cleared: make one, then Identify.";
+    return none;
+  }
+  if (!interruption_.empty()) {
+    Identification none;
+    none.Refusal = interruption_;
+    return none;
+  }
+  options.RestUntil = step_->StepTime();
+  return IdentifyFopdt(StepRecord(before), options);
 }
 
 void TuningRecorder::WriteSent(std::string_view what, double oldValue, double newValue) {
@@ -40,13 +94,16 @@ void TuningRecorder::AddSample(const TuningSample& sample) {
     samples_.clear();
     step_.reset();
     stepEntry_.reset();
+    interruption_.clear();
   }
   // A setpoint change nobody wrote from here (the panel) starts a step of its own.
   if (!samples_.empty() && sample.SP != samples_.back().SP) {
     if (writtenSetpoint_ && std::fabs(sample.SP - *writtenSetpoint_) <= 1e-6 * (1.0 + std::fabs(sample.SP))) {
       writtenSetpoint_.reset();
     } else {
-      StartStep(sample.Time, samples_.back().SP, sample.SP);
+      // Seen at this poll, made somewhere since the last one: in the middle
+      // of the interval (half a poll of delay for a sampled change).
+      StartStep(0.5 * (sample.Time + samples_.back().Time), samples_.back().SP, sample.SP);
       stepEntry_.reset();
     }
   }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "poll/WriteObserver.h"
+#include "tuning/FopdtFit.h"
 #include "tuning/StepFigures.h"
 #include "tuning/TuningJournal.h"
 
@@ -31,7 +32,12 @@ class TuningRecorder : public WriteObserver {
   // One sample in time order. A time earlier than the last one means the
   // chart was cleared: the samples and the step are dropped (the journal stays).
   void AddSample(const TuningSample& sample);
-  void SetOptions(FigureOptions options) { options_ = options; }
+  // New figure options (the settling band, the PV resolution); the step
+  // that runs is evaluated again under them.
+  void SetOptions(FigureOptions options);
+  // The chart stopped taking samples while the step ran: its record has a
+  // hole, and identification says so.
+  void ChartPaused();
 
   const TuningJournal& Journal() const noexcept { return journal_; }
   TuningJournal& Journal() noexcept { return journal_; }
@@ -43,12 +49,19 @@ class TuningRecorder : public WriteObserver {
   // The samples from `before` seconds ahead of the latest step up to now
   // (all of them when there was no step): the record to identify from.
   std::vector<TuningSample> StepRecord(double before) const;
+  // The latest step identified from StepRecord(before), the step's time as
+  // the rest level's end; refused when there is no step or it was interrupted.
+  Identification Identify(double before, FitOptions options = {}) const;
 
  private:
   void StartStep(double time, double from, double to);
 
   std::function<double()> clock_;
+  static constexpr std::size_t kRestSamples = 30;
+
   FigureOptions options_;
+  FigureOptions stepOptions_;  // the latest step's, with its rest level and noise
+  std::string interruption_;   // why the latest step cannot be identified
   std::size_t maxSamples_;
   TuningJournal journal_;
   std::vector<TuningSample> samples_;

@@ -1,10 +1,14 @@
 // Loop identification against the simulator through the poll core: one
-// closed-loop setpoint step per process, the samples taken from the poll
-// cycle's values in the simulator's process time (wall time x speed), the
-// step written by the poll cycle and journalled by the tuning recorder.
+// closed-loop setpoint step per process, polled every few process seconds
+// (the dead time 2 to 5 polls), the samples taken from the poll cycle's
+// values in the simulator's process time (wall time x speed), the step
+// written by the poll cycle and journalled by the tuning recorder. The
+// model and its proposal are held against the simulated process and SIMC
+// computed from it.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +19,7 @@
 #include "KorvaneHarness.h"
 #include "tools/SimProcess.h"
 #include "tuning/FopdtFit.h"
+#include "tuning/SimcTuning.h"
 #include "tuning/TuningRecorder.h"
 
 namespace korvane::sim::test {
@@ -26,6 +31,7 @@ constexpr double kSpeed = 5.0;  // a 200 ms tick is 1 s of process time
 
 struct Process {
   double Gain, Tau, DeadTime;
+  double Poll;       // process seconds between polls
   const char* Band;  // a calm tuning: SIMC with tau_c = 2 theta
   const char* Ki;
   double Step;
@@ -57,16 +63,17 @@ TEST_P(IdentifyAgainstSim, ModelWithinToleranceOfTheSimulatedProcess) {
   k.Connect();
   ASSERT_TRUE(k.TickUntil(" Data OK", 10, 200ms)) << k.view.Status();
   // One poll; its sample is stamped with the time the request went out (the
-  // reply comes within milliseconds, the tick then waits out its 200 ms).
+  // reply comes within milliseconds, the tick then waits out the poll).
+  const auto tick = std::chrono::milliseconds(static_cast<int>(1000 * p.Poll / kSpeed));
   auto pollOnce = [&] {
     const double sent = processTime();
-    k.Tick(200ms);
+    k.Tick(tick);
     if (Korvane::EndsWith(k.view.Status(), "Poll " + std::to_string(k.cycle.PollCount()) + " Data OK")) {
       const ControllerValues& v = k.cycle.Values();
       recorder.AddSample({sent, v.SP, v.PV, v.Out});
     }
   };
-  for (int i = 0; i < 25; ++i) pollOnce();  // 5 s of rest before the step
+  for (double t = 0; t < 20; t += p.Poll) pollOnce();  // 20 s of rest before the step
   for (const auto& [box, text] : {std::pair{ValueBox::K, std::string(p.Band)}, std::pair{ValueBox::Ki, std::string(p.Ki)},
                                   std::pair{ValueBox::SetPt, std::to_string(100 + static_cast<int>(p.Step))}}) {
     k.cycle.WriteTextClick(box, text);
@@ -78,31 +85,39 @@ TEST_P(IdentifyAgainstSim, ModelWithinToleranceOfTheSimulatedProcess) {
   EXPECT_EQ(recorder.Journal().Entries()[2].What, "setpoint");
   EXPECT_EQ(recorder.Journal().Entries()[2].Result, "Write -  Data OK");
 
-  FitOptions options;
-  options.RestUntil = recorder.Step()->StepTime();
-  const Identification id = IdentifyFopdt(recorder.StepRecord(5.0), options);
+  const Identification id = recorder.Identify(20.0);
   if (const char* dump = std::getenv("KORVANE_DUMP")) {
     FILE* f = std::fopen(dump, "w");
-    for (const auto& s : recorder.StepRecord(5.0)) std::fprintf(f, "%g %g %g %g\n", s.Time, s.SP, s.PV, s.Out);
+    for (const auto& s : recorder.StepRecord(20.0)) std::fprintf(f, "%g %g %g %g\n", s.Time, s.SP, s.PV, s.Out);
     std::fclose(f);
   }
   ASSERT_TRUE(id.Ok) << id.Refusal;
   const FopdtModel& m = id.Model;
-  std::printf("process K %.2f tau %.0f theta %.0f: identified K %.3f (%+.1f %%) tau %.1f (%+.1f %%) "
-              "theta %.2f (%+.2f s) fit %.3f, %zu samples\n",
-              p.Gain, p.Tau, p.DeadTime, m.Gain, 100 * (m.Gain / p.Gain - 1), m.TimeConstant,
-              100 * (m.TimeConstant / p.Tau - 1), m.DeadTime, m.DeadTime - p.DeadTime, m.Fit,
-              recorder.StepRecord(5.0).size());
+  // SIMC (PI, tau_c = theta) from the model against SIMC from the process.
+  const Proposal proposed = ProposeSimc(m, {}, 400.0, {});
+  const Proposal truth = ProposeSimc({p.Gain, p.Tau, p.DeadTime, 0, 1, p.Poll}, {}, 400.0, {});
+  ASSERT_TRUE(truth.Ok) << truth.Refusal;
+  std::printf("process K %.2f tau %.0f theta %.0f poll %.2f: K %.3f +-%.3f (%+.1f %%) tau %.1f +-%.1f (%+.1f %%) "
+              "theta %.2f +-%.2f (%+.2f polls) R2 %.3f; band %.3g %% (SIMC %.3g, %+.1f %%) Ki %.3g (SIMC %.3g, "
+              "%+.1f %%)%s\n",
+              p.Gain, p.Tau, p.DeadTime, p.Poll, m.Gain, m.GainSpread, 100 * (m.Gain / p.Gain - 1), m.TimeConstant,
+              m.TimeConstantSpread, 100 * (m.TimeConstant / p.Tau - 1), m.DeadTime, m.DeadTimeSpread,
+              (m.DeadTime - p.DeadTime) / p.Poll, m.Fit, proposed.Factors.Band, truth.Factors.Band,
+              100 * (proposed.Factors.Band / truth.Factors.Band - 1), proposed.Factors.Ki, truth.Factors.Ki,
+              100 * (proposed.Factors.Ki / truth.Factors.Ki - 1), proposed.Ok ? "" : (" " + proposed.Refusal).c_str());
+  EXPECT_NEAR(m.Sampling, p.Poll, 0.1 * p.Poll);
   EXPECT_NEAR(m.Gain, p.Gain, 0.10 * p.Gain);
   EXPECT_NEAR(m.TimeConstant, p.Tau, 0.15 * p.Tau);
-  EXPECT_NEAR(m.DeadTime, p.DeadTime, 1.5);
+  EXPECT_NEAR(m.DeadTime, p.DeadTime, std::max(p.Poll / 4, 1.0));
+  EXPECT_NEAR(proposed.Factors.Band, truth.Factors.Band, 0.1 * truth.Factors.Band);
+  EXPECT_NEAR(proposed.Factors.Ki, truth.Factors.Ki, 0.1 * truth.Factors.Ki);
   k.cycle.RemoveWriteObserver(&recorder);
 }
 
 INSTANTIATE_TEST_SUITE_P(Processes, IdentifyAgainstSim,
-                         testing::Values(Process{3.0, 60.0, 3.0, "11.3", "1.67", 20, 200},
-                                         Process{1.0, 20.0, 8.0, "30", "3", 20, 150},
-                                         Process{0.5, 200.0, 10.0, "1.9", "0.5", 10, 300}),
+                         testing::Values(Process{1.5, 60.0, 3.0, 1.0, "5.6", "1.67", 20, 200},
+                                         Process{1.0, 20.0, 8.0, 2.0, "30", "3", 20, 150},
+                                         Process{2.0, 100.0, 10.0, 2.5, "15", "0.6", 20, 300}),
                          [](const testing::TestParamInfo<Process>& param) {
                            return "Gain" + std::to_string(static_cast<int>(param.param.Gain * 10)) + "Tau" +
                                   std::to_string(static_cast<int>(param.param.Tau));

@@ -173,7 +173,7 @@ TEST_F(TuningWindow, OneAssistantRoundTurnsALimitCycleIntoACalmStep) {
   WriteSetpoint("300");
   WaitChart(20);
   EXPECT_NE(tuning->AdviceText().indexOf("open-loop"), -1) << tuning->AdviceText().toStdString();
-  EXPECT_NE(tuning->AdviceText().indexOf("Try a step of about"), -1);
+  EXPECT_NE(tuning->AdviceText().indexOf("a step of at most about"), -1);
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <ostream>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "tuning/FopdtFit.h"
@@ -11,58 +14,116 @@
 namespace korvane {
 namespace {
 
-// A closed-loop step of a known process under a PI, with measurement noise
-// and the PV rounded to whole units as a controller register carries it.
-std::vector<TuningSample> ClosedLoopRecord(const FopdtModel& truth, double noiseSd) {
+// A closed-loop step of a known process under a PI, as Korvane records it:
+// polled every `poll` s with the first poll `phase` of a poll after the
+// write of the setpoint (at 0), with measurement noise and, when `whole`,
+// the PV rounded to whole units as a controller register carries it.
+std::vector<TuningSample> ClosedLoopRecord(const FopdtModel& truth, double poll, double noiseSd, bool whole = true,
+                                           double outputMove = 12.0, double phase = 0.6) {
   std::vector<TuningSample> record;
-  for (int i = 0; i < 20; ++i) record.push_back({i * 0.5 - 10.0, 100, 100, 40});
-  const double step = 12.0 * truth.Gain;  // the output settles 12 % higher, its first kick stays under 100 %
-  const auto loop = PredictClosedLoop(truth, {20.0, 1.0, 0.0}, 400.0, 100.0, 100.0 + step, 40.0, 10 * truth.TimeConstant);
   std::mt19937 random(3);
   std::normal_distribution<double> noise(0.0, noiseSd);
-  for (const TuningSample& s : loop) record.push_back({s.Time, s.SP, std::round(s.PV + noise(random)), s.Out});
+  auto pv = [&](double value) {
+    const double noisy = value + (noiseSd > 0 ? noise(random) : 0.0);
+    return whole ? std::round(noisy) : noisy;
+  };
+  for (double t = -20 * poll + phase * poll; t < 0; t += poll) record.push_back({t, 100, pv(100), 40});
+  const double step = outputMove * truth.Gain;  // the output settles this much higher, its first kick under 100 %
+  const double length = 10 * truth.TimeConstant;
+  const auto loop = PredictClosedLoop(truth, {20.0, 1.0, 0.0}, 400.0, 100.0, 100.0 + step, 40.0, length);
+  const double dt = loop[1].Time;
+  for (double t = phase * poll; t <= length; t += poll) {
+    const auto i = std::min(static_cast<std::size_t>(t / dt), loop.size() - 2);
+    const double w = t / dt - static_cast<double>(i);
+    const TuningSample& a = loop[i];
+    const TuningSample& b = loop[i + 1];
+    record.push_back({t, a.SP, pv(a.PV + w * (b.PV - a.PV)), a.Out + w * (b.Out - a.Out)});
+  }
   return record;
 }
 
-TEST(IdentifyFopdt, FindsTheProcessOfAClosedLoopStep) {
-  for (const FopdtModel truth : {FopdtModel{3.0, 60.0, 3.0, 100 - 120, 0}, FopdtModel{1.0, 20.0, 8.0, 60, 0},
-                                 FopdtModel{0.5, 200.0, 10.0, 80, 0}}) {
-    const Identification id = IdentifyFopdt(ClosedLoopRecord(truth, 0.3));
-    ASSERT_TRUE(id.Ok) << id.Refusal;
-    EXPECT_NEAR(id.Model.Gain, truth.Gain, 0.05 * truth.Gain);
-    EXPECT_NEAR(id.Model.TimeConstant, truth.TimeConstant, 0.1 * truth.TimeConstant);
-    EXPECT_NEAR(id.Model.DeadTime, truth.DeadTime, 1.0);
-    EXPECT_GT(id.Model.Fit, 0.95);
-  }
+FitOptions AtTheWrite() {
+  FitOptions options;
+  options.RestUntil = 0.0;
+  return options;
 }
 
-TEST(IdentifyFopdt, RefusesRecordsThatCannotIdentifyAModelAndSaysWhy) {
-  std::vector<TuningSample> flat, pinned, shortRecord, noise;
-  std::mt19937 random(1);
-  std::uniform_real_distribution<double> any(0, 100);
-  for (int i = 0; i < 500; ++i) {
+struct Process {
+  FopdtModel Truth;
+  double Poll, NoiseSd;
+  bool Whole;
+  double OutputMove;         // %
+  double DeadTimeTolerance;  // s
+};
+void PrintTo(const Process& p, std::ostream* os) { *os << "theta " << p.Truth.DeadTime << " poll " << p.Poll; }
+
+class IdentifyFopdtOf : public testing::TestWithParam<Process> {};
+
+// Dead times of 2 to 5 polls, known to a quarter of a poll from the write
+// time; a clean record to a fraction of the fit's grid step (an eighth of a poll).
+TEST_P(IdentifyFopdtOf, FindsTheProcessOfAClosedLoopStepBetweenThePolls) {
+  const Process& p = GetParam();
+  const Identification id = IdentifyFopdt(ClosedLoopRecord(p.Truth, p.Poll, p.NoiseSd, p.Whole, p.OutputMove), AtTheWrite());
+  ASSERT_TRUE(id.Ok) << id.Refusal;
+  const FopdtModel& m = id.Model;
+  EXPECT_NEAR(m.Gain, p.Truth.Gain, 0.05 * p.Truth.Gain);
+  EXPECT_NEAR(m.TimeConstant, p.Truth.TimeConstant, 0.1 * p.Truth.TimeConstant);
+  EXPECT_NEAR(m.DeadTime, p.Truth.DeadTime, p.DeadTimeTolerance);
+  EXPECT_NEAR(m.Sampling, p.Poll, 1e-9);
+  // The spread is honest: the truth lies inside it, and it is not wide.
+  EXPECT_LE(std::fabs(m.Gain - p.Truth.Gain), std::max(m.GainSpread, 0.01 * p.Truth.Gain));
+  EXPECT_LT(m.GainSpread, 0.1 * p.Truth.Gain);
+  EXPECT_EQ(id.Warning, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Processes, IdentifyFopdtOf,
+                         testing::Values(Process{{3.0, 60.0, 15.0, 0, 0}, 3.75, 0.3, true, 12, 3.75 / 4},
+                                         Process{{1.0, 20.0, 4.0, 0, 0}, 1.5, 0.3, true, 12, 1.5 / 4},
+                                         Process{{2.0, 100.0, 10.0, 0, 0}, 2.5, 0.3, true, 12, 2.5 / 4},
+                                         // 0.06 s: half the fit's grid step (an eighth of a poll)
+                                         Process{{2.0, 30.0, 4.35, 0, 0}, 1.0, 0.0, false, 12, 0.06}));
+
+TEST(IdentifyFopdt, RefusesRecordsThatCannotShowTheProcessAndSaysWhy) {
+  const FopdtModel truth{1.0, 20.0, 4.0, 0, 0};
+  std::vector<TuningSample> flat, pinned, shortRecord, restless, gap, noisy;
+  for (int i = -400; i < 500; ++i) {
     flat.push_back({i * 1.0, 100, 100.0 + i % 3, 40});
-    pinned.push_back({i * 1.0, 300, 100 + i * 0.3, i < 10 ? 40.0 : 100.0});
-    noise.push_back({i * 1.0, 100, any(random), any(random)});
+    // Long at rest, then on the limit for most of the time after the step.
+    pinned.push_back({i * 1.0, 300, i < 0 ? 100 : 100 + i * 0.3, i < 0 ? 40.0 : i < 450 ? 100.0 : 60.0});
   }
-  for (int i = 0; i < 5; ++i) shortRecord.push_back({i * 1.0, 100, 100, i * 10.0});
-  EXPECT_NE(IdentifyFopdt(flat).Refusal.find("did not move"), std::string::npos);
-  EXPECT_NE(IdentifyFopdt(pinned).Refusal.find("on a limit"), std::string::npos);
-  EXPECT_NE(IdentifyFopdt(shortRecord).Refusal.find("too short"), std::string::npos);
-  EXPECT_NE(IdentifyFopdt(noise).Refusal.find("poor"), std::string::npos);
+  for (int i = -5; i < 5; ++i) shortRecord.push_back({i * 1.0, 100, 100, i < 0 ? 40.0 : 60.0});
+  for (const TuningSample& s : ClosedLoopRecord(truth, 1.0, 0.3)) {
+    restless.push_back(s);
+    if (s.Time < 0) restless.back().PV += 0.5 * s.Time;  // PV still falling when the step came
+    if (s.Time < 20 || s.Time > 60) gap.push_back(s);    // a paused chart
+  }
+  std::mt19937 random(1);
+  std::normal_distribution<double> noise(0.0, 20.0);
+  for (TuningSample s : ClosedLoopRecord(truth, 1.0, 0.0)) noisy.push_back({s.Time, s.SP, s.PV + noise(random), s.Out});
+  const struct {
+    const std::vector<TuningSample>& Record;
+    const char* Reason;
+  } cases[] = {{flat, "did not move"},           {pinned, "on a limit for 90 % of the record after the step"},
+               {shortRecord, "too short"},       {restless, "not at rest"},
+               {gap, "gap of 41 s"},             {noisy, "noise"}};
+  for (const auto& c : cases) {
+    const Identification id = IdentifyFopdt(c.Record, AtTheWrite());
+    EXPECT_FALSE(id.Ok) << c.Reason;
+    EXPECT_NE(id.Refusal.find(c.Reason), std::string::npos) << id.Refusal;
+  }
 }
 
 TEST(IdentifyFopdt, BadSamplesNeitherCrashNorHang) {
-  std::vector<TuningSample> bad = ClosedLoopRecord({2.0, 30.0, 4.0, 20, 0}, 0.0);
+  std::vector<TuningSample> bad = ClosedLoopRecord({2.0, 30.0, 4.0, 20, 0}, 1.0, 0.0);
   bad.insert(bad.begin() + 50, {NAN, 1, 2, 3});
   bad.insert(bad.begin() + 60, {bad[59].Time, 1, INFINITY, 3});
   bad.insert(bad.begin() + 70, bad[69]);  // equal time
-  const Identification id = IdentifyFopdt(bad);
+  const Identification id = IdentifyFopdt(bad, AtTheWrite());
   EXPECT_TRUE(id.Ok) << id.Refusal;
   // A cleared chart: only the run after the clock went back counts.
   std::vector<TuningSample> cleared = {{500, 1, 1, 1}, {600, 1, 2, 100}};
   cleared.insert(cleared.end(), bad.begin(), bad.end());
-  EXPECT_TRUE(IdentifyFopdt(cleared).Ok);
+  EXPECT_TRUE(IdentifyFopdt(cleared, AtTheWrite()).Ok);
   std::vector<TuningSample> extreme;
   for (int i = 0; i < 100; ++i) extreme.push_back({i * 1.0, FLT_MAX, i % 2 ? FLT_MAX : -FLT_MAX, i % 2 ? 0.0 : 50.0});
   const Identification atLimits = IdentifyFopdt(extreme);  // a model or a refusal, never a number that is not finite
@@ -72,18 +133,65 @@ TEST(IdentifyFopdt, BadSamplesNeitherCrashNorHang) {
 
 // --- proposals -----------------------------------------------------------------
 
-TEST(ProposeSimc, PiForTheDefaultSimulatedProcessInTheControllersUnits) {
-  // K 3 units/%, tau 60 s, theta 3 s, span 400: Kc = 60 / (3 x 6) = 3.33 %/unit,
-  // band = 1e4 / (3.33 x 400) = 7.5 %, Ti = min(60, 24) s = 2.5 repeats/min.
-  const Proposal p = ProposeSimc({3.0, 60.0, 3.0, 20, 1}, {}, 400.0, {});
+struct Asked {
+  const char* Name;
+  FopdtModel Model;
+  TuningChoice Choice;
+  double Scale;
+  double Band, Ki, Kd;       // expected when Ok
+  const char* Refusal;       // expected in the refusal, or nullptr
+};
+void PrintTo(const Asked& a, std::ostream* os) { *os << a.Name; }
+
+class ProposeSimcFor : public testing::TestWithParam<Asked> {};
+
+// K 3 units/%, tau 60 s, theta 3 s, span 400: Kc = 60 / (3 x 6) = 3.33 %/unit,
+// band = 1e4 / (3.33 x 400) = 7.5 %, Ti = min(60, 24) s = 2.5 repeats/min. PID
+// (improved SIMC): series Ti 24 s, Td 1 s; ideal Ti 25 s = 2.4 repeats/min,
+// Td 24 / 25 s, Kc x 25 / 24.
+TEST_P(ProposeSimcFor, Model) {
+  const Asked& a = GetParam();
+  const Proposal p = ProposeSimc(a.Model, a.Choice, 400.0, {}, a.Scale);
+  if (a.Refusal != nullptr) {
+    EXPECT_FALSE(p.Ok);
+    EXPECT_NE(p.Refusal.find(a.Refusal), std::string::npos) << p.Refusal;
+    return;
+  }
   ASSERT_TRUE(p.Ok) << p.Refusal;
-  EXPECT_NEAR(p.Factors.Band, 7.5, 1e-9);
-  EXPECT_NEAR(p.Factors.Ki, 2.5, 1e-9);
-  EXPECT_EQ(p.Factors.Kd, 0.0);
-  const Proposal pid = ProposeSimc({3.0, 60.0, 3.0, 20, 1}, {true, 1.0}, 400.0, {});
-  EXPECT_NEAR(pid.Factors.Kd, 1.0 * 24 / 25, 1e-9);  // Td = Ti Td / (Ti + Td) with Ti 24, Td 1
-  const Proposal robust = ProposeSimc({3.0, 60.0, 3.0, 20, 1}, {false, 3.0}, 400.0, {});
-  EXPECT_GT(robust.Factors.Band, p.Factors.Band);  // a larger tau_c is gentler
+  EXPECT_NEAR(p.Factors.Band, a.Band, 1e-9);
+  EXPECT_NEAR(p.Factors.Ki, a.Ki, 1e-9);
+  EXPECT_NEAR(p.Factors.Kd, a.Kd, 1e-9);
+  EXPECT_GE(p.GainMargin, kMinGainMargin);
+  EXPECT_EQ(p.Rule.find("e+"), std::string::npos) << p.Rule;
+}
+
+const FopdtModel kDefault{3.0, 60.0, 3.0, 20, 1, 1.0};
+FopdtModel With(FopdtModel m, double sampling, double gainSpread = 0.0) {
+  m.Sampling = sampling;
+  m.GainSpread = gainSpread;
+  return m;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Models, ProposeSimcFor,
+    testing::Values(Asked{"Pi", kDefault, {}, 1.0, 7.5, 2.5, 0.0, nullptr},
+                    Asked{"Pid", kDefault, {true, 1.0}, 1.0, 1e4 / (61.0 / 18 * 25 / 24 * 400), 2.4, 24.0 / 25, nullptr},
+                    Asked{"ChartTwiceAsSlow", {3.0, 30.0, 1.5, 20, 1, 0.5}, {}, 2.0, 7.5, 2.5, 0.0, nullptr},
+                    Asked{"DeadTimeUnderAPoll", With(kDefault, 5.0), {}, 1.0, 0, 0, 0, "shorter than one poll"},
+                    Asked{"DeadTimeUnderAPollInProcessTime", {3.0, 60.0, 0.8, 20, 1, 1.0}, {}, 5.0, 0, 0, 0,
+                          "(4 s) is shorter than one poll (5 s)"},
+                    Asked{"NoDeadTime", {3.0, 60.0, 0.0, 20, 1}, {}, 1.0, 0, 0, 0, "dead time"},
+                    Asked{"UncertainGain", With(kDefault, 1.0, 1.0), {}, 1.0, 0, 0, 0, "Not offered for Apply: K"},
+                    Asked{"LooseFit", {3.0, 60.0, 3.0, 20, 0.85, 1.0}, {}, 1.0, 0, 0, 0, "R\u00b2 0.85"}),
+    [](const testing::TestParamInfo<Asked>& param) { return param.param.Name; });
+
+TEST(ProposeSimc, KeepsItsMarginsAndSaysHowWhenAskedForTooFastALoop) {
+  const Proposal p = ProposeSimc(With(kDefault, 1.0), {false, 0.1}, 400.0, {});
+  ASSERT_TRUE(p.Ok) << p.Refusal;
+  EXPECT_NE(p.Rule.find("raised from 0.3 s"), std::string::npos) << p.Rule;
+  EXPECT_GE(p.GainMargin, kMinGainMargin);
+  EXPECT_GE(p.PhaseMargin, kMinPhaseMargin);
+  EXPECT_NEAR(p.Held.Band, std::round(p.Factors.Band * 10) / 10, 1e-6);  // what a 0.1 % register holds
 }
 
 TEST(ProposeSimc, RefusesWhatTheRegistersCannotHold) {
@@ -97,16 +205,21 @@ TEST(ProposeSimc, RefusesWhatTheRegistersCannotHold) {
   EXPECT_FALSE(ProposeSimc({3, 60, 3, 0, 1}, {false, NAN}, 400, registers).Ok);
 }
 
-TEST(StepAdvice, ASaturatedStepIsToldToBeSmaller) {
+// Band 8 % of a span of 400 is 3.125 % output per unit: from 27 %, 68 % of
+// headroom to 95 % is about 21 units, whatever the step that was made.
+TEST(StepAdvice, ASaturatedStepIsToldTheLargestStepThePresentFactorsAllow) {
   StepResponseFigures figures;
-  figures.Step = 200;
+  figures.Step = 240;
   figures.Elapsed = 100;
   figures.LimitTime = 60;
-  const std::string advice = StepAdvice(figures, 40.0, 2.0, 2.0);
+  const std::string advice = StepAdvice(figures, 27.0, {8.0, 2.5, 0.0}, 400.0, 0.0);
   EXPECT_NE(advice.find("open-loop"), std::string::npos);
-  EXPECT_NE(advice.find("about 27 units"), std::string::npos);  // 0.9 x 60 % / 2 %/unit
+  EXPECT_NE(advice.find("at most about 21 units"), std::string::npos) << advice;
+  // With a model of 0.2 units per %: the new setpoint needs 5 % per unit, more than the kick.
+  EXPECT_NEAR(LargestStep(27.0, true, {8.0, 2.5, 0.0}, 400.0, 0.2), 68.0 / 5.0, 1e-9);
+  EXPECT_NEAR(LargestStep(27.0, false, {8.0, 2.5, 0.0}, 400.0, 0.0), 22.0 / 3.125, 1e-9);
   figures.LimitTime = 5;
-  EXPECT_EQ(StepAdvice(figures, 40.0, 2.0, 2.0), "");
+  EXPECT_EQ(StepAdvice(figures, 27.0, {8.0, 2.5, 0.0}, 400.0, 0.0), "");
 }
 
 }  // namespace

@@ -23,14 +23,18 @@ double SecondOrder(double t) {
   return 1.0 - std::exp(-z * wn * t) / std::sqrt(1 - z * z) * std::sin(wd * t + std::acos(z));
 }
 double NeverSettles(double t) { return 1.0 + 0.3 * std::sin(t); }
+double SettlesShort(double t) { return 0.8 * FirstOrder(t); }  // a loop without integral: 20 % offset
 
 struct Case {
   const char* Name;
   std::function<double(double)> Shape;  // normalised response
-  double NoiseSd;                       // PV units
-  double Band;
-  std::optional<double> Rise, Overshoot, Settling;
-  double Tolerance;                     // s or % of the step
+  double Step;                          // signed, PV units
+  double NoiseSd;                       // PV units; with it the PV is rounded to whole units
+  FigureOptions Options;
+  double Band;                          // band in use, PV units
+  std::optional<double> Rise, Overshoot, Settling, Offset;
+  double PeakOutput;
+  double Tolerance;                     // s, % or units
 };
 void PrintTo(const Case& c, std::ostream* os) { *os << c.Name; }
 constexpr double kKnown = NAN;  // known, value not checked here
@@ -39,13 +43,15 @@ class FiguresOf : public testing::TestWithParam<Case> {};
 
 TEST_P(FiguresOf, KnownResponse) {
   const Case& c = GetParam();
-  StepFigures figures(5.0, kBase, kBase + kStep, {c.Band});
+  StepFigures figures(5.0, kBase, kBase + c.Step, c.Options);
   std::mt19937 random(7);
   std::normal_distribution<double> noise(0.0, c.NoiseSd > 0 ? c.NoiseSd : 1.0);
+  const double direction = c.Step > 0 ? 1.0 : -1.0;
   for (int i = 0; i <= 3000; ++i) {
     const double t = 0.05 * i;
-    const double pv = kBase + kStep * c.Shape(t) + (c.NoiseSd > 0 ? noise(random) : 0.0);
-    figures.Add({5.0 + t, kBase + kStep, pv, 40.0 + 10.0 * std::exp(-t / kTau)});
+    const double pv = kBase + c.Step * c.Shape(t);
+    figures.Add({5.0 + t, kBase + c.Step, c.NoiseSd > 0 ? std::round(pv + noise(random)) : pv,
+                 40.0 + direction * 10.0 * std::exp(-t / kTau)});
   }
   const StepResponseFigures& f = figures.Figures();
   auto expectNear = [&](const std::optional<double>& got, const std::optional<double>& want, const char* what) {
@@ -54,26 +60,40 @@ TEST_P(FiguresOf, KnownResponse) {
       EXPECT_NEAR(*got, *want, c.Tolerance) << what;
     }
   };
+  EXPECT_DOUBLE_EQ(f.Band, c.Band);
   expectNear(f.RiseTime, c.Rise, "rise");
   expectNear(f.Overshoot, c.Overshoot, "overshoot");
   expectNear(f.SettlingTime, c.Settling, "settling");
-  EXPECT_EQ(f.SteadyStateError.has_value(), c.Settling.has_value());
-  EXPECT_DOUBLE_EQ(*f.PeakOutput, 50.0);
+  expectNear(f.SteadyStateError, c.Offset, "offset");
+  EXPECT_EQ(f.Settled, c.Settling.has_value());
+  EXPECT_DOUBLE_EQ(*f.PeakOutput, c.PeakOutput);
   EXPECT_DOUBLE_EQ(f.Elapsed, 150.0);
 }
 
+const double kRise = kTau * std::log(9.0);
 INSTANTIATE_TEST_SUITE_P(
     Responses, FiguresOf,
-    testing::Values(Case{"FirstOrder", FirstOrder, 0, 0.02, kTau * std::log(9.0), 0.0, kTau * std::log(50.0), 0.05},
-                    Case{"SecondOrder", SecondOrder, 0, 0.02, kKnown, 37.23, kKnown, 0.05},
-                    Case{"NeverSettles", NeverSettles, 0, 0.02, 0.0, std::nullopt, std::nullopt, 0.05},
-                    Case{"NoisyFirstOrder", FirstOrder, 0.1, 0.1, kTau * std::log(9.0), 0.0, kTau * std::log(10.0),
-                         2.5}),
+    testing::Values(
+        Case{"FirstOrderUp", FirstOrder, kStep, 0, {}, 0.4, kRise, 0.0, kTau * std::log(50.0), 0.0, 50.0, 0.05},
+        Case{"SecondOrderDown", SecondOrder, -kStep, 0, {}, 0.4, kKnown, 37.23, kKnown, 0.0, 30.0, 0.05},
+        // Rise from where it started to where it settled; the band around where it settled.
+        // (The level it settles at is known from the response so far: within 0.7 s or units.)
+        Case{"SettlesWithAnOffset", SettlesShort, kStep, 0, {}, 0.4, kRise, 0.0, kTau * std::log(40.0), 4.0, 50.0,
+             0.7},
+        // Oscillating: the overshoot is known (so far) once the first peak has passed.
+        Case{"NeverSettles", NeverSettles, kStep, 0, {}, 0.4, 0.0, 30.0, std::nullopt, std::nullopt, 50.0, 0.05},
+        // Whole-unit PV with noise: two counts and three SD widen the +-0.4 units asked for.
+        Case{"NoisyWholeUnits", FirstOrder, kStep, 0.3, {0.02, 1.0, 0.3}, 2.0, kTau * std::log(9.0), 0.0,
+             kTau * std::log(10.0), 0.0, 50.0, 3.0}),
     [](const testing::TestParamInfo<Case>& param) { return param.param.Name; });
 
-TEST(StepFigures, SecondOrderRiseAndSettlingAreKnownOnceReached) {
+TEST(StepFigures, SecondOrderOvershootIsKnownOnceThePeakHasPassedAndSettlingOnceReached) {
   StepFigures figures(0.0, 0.0, 1.0);
-  for (int i = 0; i <= 3000; ++i) figures.Add({0.05 * i, 1.0, SecondOrder(0.05 * i), 50.0});
+  for (int i = 0; i <= 200; ++i) figures.Add({0.05 * i, 1.0, SecondOrder(0.05 * i), 50.0});
+  ASSERT_TRUE(figures.Figures().Overshoot);  // the peak at 6.6 s has passed, 10 s in
+  EXPECT_NEAR(*figures.Figures().Overshoot, 37.23, 0.05);
+  EXPECT_FALSE(figures.Figures().Settled);
+  for (int i = 201; i <= 3000; ++i) figures.Add({0.05 * i, 1.0, SecondOrder(0.05 * i), 50.0});
   ASSERT_TRUE(figures.Figures().RiseTime && figures.Figures().SettlingTime);
   EXPECT_GT(*figures.Figures().SettlingTime, 4.0 / (0.3 * 0.5) * 0.8);  // the envelope rule of thumb
   EXPECT_LT(*figures.Figures().SettlingTime, 4.0 / (0.3 * 0.5) * 1.2);

@@ -28,7 +28,7 @@ namespace {
 QString Num(double value, int digits = 4) {
   return std::isfinite(value) ? QString::number(value, 'g', digits) : QString();
 }
-QString Known(const std::optional<double>& value, const char* unit) {
+QString Known(const std::optional<double>& value, const QString& unit) {
   return value ? Num(*value) + unit : QStringLiteral("not known yet");
 }
 QString Short(const JournalEntry& e) {
@@ -37,13 +37,31 @@ QString Short(const JournalEntry& e) {
 
 }  // namespace
 
+void ShowResult(QLabel* label, const QString& text) {
+  label->setText(text);
+  // A screen reader reads the line as it is now, not as it first was.
+  label->setAccessibleName(text.isEmpty() ? label->objectName().mid(3) : text);
+}
+
+QString TimeUnit(double scale) { return scale == 1.0 ? QStringLiteral(" s") : QStringLiteral(" s (process)"); }
+
 TuningForm::TuningForm(PollCycle& poll, ChartHistory& history, const Settings& settings,
                        const LiveChartWidgets& chart, std::string settingsPath, QWidget* parent)
     : QWidget(parent, Qt::Window), poll_(poll), history_(history), settings_(settings),
       settingsPath_(std::move(settingsPath)), tuning_(LoadTuningSettings(settingsPath_)) {
-  recorder_ = std::make_unique<TuningRecorder>([this] { return static_cast<double>(history_.ChartClock()); });
+  FigureOptions figureOptions;
+  figureOptions.PvResolution = settings_.Map.FactorPV;
+  recorder_ = std::make_unique<TuningRecorder>([this] { return static_cast<double>(history_.ChartClock()); },
+                                               figureOptions);
   overlay_ = std::make_unique<TuningOverlay>(chart.Chart1, chart.BottomAxis, chart.LeftAxis);
   Build();
+  // Pause pressed during a step: its record will have a hole (queued, so the
+  // chart has taken the press first).
+  if (chart.CmdHold != nullptr) {
+    connect(chart.CmdHold, &QPushButton::clicked, this, [this] {
+      if (history_.ChartPaused()) recorder_->ChartPaused();
+    }, Qt::QueuedConnection);
+  }
   poll_.AddWriteObserver(recorder_.get());
   poll_.AddWriteObserver(this);
 }
@@ -74,7 +92,8 @@ void TuningForm::Build() {
   txtTcRatio_->setToolTip("1 is SIMC's default; below 1 faster, above 1 more robust");
   QLabel* l5 = MakeLabel(loop, "LblBand", "Settling band ±% of step:");
   txtBand_ = MakeEdit(loop, "TxtBand", l5, "2");
-  txtBand_->setToolTip("Applies from the next step on");
+  txtBand_->setToolTip("The band in use is never narrower than two PV counts nor three SD of the PV noise at rest; "
+                       "a change applies to the step that runs");
   chkPid_ = MakeCheck(loop, "ChkPid", "PID (with derivative)");
   QWidget* cells[] = {l1, txtSpanLow_, l2, txtSpanHigh_, l3, txtTimeScale_, l4, txtTcRatio_, l5, txtBand_};
   for (int i = 0; i < 10; ++i) lg->addWidget(cells[i], i / 4, i % 4);
@@ -104,11 +123,11 @@ void TuningForm::Build() {
   lblAdvice_->setStyleSheet("color: #a00000");
   lblStepAdvice_->setStyleSheet("color: #a00000");
 
-  grid_ = new QTableWidget(0, 11, this);
+  grid_ = new QTableWidget(0, 12, this);
   grid_->setObjectName("GridJournal");
   grid_->setAccessibleName("Journal of writes");
   grid_->setHorizontalHeaderLabels({"Time s", "What", "Old", "New", "Result", "Rise s", "Overshoot %", "Settling s",
-                                    "Offset", "IAE", "Peak out %"});
+                                    "Offset", "IAE", "Peak out %", "Band \u00b1"});
   grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   top->addWidget(grid_, 1);
@@ -117,7 +136,9 @@ void TuningForm::Build() {
   connect(cmdApply_, &QPushButton::clicked, this, &TuningForm::CmdApplyClick);
   connect(cmdRestore_, &QPushButton::clicked, this, &TuningForm::CmdRestoreClick);
   connect(cmdSave_, &QPushButton::clicked, this, &TuningForm::CmdSaveJournalClick);
+  // Kept as typed, not only when the box loses focus.
   for (QLineEdit* e : {txtSpanLow_, txtSpanHigh_, txtTimeScale_}) {
+    connect(e, &QLineEdit::textEdited, this, &TuningForm::SettingsEdited);
     connect(e, &QLineEdit::editingFinished, this, &TuningForm::SettingsEdited);
   }
   connect(txtBand_, &QLineEdit::editingFinished, this, &TuningForm::BandEdited);
@@ -126,12 +147,15 @@ void TuningForm::Build() {
 void TuningForm::BandEdited() {
   const std::optional<double> band = ParseWriteNumber(txtBand_->text().toStdString());
   if (!band || !(*band > 0.0 && *band < 100.0)) {
-    lblAdvice_->setText("The settling band must be a number above 0 and below 100 (% of the step).");
+    ShowResult(lblAdvice_, "The settling band must be a number above 0 and below 100 (% of the step).");
     return;
   }
   FigureOptions options;
   options.Band = *band / 100.0;
-  recorder_->SetOptions(options);
+  options.PvResolution = settings_.Map.FactorPV;
+  recorder_->SetOptions(options);  // the step that runs is measured again
+  ShowJournal();
+  ShowStep();
 }
 
 void TuningForm::ShowForward() {
@@ -148,15 +172,19 @@ void TuningForm::SettingsEdited() {
   std::string problem;
   const TuningSettings parsed = ParseTuningSettings(text, &problem);
   if (!problem.empty()) {
-    lblAdvice_->setText(QString::fromStdString("Not kept: " + problem + "."));
+    ShowResult(lblAdvice_, QString::fromStdString("Not kept: " + problem + "."));
     return;
   }
+  if (lblAdvice_->text().startsWith("Not kept")) ShowResult(lblAdvice_, "");
+  if (parsed.SpanLow == tuning_.SpanLow && parsed.SpanHigh == tuning_.SpanHigh && parsed.TimeScale == tuning_.TimeScale) return;
   tuning_ = parsed;
   try {
     SaveTuningSettings(settingsPath_, tuning_);
   } catch (const FileError& e) {
-    lblAdvice_->setText(QString::fromStdString(std::string("The span could not be saved: ") + e.what()));
+    ShowResult(lblAdvice_, QString::fromStdString(std::string("The span could not be saved: ") + e.what()));
   }
+  ShowJournal();
+  ShowStep();
 }
 
 void TuningForm::ChartRedrawn() {
@@ -187,32 +215,42 @@ void TuningForm::ChartRedrawn() {
 void TuningForm::ShowStep() {
   const auto& step = recorder_->Step();
   if (!step) return;
-  const StepResponseFigures& f = step->Figures();
-  lblStep_->setText(QString("Latest step %1 at %2 s: rise %3, overshoot %4, settling %5, offset %6, IAE %7, "
-                            "peak output %8 %")
-                        .arg(Num(f.Step), Num(step->StepTime()), Known(f.RiseTime, " s"), Known(f.Overshoot, " %"),
-                             Known(f.SettlingTime, " s"), Known(f.SteadyStateError, ""), Num(f.Iae),
-                             f.PeakOutput ? Num(*f.PeakOutput) : QString("-")));
-  const double kc = proposal_ && proposal_->Ok ? proposal_->Kc : NAN;
+  const double scale = tuning_.TimeScale;
+  const StepResponseFigures f = InProcessTime(step->Figures(), scale);
+  const QString unit = TimeUnit(scale);
+  const QString overshoot = f.Overshoot ? Num(*f.Overshoot) + (f.Settled ? " %" : " % so far") : "not known yet";
+  ShowResult(lblStep_, QString("Latest step %1 at %2%3: rise %4, overshoot %5, settling %6 (band \u00b1%7 units), "
+                               "offset %8, IAE %9, peak output %10 %")
+                           .arg(Num(f.Step), Num(step->StepTime() * scale), unit, Known(f.RiseTime, unit), overshoot,
+                                Known(f.SettlingTime, unit), Num(f.Band, 3), Known(f.SteadyStateError, ""), Num(f.Iae),
+                                f.PeakOutput ? Num(*f.PeakOutput) : QString("-")));
+  const ControllerValues& now = poll_.Values();
   const double gain = identification_ && identification_->Ok ? identification_->Model.Gain : 0.0;
-  const std::string advice = StepAdvice(f, recorder_->OutputBeforeStep(), kc, gain);
-  lblStepAdvice_->setText(QString::fromStdString(advice));
+  const std::string advice =
+      StepAdvice(step->Figures(), recorder_->OutputBeforeStep(), {now.Kp, now.Ki, now.Kd}, tuning_.Span(), gain);
+  ShowResult(lblStepAdvice_, QString::fromStdString(advice));
 }
 
 QString TuningForm::AdviceText() const { return lblStepAdvice_->text(); }
 
 void TuningForm::ShowJournal() {
   const auto& entries = recorder_->Journal().Entries();
+  const double scale = tuning_.TimeScale;
+  const QString unit = scale == 1.0 ? QStringLiteral(" s") : QStringLiteral(" s (process)");
+  grid_->setHorizontalHeaderItem(0, new QTableWidgetItem("Time" + unit));
+  grid_->setHorizontalHeaderItem(5, new QTableWidgetItem("Rise" + unit));
+  grid_->setHorizontalHeaderItem(7, new QTableWidgetItem("Settling" + unit));
   shownEntries_ = entries.size();
   grid_->setRowCount(static_cast<int>(entries.size()));
   for (int r = 0; r < static_cast<int>(entries.size()); ++r) {
     const JournalEntry& e = entries[static_cast<std::size_t>(r)];
-    QStringList cells{Num(e.Time, 6), QString::fromStdString(e.What), Num(e.OldValue), Num(e.NewValue),
+    QStringList cells{Num(e.Time * scale, 6), QString::fromStdString(e.What), Num(e.OldValue), Num(e.NewValue),
                       QString::fromStdString(e.Result)};
     if (e.Figures) {
-      const StepResponseFigures& f = *e.Figures;
-      cells << Known(f.RiseTime, "") << Known(f.Overshoot, "") << Known(f.SettlingTime, "")
-            << Known(f.SteadyStateError, "") << Num(f.Iae) << (f.PeakOutput ? Num(*f.PeakOutput) : QString());
+      const StepResponseFigures f = InProcessTime(*e.Figures, scale);
+      cells << Known(f.RiseTime, "") << Known(f.Overshoot, f.Settled ? "" : " so far") << Known(f.SettlingTime, "")
+            << Known(f.SteadyStateError, "") << Num(f.Iae) << (f.PeakOutput ? Num(*f.PeakOutput) : QString())
+            << Num(f.Band, 3);
     }
     for (int c = 0; c < cells.size(); ++c) grid_->setItem(r, c, new QTableWidgetItem(cells[c]));
   }

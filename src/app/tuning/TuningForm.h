@@ -35,6 +35,11 @@ class TuningOverlay;
 struct LiveChartWidgets;
 struct Settings;
 
+// Sets a result line's text and the accessible name that follows it.
+void ShowResult(QLabel* label, const QString& text);
+// " s", or " s (process)" when the chart runs on another clock than the process.
+QString TimeUnit(double scale);
+
 class TuningForm : public QWidget, public WriteObserver {
   Q_OBJECT
  public:

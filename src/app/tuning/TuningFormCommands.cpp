@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -32,6 +33,11 @@ std::string WriteText(double value) {
   return text;
 }
 
+// "1.5 ± 0.03": a value and its spread, the spread left out when not known.
+QString WithSpread(double value, double spread) {
+  return spread > 0.0 ? Num(value) + " \u00b1 " + Num(spread, 2) : Num(value);
+}
+
 }  // namespace
 
 void TuningForm::CmdIdentifyClick() {
@@ -39,42 +45,53 @@ void TuningForm::CmdIdentifyClick() {
   predicted_.clear();
   processModel_.reset();
   cmdApply_->setEnabled(false);
-  FitOptions options;
-  const auto& step = recorder_->Step();
-  if (step) options.RestUntil = step->StepTime();
-  identification_ = IdentifyFopdt(recorder_->StepRecord(10.0), options);
+  identification_ = recorder_->Identify(20.0);
   if (!identification_->Ok) {
-    lblModel_->setText(QString::fromStdString("No model: " + identification_->Refusal));
-    lblProposal_->clear();
+    ShowResult(lblModel_, QString::fromStdString("No model: " + identification_->Refusal));
+    ShowResult(lblProposal_, "");
     ChartRedrawn();
     return;
   }
-  const FopdtModel& m = identification_->Model;
   const double scale = tuning_.TimeScale;
-  lblModel_->setText(QString("Model: K %1 units per %, τ %2 s, θ %3 s (process time), fit R² %4")
-                         .arg(Num(m.Gain), Num(m.TimeConstant * scale), Num(m.DeadTime * scale), Num(m.Fit, 3)));
+  const FopdtModel m = InProcessTime(identification_->Model, scale);
+  const QString unit = TimeUnit(scale);
+  QString model = QString("Model: K %1 units per %, \u03c4 %2%5, \u03b8 %3%5, fit R\u00b2 %4 (\u00b1 about 95 %; "
+                          "a poll every %6%5)")
+                      .arg(WithSpread(m.Gain, m.GainSpread), WithSpread(m.TimeConstant, m.TimeConstantSpread),
+                           WithSpread(m.DeadTime, m.DeadTimeSpread), Num(m.Fit, 3), unit, Num(m.Sampling, 3));
+  if (m.DeadTimeFloored) model += "\n\u03b8 is shorter than a quarter of a poll: taken as that floor.";
+  if (!identification_->Warning.empty()) model += "\n" + QString::fromStdString(identification_->Warning);
+  ShowResult(lblModel_, model);
   const bool ratioOk = ParseWriteNumber(txtTcRatio_->text().toStdString()).has_value();
   const TuningChoice choice{chkPid_->isChecked(),
                             ratioOk ? *ParseWriteNumber(txtTcRatio_->text().toStdString()) : 1.0};
   const RegisterFactors registers{settings_.Map.FactorKp, settings_.Map.FactorKi, settings_.Map.FactorKd};
-  proposal_ = ProposeSimc(m, choice, tuning_.Span(), registers, scale);
+  proposal_ = ProposeSimc(identification_->Model, choice, tuning_.Span(), registers, scale);
   const ControllerValues& now = poll_.Values();
-  if (!proposal_->Ok) {
-    lblProposal_->setText(QString::fromStdString("No proposal: " + proposal_->Refusal));
+  if (!proposal_->Ok && !(proposal_->Held.Band > 0.0)) {
+    ShowResult(lblProposal_, QString::fromStdString("No proposal: " + proposal_->Refusal));
     ChartRedrawn();
     return;
   }
+  // What the registers will hold, the exact figures beside when they differ.
   const ControllerFactors& f = proposal_->Factors;
-  lblProposal_->setText(QString("%1\nProposed: Kp (band) %2 %, Ki %3 repeats/min, Kd %4 s\n"
-                                "Present:  Kp (band) %5 %, Ki %6 repeats/min, Kd %7 s")
-                            .arg(QString::fromStdString(proposal_->Rule), Num(f.Band), Num(f.Ki), Num(f.Kd),
-                                 Num(now.Kp), Num(now.Ki), Num(now.Kd)));
-  cmdApply_->setEnabled(true);
+  const ControllerFactors& held = proposal_->Held;
+  auto shown = [](double value, double exact) {
+    return std::fabs(value - exact) > 1e-9 * std::max(1.0, std::fabs(exact)) ? Num(value) + " (" + Num(exact) + ")"
+                                                                             : Num(value);
+  };
+  QString text = QString("%1; gain margin %8, phase margin %9\u00b0\n"
+                         "Proposed: Kp (band) %2 %, Ki %3 repeats/min, Kd %4 s (as the registers hold them; "
+                         "exact in brackets)\nPresent:  Kp (band) %5 %, Ki %6 repeats/min, Kd %7 s")
+                     .arg(QString::fromStdString(proposal_->Rule), shown(held.Band, f.Band), shown(held.Ki, f.Ki),
+                          shown(held.Kd, f.Kd), Num(now.Kp), Num(now.Ki), Num(now.Kd), Num(proposal_->GainMargin, 2),
+                          Num(proposal_->PhaseMargin, 2));
+  if (!proposal_->Ok) text += "\n" + QString::fromStdString(proposal_->Refusal);
+  ShowResult(lblProposal_, text);
+  cmdApply_->setEnabled(proposal_->Ok);
   // The latest step as the model says the proposal would have answered it.
   processModel_ = m;
-  processModel_->TimeConstant *= scale;
-  processModel_->DeadTime *= scale;
-  predictedFactors_ = f;
+  predictedFactors_ = held;
   predictedStep_ = -1.0;
   ChartRedrawn();
 }
@@ -112,8 +129,8 @@ void TuningForm::CmdApplyClick() {
   const ControllerValues& now = poll_.Values();
   restore_ = ControllerFactors{now.Kp, now.Ki, now.Kd};
   cmdRestore_->setEnabled(true);
-  predictedFactors_ = proposal_->Factors;
-  QueueWrites(proposal_->Factors);
+  predictedFactors_ = proposal_->Held;
+  QueueWrites(proposal_->Held);
 }
 
 void TuningForm::CmdRestoreClick() {
@@ -127,7 +144,7 @@ void TuningForm::CmdRestoreClick() {
 void TuningForm::WriteSent(std::string_view, double, double) { NextWrite(); }
 
 void TuningForm::WriteRefused(std::string_view what, const std::string& reason) {
-  if (!queue_.empty()) lblAdvice_->setText(QString::fromStdString("Apply stopped at " + std::string(what) + ": " + reason));
+  if (!queue_.empty()) ShowResult(lblAdvice_, QString::fromStdString("Apply stopped at " + std::string(what) + ": " + reason));
   queue_.clear();
 }
 
@@ -135,7 +152,7 @@ void TuningForm::CmdSaveJournalClick() {
   const QString path = QFileDialog::getSaveFileName(this, "Save Journal", QString(), "CSV files (*.csv)");
   if (path.isEmpty()) return;
   try {
-    recorder_->Journal().SaveCsv(path.toStdString());
+    recorder_->Journal().SaveCsv(path.toStdString(), tuning_.TimeScale);
   } catch (const FileError& e) {
     QMessageBox::warning(this, "Tuning", QString::fromStdString(e.what()));
   }

@@ -1,0 +1,214 @@
+#include "tuning/FitRecord.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace korvane::fit {
+namespace {
+
+bool SameValues(const TuningSample& a, const TuningSample& b) {
+  return a.SP == b.SP && a.PV == b.PV && a.Out == b.Out;
+}
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0.0;
+  const auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+  std::nth_element(values.begin(), mid, values.end());
+  return *mid;
+}
+
+// Value of `v` at fractional index x >= 0 (straight line between points).
+double At(const std::vector<double>& v, double x) {
+  const double last = static_cast<double>(v.size() - 1);
+  if (x >= last) return v.back();
+  const auto i = static_cast<std::size_t>(x);
+  const double w = x - static_cast<double>(i);
+  return v[i] + w * (v[i + 1] - v[i]);
+}
+
+// Mean output over the grid interval [lo, hi] (fractional indices, hi - lo
+// = 1): the rest level before index 0, where the step's jump is.
+double MeanInput(const Grid& g, double lo, double hi) {
+  if (hi <= 0.0) return g.Rest;
+  if (lo >= 0.0) return 0.5 * (At(g.Out, lo) + At(g.Out, hi));
+  return -lo * g.Rest + hi * 0.5 * (g.Out[0] + At(g.Out, hi));
+}
+
+// Inverse of a symmetric positive 4x4 matrix by Gauss-Jordan; false when singular.
+bool Invert4(double m[4][4], double inv[4][4]) {
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) inv[i][j] = i == j ? 1.0 : 0.0;
+  for (int c = 0; c < 4; ++c) {
+    int pivot = c;
+    for (int r = c + 1; r < 4; ++r)
+      if (std::fabs(m[r][c]) > std::fabs(m[pivot][c])) pivot = r;
+    if (!(std::fabs(m[pivot][c]) > 0.0)) return false;
+    for (int j = 0; j < 4; ++j) {
+      std::swap(m[c][j], m[pivot][j]);
+      std::swap(inv[c][j], inv[pivot][j]);
+    }
+    const double d = m[c][c];
+    for (int j = 0; j < 4; ++j) {
+      m[c][j] /= d;
+      inv[c][j] /= d;
+    }
+    for (int r = 0; r < 4; ++r) {
+      if (r == c) continue;
+      const double f = m[r][c];
+      for (int j = 0; j < 4; ++j) {
+        m[r][j] -= f * m[c][j];
+        inv[r][j] -= f * inv[c][j];
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+Record PrepareRecord(std::span<const TuningSample> samples, double stepTime) {
+  Record r;
+  std::vector<TuningSample> run;
+  run.reserve(samples.size());
+  for (const TuningSample& s : samples) {
+    if (!IsUsable(s)) continue;
+    if (!run.empty() && s.Time < run.back().Time) run.clear();
+    run.push_back(s);
+  }
+  if (run.empty()) return r;
+  if (!std::isfinite(stepTime)) {
+    double lo = run.front().Out, hi = lo;
+    for (const TuningSample& s : run) {
+      lo = std::min(lo, s.Out);
+      hi = std::max(hi, s.Out);
+    }
+    std::size_t i = 0;
+    while (i < run.size() && !(std::fabs(run[i].Out - run.front().Out) > 0.3 * (hi - lo))) ++i;
+    stepTime = i == 0 || i >= run.size() ? run.front().Time : 0.5 * (run[i - 1].Time + run[i].Time);
+  }
+  r.StepTime = stepTime;
+  for (std::size_t i = 0; i < run.size(); ++i) {
+    if (run[i].Time < stepTime) {
+      r.Rest.push_back(run[i]);
+    } else if (i == 0 || !SameValues(run[i], run[i - 1])) {
+      // A sample repeating the one before carries no news (a failed reply,
+      // the answer to a write): it would stamp old values with a later time.
+      r.After.push_back(run[i]);
+    }
+  }
+  std::vector<double> gaps;
+  for (std::size_t i = 1; i < r.After.size(); ++i) {
+    const double gap = r.After[i].Time - r.After[i - 1].Time;
+    if (gap > 0.0) gaps.push_back(gap);
+  }
+  r.Poll = Median(std::move(gaps));
+  if (r.Rest.empty()) {
+    if (!r.After.empty()) {
+      r.RestOut = r.After.front().Out;
+      r.RestPv = r.After.front().PV;
+    }
+    return r;
+  }
+  for (const TuningSample& s : r.Rest) {
+    r.RestOut += s.Out / static_cast<double>(r.Rest.size());
+    r.RestPv += s.PV / static_cast<double>(r.Rest.size());
+  }
+  if (r.Rest.size() >= 5) {
+    // From the differences of neighbours: a slow drift does not count as noise.
+    double sum = 0.0;
+    for (std::size_t i = 1; i < r.Rest.size(); ++i) sum += std::pow(r.Rest[i].PV - r.Rest[i - 1].PV, 2);
+    r.NoiseSd = std::sqrt(sum / static_cast<double>(r.Rest.size() - 1) / 2.0);
+  }
+  return r;
+}
+
+Grid MakeGrid(const Record& r, std::size_t maxPoints) {
+  Grid g;
+  const double t0 = r.StepTime, duration = r.After.back().Time - t0;
+  const double fine = r.Poll > 0.0 ? r.Poll / 8.0 : duration / (8.0 * static_cast<double>(r.After.size()));
+  const double wanted = std::ceil(duration / fine) + 1.0;
+  const auto points = static_cast<std::size_t>(std::clamp(wanted, 3.0, static_cast<double>(std::max<std::size_t>(maxPoints, 3))));
+  g.Dt = duration / static_cast<double>(points - 1);
+  g.Pv.resize(points);
+  g.Out.resize(points);
+  // PV through the last rest sample (when there is one) and every later one.
+  std::vector<TuningSample> pv;
+  if (!r.Rest.empty()) pv.push_back(r.Rest.back());
+  pv.insert(pv.end(), r.After.begin(), r.After.end());
+  std::size_t jp = 0, jo = 0;
+  for (std::size_t i = 0; i < points; ++i) {
+    const double t = t0 + g.Dt * static_cast<double>(i);
+    while (jp + 2 < pv.size() && pv[jp + 1].Time <= t) ++jp;
+    const TuningSample& a = pv[jp];
+    const TuningSample& b = pv[std::min(jp + 1, pv.size() - 1)];
+    const double wp = b.Time > a.Time ? std::clamp((t - a.Time) / (b.Time - a.Time), 0.0, 1.0) : 1.0;
+    g.Pv[i] = a.PV + wp * (b.PV - a.PV);
+    while (jo + 2 < r.After.size() && r.After[jo + 1].Time <= t) ++jo;
+    const TuningSample& c = r.After[jo];
+    const TuningSample& d = r.After[std::min(jo + 1, r.After.size() - 1)];
+    const double wo = d.Time > c.Time ? std::clamp((t - c.Time) / (d.Time - c.Time), 0.0, 1.0) : 1.0;
+    g.Out[i] = t <= c.Time ? c.Out : c.Out + wo * (d.Out - c.Out);
+  }
+  for (const TuningSample& s : r.After) {
+    g.Polled.push_back(static_cast<std::size_t>(std::lround(std::min((s.Time - t0) / g.Dt, static_cast<double>(points - 1)))));
+  }
+  for (std::size_t i = 0; i < points; ++i) {
+    g.PvMean += g.Pv[i] / static_cast<double>(points);
+    g.OutMean += g.Out[i] / static_cast<double>(points);
+  }
+  for (std::size_t i = 0; i < points; ++i) {
+    g.Pv[i] -= g.PvMean;
+    g.Out[i] -= g.OutMean;
+  }
+  g.Rest = r.RestOut - g.OutMean;
+  return g;
+}
+
+std::vector<double> Simulate(const Grid& g, double gain, double tau, double shift) {
+  std::vector<double> y(g.Pv.size());
+  const double a = std::exp(-g.Dt / tau);
+  double state = g.Rest;
+  for (std::size_t i = 0; i < y.size(); ++i) {
+    if (i > 0) {
+      const double hi = static_cast<double>(i) - shift;
+      state = a * state + (1.0 - a) * MeanInput(g, hi - 1.0, hi);
+    }
+    y[i] = gain * state;
+  }
+  return y;
+}
+
+Spread ParameterSpread(const Grid& g, double gain, double tau, double shift, double offset) {
+  const std::vector<double> y = Simulate(g, gain, tau, shift);
+  const double h = 0.01 * tau;
+  const std::vector<double> tauUp = Simulate(g, gain, tau + h, shift), tauDown = Simulate(g, gain, tau - h, shift);
+  const std::vector<double> late = Simulate(g, gain, tau, shift + 0.5);
+  const std::vector<double> early = Simulate(g, gain, tau, std::max(0.0, shift - 0.5));
+  const double dShift = shift + 0.5 - std::max(0.0, shift - 0.5);
+  double normal[4][4] = {};
+  double sse = 0.0, lag = 0.0, last = 0.0;
+  const std::size_t n = g.Polled.size();
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::size_t i = g.Polled[k];
+    const double column[4] = {y[i] / gain, (tauUp[i] - tauDown[i]) / (2.0 * h), (late[i] - early[i]) / (dShift * g.Dt), 1.0};
+    for (int a = 0; a < 4; ++a)
+      for (int b = 0; b < 4; ++b) normal[a][b] += column[a] * column[b];
+    const double residual = g.Pv[i] - offset - y[i];
+    sse += residual * residual;
+    if (k > 0) lag += residual * last;
+    last = residual;
+  }
+  Spread spread;
+  double inverse[4][4];
+  if (n <= 8 || !(sse > 0.0) || !Invert4(normal, inverse)) return spread;
+  // Residuals that follow each other (model error, slow noise) say less than
+  // independent ones: the variance grows by (1 + rho) / (1 - rho).
+  const double rho = std::clamp(lag / sse, 0.0, 0.9);
+  const double variance = sse / static_cast<double>(n - 4) * (1.0 + rho) / (1.0 - rho);
+  spread.Gain = 2.0 * std::sqrt(std::max(0.0, variance * inverse[0][0]));
+  spread.Tau = 2.0 * std::sqrt(std::max(0.0, variance * inverse[1][1]));
+  spread.DeadTime = 2.0 * std::sqrt(std::max(0.0, variance * inverse[2][2]));
+  return spread;
+}
+
+}  // namespace korvane::fit
