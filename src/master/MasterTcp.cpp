@@ -40,7 +40,12 @@ std::int32_t TMaster::MasterCheckTCP(std::int32_t n, std::string_view data) {
       --state_.MbapSkip;
       continue;
     }
-    if (state_.ByteCount == 0) frame.clear();
+    // A compose that found no valid request empties Frame without a new
+    // transaction: what was collected is gone, so the collection restarts.
+    if (state_.ByteCount <= 0 || frame.size() != static_cast<std::size_t>(state_.ByteCount)) {
+      frame.clear();
+      state_.ByteCount = 0;
+    }
     frame.push_back(data[k]);
     const auto collected = static_cast<std::size_t>(++state_.ByteCount);
     if (collected < kMbapHeaderSize) continue;

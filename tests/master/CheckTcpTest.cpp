@@ -149,6 +149,16 @@ TEST_F(CheckTcp, StaleReplyIsPassedOverAndTheAwaitedOneInTheSamePieceCounts) {
   EXPECT_EQ(image.HoldingRegister(1, 1), 100);
 }
 
+TEST_F(CheckTcp, ARequestThatIsNotSentInTheMiddleOfAReplyRestartsTheCollection) {
+  ComposeRead(1, 2);
+  const std::string reply = Reply(ReadPdu(1, 2));
+  EXPECT_EQ(Tcp(reply.substr(0, 9)), Pending);
+  settings.Poll.TableType = 2;
+  ComposeWrite(1, 5);  // no write to input registers: nothing is sent, Frame is emptied
+  settings.Poll.TableType = 3;
+  EXPECT_EQ(Tcp(reply), DataOk);
+}
+
 TEST_F(CheckTcp, ReplyAfterTheDeadlineIsATimeOut) {
   ComposeRead(1, 2);
   state.ReplyDeadline = 10;
