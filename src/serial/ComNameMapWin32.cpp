@@ -1,7 +1,8 @@
 // Windows has no folder of device links: COMn is the system's own port,
-// opened as \\.\COMn. The port folder %APPDATA%\korvane\ports holds only
-// network mappings, as one-line text files named COMn ("tcp://HOST:PORT");
-// the map answers accordingly, so the configuration dialog shows which port
+// opened as \\.\COMn. Network mappings are lines "COMn=tcp://HOST:PORT" of
+// the text file %APPDATA%\korvane\ports.txt (COMn itself is a reserved
+// device name that no file may carry, so there is one file for all names).
+// The map answers accordingly, so the configuration dialog shows which port
 // or address a number opens on either system.
 #include "serial/ComNameMap.h"
 
@@ -19,22 +20,25 @@ ComNameMap::ComNameMap(std::string mapDirectory) : directory_(std::move(mapDirec
 ComNameMap ComNameMap::UserDefault() {
   const char* appData = std::getenv("APPDATA");
   if (appData == nullptr || *appData == '\0') return ComNameMap(std::string());
-  return ComNameMap(std::string(appData) + "\\korvane\\ports");
+  return ComNameMap(std::string(appData) + "\\korvane");
 }
 
 const std::string& ComNameMap::Directory() const { return directory_; }
 
-std::string ComNameMap::EntryPath(const std::string& portName) const { return directory_ + "\\" + portName; }
+// The mapping file; EntryText reads the line of one COM name from it.
+std::string ComNameMap::EntryPath(const std::string&) const { return directory_ + "\\ports.txt"; }
 
 std::string ComNameMap::EntryText(const std::string& portName) const {
   if (directory_.empty() || PortFromName(portName) == spNone) return {};
   std::ifstream in(EntryPath(portName), std::ios::binary);
-  std::string line;
-  if (!in || !std::getline(in, line)) return {};
-  // Notepad ends the line with CR LF and may put a byte-order mark first.
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  if (line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
-  return line;
+  const std::string key = portName + "=";
+  for (std::string line; std::getline(in, line);) {
+    // Notepad ends lines with CR LF and may put a byte-order mark first.
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
+    if (line.rfind(key, 0) == 0) return line.substr(key.size());  // the first line of a name counts
+  }
+  return {};
 }
 
 std::string ComNameMap::DevicePath(const std::string& portName) const {

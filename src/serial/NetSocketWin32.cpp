@@ -94,7 +94,7 @@ Handle StartConnect(const std::string& address, std::uint16_t port, Failure* fai
     return kNoSocket;
   }
   u_long nonBlocking = 1;
-  ::ioctlsocket(s, FIONBIO, &nonBlocking);
+  ::ioctlsocket(s, static_cast<long>(FIONBIO), &nonBlocking);  // the macro's value does not fit a long
   if (::connect(s, reinterpret_cast<sockaddr*>(&to), length) != 0 && ::WSAGetLastError() != WSAEWOULDBLOCK) {
     *error = ::WSAGetLastError();
     *failure = FailureOf(*error);

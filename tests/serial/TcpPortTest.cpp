@@ -105,7 +105,6 @@ TEST_F(TcpPortTest, OpenReturnsAtOnceAndWhatIsWrittenMeanwhileGoesOutOnConnect) 
 
 TEST_F(TcpPortTest, TheGreetingGoesOverRtuOverTcpButNotOverModbusTcp) {
   for (const char* scheme : {"rtu+tcp", "tcp"}) {
-    std::filesystem::remove(std::filesystem::path(map_.Directory()) / "COM5");
     MapServer(scheme);
     link_.PortNumber = 5;
     control_.OpenComm(5, 1024, 1024, 9600, 8, 0, 1);

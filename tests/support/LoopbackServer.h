@@ -42,8 +42,9 @@ class LoopbackServer {
 // A loopback port where nothing listens (bound, then closed again).
 std::uint16_t UnusedLoopbackPort();
 
-// Points a COM name of the port folder at `text` the way the platform's map
-// keeps it: a symbolic link, or on Windows a one-line text file.
+// Points a COM name of the map's folder at `text` the way the platform's map
+// keeps it (a symbolic link; on Windows a line of ports.txt), replacing a
+// mapping of the same name.
 void MapComName(const std::string& folder, const std::string& name, const std::string& text);
 
 }  // namespace korvane::test

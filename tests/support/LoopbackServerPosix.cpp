@@ -102,7 +102,9 @@ std::uint16_t UnusedLoopbackPort() {
 
 void MapComName(const std::string& folder, const std::string& name, const std::string& text) {
   std::filesystem::create_directories(folder);
-  if (::symlink(text.c_str(), (folder + "/" + name).c_str()) != 0) throw std::runtime_error("cannot map " + name);
+  const std::string entry = folder + "/" + name;
+  ::unlink(entry.c_str());  // a mapping of the same name is replaced
+  if (::symlink(text.c_str(), entry.c_str()) != 0) throw std::runtime_error("cannot map " + name);
 }
 
 }  // namespace korvane::test

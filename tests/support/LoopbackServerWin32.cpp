@@ -2,6 +2,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
@@ -110,10 +111,19 @@ std::uint16_t UnusedLoopbackPort() {
 }
 
 void MapComName(const std::string& folder, const std::string& name, const std::string& text) {
-  CreateDirectoryA(folder.c_str(), nullptr);
-  std::ofstream out(folder + "\\" + name, std::ios::binary | std::ios::trunc);
-  out << text << "\r\n";
-  if (!out) throw std::runtime_error("cannot write " + folder + "\\" + name);
+  // One line "COMn=TEXT" per name in ports.txt; a line of the same name is replaced.
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path file = std::filesystem::path(folder) / "ports.txt";
+  std::string kept;
+  {
+    std::ifstream in(file, std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+      if (line.rfind(name + "=", 0) != 0) kept += line + "\n";
+    }
+  }
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out << kept << name << "=" << text << "\r\n";
+  if (!out) throw std::runtime_error("cannot write " + file.string());
 }
 
 }  // namespace korvane::test
