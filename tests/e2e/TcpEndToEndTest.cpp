@@ -13,6 +13,8 @@
 #include <string>
 
 #include "KorvaneHarness.h"
+#include "link/FrameDecode.h"
+#include "link/LinkMonitor.h"
 #include "master/Mbap.h"
 #include "support/LoopbackServer.h"
 #include "tools/SimProcess.h"
@@ -64,7 +66,15 @@ TEST_F(TcpEndToEnd, LibmodbusServerIsReadAndWrittenAndSeesTheMbapFramesKorvaneSe
   std::uint16_t port = 0;
   auto server = korvane::test::StartTcpSlave({"--values", kValues}, &port);
   MapCom5("tcp", port);
+  korvane::LinkMonitor link(k.session);
   ReadWriteRead(server);
+  // The link counters count the Modbus TCP frames; the monitor decodes them.
+  EXPECT_EQ(link.Counts().RequestsSent, 3u);
+  EXPECT_EQ(link.Counts().GoodReplies, 3u);
+  ASSERT_GE(link.Frames().Size(), 2u);
+  EXPECT_EQ(korvane::DescribeFrame(link.Frames().At(0)), "transaction 1, slave 1 read holding registers start 0 count 20");
+  EXPECT_EQ(korvane::DescribeFrame(link.Frames().At(1)).substr(0, 57),
+            "transaction 1, slave 1 read holding registers reply, 40 b");
   // The first thing the server got is the first read: no greeting before it.
   const auto& seen = server.LinesSeen();
   ASSERT_GE(seen.size(), 3u);
