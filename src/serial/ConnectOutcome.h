@@ -14,6 +14,9 @@ enum class ConnectPhase { None, Connecting, Connected, Failed, Closed };
 struct ConnectOutcome {
   ConnectPhase Phase = ConnectPhase::None;
   std::string Reason;  // Failed and Closed: in the dialog's words, e.g. "Connection refused"
+  // What was connected to ("Modbus TCP 192.0.2.10:502", or the mapping text
+  // that did not parse), so an outcome is not shown for a mapping changed since.
+  std::string Target;
 };
 
 void RecordConnectOutcome(const std::string& portName, ConnectOutcome outcome);

@@ -21,7 +21,7 @@ class MappedOpener : public SerialDeviceOpener {
     const std::optional<NetworkTarget> target = map_.NetworkTargetOf(portName, &reason);
     if (!target) {
       // Nothing is sent anywhere for an address that does not parse.
-      RecordConnectOutcome(portName, {ConnectPhase::Failed, reason});
+      RecordConnectOutcome(portName, {ConnectPhase::Failed, reason, map_.EntryText(portName)});
       return nullptr;
     }
     return TcpSerialDevice::Open(*target, portName, network_);

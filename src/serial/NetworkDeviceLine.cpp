@@ -30,6 +30,8 @@ std::optional<NetworkDeviceLine> DescribeNetworkMapping(const ComNameMap& map, c
   }
   line.Text = portName + " → " + NetworkTargetText(*target);
   const ConnectOutcome outcome = LastConnectOutcome(portName);
+  // An outcome for the address the name pointed at before says nothing now.
+  if (outcome.Target != NetworkTargetText(*target)) return line;
   switch (outcome.Phase) {
     case ConnectPhase::Connecting:
       line.Reason = "Connecting…";

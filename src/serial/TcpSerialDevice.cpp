@@ -50,6 +50,7 @@ struct TcpSerialDevice::Shared {
   std::string held;
   CommTimeouts timeouts{};
   std::string portName;
+  std::string targetText;  // "Modbus TCP 127.0.0.1:502", recorded with every outcome
   std::atomic<bool> cancel{false};
   std::atomic<bool> connectorDone{false};
 
@@ -59,7 +60,7 @@ struct TcpSerialDevice::Shared {
       if (phase != Phase::Connecting && phase != Phase::Connected) return;
       phase = Phase::Failed;
     }
-    RecordConnectOutcome(portName, {ConnectPhase::Failed, reason});
+    RecordConnectOutcome(portName, {ConnectPhase::Failed, reason, targetText});
   }
 };
 
@@ -68,7 +69,8 @@ std::unique_ptr<TcpSerialDevice> TcpSerialDevice::Open(const NetworkTarget& targ
   if (!net::Startup()) return nullptr;
   auto shared = std::make_shared<Shared>();
   shared->portName = portName;
-  RecordConnectOutcome(portName, {ConnectPhase::Connecting, {}});
+  shared->targetText = NetworkTargetText(target);
+  RecordConnectOutcome(portName, {ConnectPhase::Connecting, {}, shared->targetText});
   std::unique_ptr<TcpSerialDevice> device(new TcpSerialDevice(target.Framing, shared));
   device->connector_ = std::thread(&TcpSerialDevice::Connect, shared, target, options);
   return device;
@@ -111,7 +113,7 @@ void TcpSerialDevice::Connect(std::shared_ptr<Shared> shared, NetworkTarget targ
                 Clock::now() + std::chrono::milliseconds(kFlushHeldMs));
         shared->held.clear();
         lock.unlock();
-        RecordConnectOutcome(shared->portName, {ConnectPhase::Connected, {}});
+        RecordConnectOutcome(shared->portName, {ConnectPhase::Connected, {}, shared->targetText});
       } else {
         net::Close(socket);
       }
@@ -234,7 +236,7 @@ void TcpSerialDevice::Close() {
     shared_->phase = Phase::Closed;
   }
   if (was == Phase::Connected || was == Phase::Connecting) {
-    RecordConnectOutcome(shared_->portName, {ConnectPhase::Closed, {}});
+    RecordConnectOutcome(shared_->portName, {ConnectPhase::Closed, {}, shared_->targetText});
   }
   std::lock_guard lock(connectorMutex_);
   if (!connector_.joinable()) return;
