@@ -105,16 +105,23 @@ Handle StartConnect(const std::string& address, std::uint16_t port, Failure* fai
 }
 
 int FinishConnect(Handle socket, int ms, Failure* failure, int* error) {
-  WSAPOLLFD p{Sock(socket), POLLOUT, 0};
-  const int r = ::WSAPoll(&p, 1, ms);
+  // select, not WSAPoll: WSAPoll on older Windows never reports a connect
+  // that failed, so a refused connect would only end at the time-out.
+  fd_set writable;
+  fd_set failed;
+  FD_ZERO(&writable);
+  FD_ZERO(&failed);
+  FD_SET(Sock(socket), &writable);
+  FD_SET(Sock(socket), &failed);
+  timeval wait{ms / 1000, (ms % 1000) * 1000};
+  const int r = ::select(0, nullptr, &writable, &failed, &wait);
   if (r == 0) return 0;
   int soError = 0;
   int length = sizeof soError;
   if (r < 0 || ::getsockopt(Sock(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &length) != 0) {
     soError = ::WSAGetLastError();
   }
-  // A refused connect shows as POLLERR/POLLHUP with the error in SO_ERROR.
-  if (soError == 0 && (p.revents & (POLLERR | POLLHUP)) != 0) soError = WSAECONNREFUSED;
+  if (soError == 0 && FD_ISSET(Sock(socket), &failed)) soError = WSAECONNREFUSED;
   if (soError == 0) return 1;
   *error = soError;
   *failure = FailureOf(soError);
