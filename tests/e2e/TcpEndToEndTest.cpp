@@ -207,6 +207,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Fault>& row) { return std::string(row.param.name); });
 
 TEST_F(TcpFaultsEndToEnd, TheServerClosingInTheMiddleOfAReplyEndsTheConnectionWithoutAValue) {
+  korvane::LinkMonitor link(k.session);
   ConnectAndAccept();
   k.cycle.PollTimerTimer();
   server.ReadAtLeast(12, 2000ms);
@@ -215,6 +216,7 @@ TEST_F(TcpFaultsEndToEnd, TheServerClosingInTheMiddleOfAReplyEndsTheConnectionWi
   ASSERT_TRUE(k.dispatcher.PumpUntil([&] { return k.port.ConnectedPort() == korvane::spNone; }, 3000ms));
   EXPECT_EQ(k.view.Status(), "Poll 1");
   EXPECT_EQ(k.image.HoldingRegister(1, 2), 0);
+  EXPECT_EQ(link.PortWords().rfind("device gone (COM5) at ", 0), 0u) << link.PortWords();
   EXPECT_THROW(k.cycle.PollTimerTimer(), korvane::SerialError);
 }
 
