@@ -2,7 +2,7 @@
 // address, against real servers on 127.0.0.1: libmodbus and pymodbus Modbus
 // TCP servers, pymodbus and korvane-sim with RTU frames over TCP, and a
 // scripted server for the faults. Reads, a setpoint write and an exception
-// reply show the specified status texts; the bytes each server saw are the
+// reply show the status line's texts; the bytes each server saw are the
 // bytes Korvane sent.
 
 #include <gtest/gtest.h>
