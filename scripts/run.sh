@@ -8,6 +8,8 @@
 #   ./scripts/run.sh                 simulator in real time
 #   ./scripts/run.sh --speed 10      process runs ten times faster (quick step responses)
 #   ./scripts/run.sh --free-com      use the next free COM name if COM1 is already mapped
+#   ./scripts/run.sh --tcp           the simulator serves Modbus TCP on a free loopback port
+#                                    and COM1 points at it (--rtu-tcp: RTU frames over TCP)
 #
 # Any arguments go to korvane-sim (see docs/simulator.md).
 # KORVANE_RUN_BIN=DIR runs the programs already built in DIR (no install, no build).
@@ -37,8 +39,16 @@ if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
   RUNTIME_MADE=1
 fi
 
+# --tcp and --rtu-tcp without a port number take a free one.
+SIM_ARGS=()
+while [ $# -gt 0 ]; do
+  SIM_ARGS+=("$1")
+  if { [ "$1" = --tcp ] || [ "$1" = --rtu-tcp ]; } && ! [[ "${2:-}" =~ ^[0-9]+$ ]]; then SIM_ARGS+=(0); fi
+  shift
+done
+
 SIM_LOG="$(mktemp "${TMPDIR:-/tmp}/korvane-sim.XXXXXX")"
-"$BIN/korvane-sim" "$@" </dev/null >"$SIM_LOG" 2>&1 &
+"$BIN/korvane-sim" ${SIM_ARGS[@]+"${SIM_ARGS[@]}"} </dev/null >"$SIM_LOG" 2>&1 &
 SIM_PID=$!
 KORVANE_PID=""
 stop_sim() {

@@ -10,6 +10,7 @@
 #include "link/PortState.h"
 #include "master/CoreCode.h"
 #include "master/MasterCode.h"
+#include "master/Mbap.h"
 #include "poll/PollCycle.h"
 
 namespace korvane {
@@ -102,6 +103,30 @@ std::string ResultNote(std::int32_t result) {
   return "";
 }
 
+// A Modbus TCP frame: the MBAP header, then unit id and PDU as in RTU
+// without the CRC.
+std::string DescribeMbap(const FrameRecord& record, bool request) {
+  const std::string& bytes = record.Bytes;
+  const std::string note = ResultNote(record.Result);
+  if (bytes.size() < kMbapHeaderSize) return "incomplete frame, " + std::to_string(bytes.size()) + " bytes" + note;
+  const MbapHeader header = ReadMbapHeader(bytes);
+  if (!PlausibleMbapHeader(header)) return "no MBAP header" + note;
+  const std::size_t end = 6 + std::size_t{header.Length};
+  const std::string transaction = "transaction " + std::to_string(header.Transaction) + ", ";
+  if (bytes.size() < end) {
+    return transaction + "incomplete frame, " + std::to_string(bytes.size()) + " of " + std::to_string(end) +
+           " bytes" + note;
+  }
+  const Bytes b(bytes.begin() + 6, bytes.begin() + static_cast<std::ptrdiff_t>(end));
+  const std::size_t n = ExpectedLength(b, request, 0);
+  if (n == 0 || n != b.size()) {
+    return transaction + "length " + std::to_string(header.Length) + " does not fit the function" + note;
+  }
+  std::string out = transaction + Meaning(b, request, n);
+  if (bytes.size() > end) out += ", " + std::to_string(bytes.size() - end) + " more bytes";
+  return out + note;
+}
+
 }  // namespace
 
 std::string HexBytes(std::string_view bytes) {
@@ -120,6 +145,7 @@ std::string HexBytes(std::string_view bytes) {
 std::string DescribeFrame(const FrameRecord& record) {
   if (record.Text) return "text \"" + record.Bytes + "\"";
   const bool request = record.Direction == FrameDirection::Sent;
+  if (record.Mbap) return DescribeMbap(record, request);
   Bytes b;
   const std::size_t checksum = record.Rtu ? 2 : 1;
   if (record.Rtu) {

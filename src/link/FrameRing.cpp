@@ -11,6 +11,7 @@ void FrameRing::Push(const FrameRecord& record) {
   slot.WallMs = record.WallMs;
   slot.Direction = record.Direction;
   slot.Rtu = record.Rtu;
+  slot.Mbap = record.Mbap;
   slot.Text = record.Text;
   slot.Result = record.Result;
   // assign keeps the slot's buffer: no allocation once the ring has cycled.

@@ -17,6 +17,7 @@ struct FrameRecord {
   std::int64_t WallMs = 0;  // milliseconds since 1970 (system clock)
   FrameDirection Direction = FrameDirection::Sent;
   bool Rtu = true;          // framing in force when the frame was seen
+  bool Mbap = false;        // Modbus TCP framing (MBAP header, no checksum) was in force
   bool Text = false;        // a text written to the line, not a request
   std::int32_t Result = 0;  // received: the check result that ended it (0: none)
   std::string Bytes;

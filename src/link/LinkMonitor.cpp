@@ -65,6 +65,7 @@ void LinkMonitor::Record(FrameDirection direction, std::string_view bytes, bool 
   record.WallMs = direction == FrameDirection::Received ? receivedAt_ : WallMs();
   record.Direction = direction;
   record.Rtu = session_.settings.Link.RtuMode;
+  record.Mbap = session_.master.Mbap();
   record.Text = text;
   record.Result = result;
   record.Bytes.assign(bytes);

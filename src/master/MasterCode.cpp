@@ -110,7 +110,10 @@ void TMaster::MasterPollPLC() {
   state_.FunctionCode = function;
   state_.ExpectedLength = Saturate(expected);
 
-  if (link.RtuMode) {
+  if (Mbap()) {
+    FrameAsMbap();
+    if (send_) send_(frame);
+  } else if (link.RtuMode) {
     std::int32_t c = CRC16(frame, static_cast<std::int32_t>(frame.size()));
     PutByte(frame, c / 256);
     PutByte(frame, c % 256);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "base/Settings.h"
 #include "master/MasterState.h"
@@ -44,6 +45,14 @@ class TMaster {
   // Frame -> AsciiRequest.
   void BuildAsciiFrame();
 
+  // Whether the link carries Modbus TCP (MBAP framing, no CRC or LRC) rather
+  // than RTU or ASCII frames; asked at every compose and every check, so the
+  // framing follows the device the port opened. Without a source: never.
+  void SetMbapSource(std::function<bool()> source) { mbapSource_ = std::move(source); }
+  bool Mbap() const { return mbapSource_ && mbapSource_(); }
+  // The check of the framing in force: MBAP, else RTU or ASCII by RtuMode.
+  std::int32_t MasterCheck(std::int32_t n, std::string_view data);
+
   // Feed one received piece; returns the PollResult for the whole piece.
   // Only the first n bytes are examined (n <= 0: none; n beyond the data:
   // the data). Nothing outside the received bytes is ever read, and the
@@ -64,12 +73,27 @@ class TMaster {
   // reply without its code byte; a function 3/4 reply with fewer than
   // 2 x ChunkSize data bytes.
   std::int32_t AnalyseAscii();
+  // Modbus TCP: collects the MBAP header and the PDU after it. A frame whose
+  // header is right in form but carries another transaction id (a late reply
+  // to an earlier request) or another unit id is passed over by its length
+  // and changes nothing. A header that cannot start a reply (protocol id not
+  // 0, length outside 3..254) is a ChecksumError and the rest of the piece is
+  // dropped, since the stream's frame boundaries are lost; a reply of this
+  // transaction whose length does not fit its function code (or whose
+  // function code is neither the request's nor its exception form) is a
+  // ChecksumError and is passed over by its length. Nothing is stored from a
+  // bad reply. Composing a request restarts the collection.
+  std::int32_t MasterCheckTCP(std::int32_t n, std::string_view data);
 
  private:
   std::uint32_t Tick() const;
   void ResetCollector();
   // Verifies the RTU reply collected in Frame and stores its values.
   std::int32_t CompleteRtuReply();
+  // Verifies the MBAP reply collected in Frame (header and PDU) and stores its values.
+  std::int32_t CompleteMbapReply();
+  // Frame (slave address first) -> MBAP frame with the next transaction id.
+  void FrameAsMbap();
   void StoreRegisters(bool holding, std::size_t firstDataByte, std::size_t available);
   void StoreBits(bool coils, std::size_t firstDataByte, std::size_t available);
 
@@ -78,6 +102,7 @@ class TMaster {
   RegisterImage& image_;
   FrameSender send_;
   TickSource tick_;
+  std::function<bool()> mbapSource_;
 };
 
 }  // namespace korvane

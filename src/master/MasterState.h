@@ -24,6 +24,10 @@ struct MasterState {
   std::int32_t WriteCount = 0;
   std::array<std::int32_t, 200> WriteValues{};
   std::int32_t ImageSlot = 1;        // every reply is stored in slot 1
+  // Modbus TCP only: the transaction id of the request last sent, and the
+  // bytes still to pass over of a frame that is not the awaited reply.
+  std::uint16_t TransactionId = 0;
+  std::int32_t MbapSkip = 0;
 };
 
 // Four tables of five slots each; slots and entries are 1-based. Accessors

@@ -18,6 +18,9 @@ ControllerSession::ControllerSession(MainThreadDispatcher& mainThread,
              tick),
       poll(settings, state, image, master, view, history, tick) {
   port.OnReceive = [this](TSerialPort&, const std::string& buffer) { poll.Serial1PortReceive(buffer); };
+  // The framing follows the device: a COM name mapped to tcp:// speaks
+  // Modbus TCP whatever RTU/ASCII setting the dialog holds.
+  master.SetMbapSource([this] { return port.ConnectedFraming() == DeviceFraming::Mbap; });
 }
 
 ControllerSession::~ControllerSession() {

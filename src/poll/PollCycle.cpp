@@ -46,7 +46,8 @@ void PollCycle::PollTimerTimer() {
 }
 
 void PollCycle::SizeChunk() {
-  const ChunkRequest request{settings_.Link.RtuMode, settings_.Link.Baud,
+  // Modbus TCP carries a register in two bytes, as RTU does.
+  const ChunkRequest request{settings_.Link.RtuMode || master_.Mbap(), settings_.Link.Baud,
                              settings_.Poll.StartRegister, settings_.Poll.RegisterCount};
   const Chunk chunk = NextChunk(request, state_.ChunkStart);
   state_.ChunkStart = chunk.Start;
@@ -67,8 +68,7 @@ void PollCycle::Serial1PortReceive(const std::string& buffer) {
   if (settings_.Poll.MasterMode) {
     const auto n = static_cast<std::int32_t>(
         std::min<std::size_t>(buffer.size(), std::numeric_limits<std::int32_t>::max()));
-    const std::int32_t result =
-        settings_.Link.RtuMode ? master_.MasterCheckRTU(n, buffer) : master_.MasterCheckASCII(n, buffer);
+    const std::int32_t result = master_.MasterCheck(n, buffer);
     for (ResultObserver* observer : observers_) observer->ReplyChecked(result, state_.WriteActive == 1);
     if (state_.WriteActive == 1) StatusDisplay(result, "Write - ");
     if (state_.WriteActive == 1) NotifyWriteAnswered(result);

@@ -59,6 +59,7 @@ std::string ComNameMap::DevicePath(const std::string& portName) const {
     if (!S_ISLNK(info.st_mode)) return entry;  // a device node or file placed there directly
     std::string target = ReadLink(entry);
     if (target.empty()) return entry;
+    if (LooksLikeNetworkTarget(target)) return target;  // an address, not a path
     if (target.front() != '/') target = directory_ + "/" + target;
     return target;
   }
@@ -75,6 +76,11 @@ bool ComNameMap::IsMapped(const std::string& portName) const {
   if (PortFromName(portName) == spNone) return false;
   struct stat info {};
   return ::lstat(EntryPath(portName).c_str(), &info) == 0;
+}
+
+std::string ComNameMap::EntryText(const std::string& portName) const {
+  if (PortFromName(portName) == spNone) return {};
+  return ReadLink(EntryPath(portName));
 }
 
 bool ComNameMap::Add(const std::string& portName, const std::string& device, std::string* error) {

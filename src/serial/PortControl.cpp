@@ -34,7 +34,10 @@ void PortControl::PortActivate() {
   port_.SetEnableRTSOnOpen(true);
   port_.Open();
   portActive_ = true;
-  port_.WriteString("Open Port");
+  // The greeting is a serial-line habit. A Modbus TCP server would take it
+  // as a broken MBAP header and lose step with the stream, so it goes only
+  // to lines (and to transparent gateways, which pass it on to theirs).
+  if (port_.ConnectedFraming() != DeviceFraming::Mbap) port_.WriteString("Open Port");
 }
 
 void PortControl::CloseComm() {

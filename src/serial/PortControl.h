@@ -22,7 +22,7 @@ class PortControl {
                 std::int32_t baud, std::int32_t dataBits, std::int32_t parityCode,
                 std::int32_t stopCode);
   // Opens the port with DTR and RTS raised, sets PortActive and writes
-  // "Open Port". Throws what TSerialPort::Open throws.
+  // "Open Port" (not to a Modbus TCP connection). Throws what TSerialPort::Open throws.
   void PortActivate();
   // Drops DTR then RTS, clears PortActive, closes, sets PortNumber to 0.
   // Does nothing while PortNumber <= 0.

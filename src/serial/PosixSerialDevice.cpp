@@ -233,27 +233,8 @@ bool ReadTerminalSettings(int fd, TerminalReadback* out) {
   return true;
 }
 
-namespace {
-
-class PosixSerialDeviceOpener : public SerialDeviceOpener {
- public:
-  explicit PosixSerialDeviceOpener(ComNameMap map) : map_(std::move(map)) {}
-  std::unique_ptr<SerialDevice> Open(const std::string& portName) override {
-    return PosixSerialDevice::Open(map_.DevicePath(portName));
-  }
-
- private:
-  ComNameMap map_;
-};
-
-}  // namespace
-
-std::shared_ptr<SerialDeviceOpener> SystemSerialDeviceOpener() {
-  return std::make_shared<PosixSerialDeviceOpener>(ComNameMap::UserDefault());
-}
-
-std::shared_ptr<SerialDeviceOpener> MappedSerialDeviceOpener(const ComNameMap& map) {
-  return std::make_shared<PosixSerialDeviceOpener>(map);
+std::unique_ptr<SerialDevice> OpenLocalSerialDevice(const ComNameMap& map, const std::string& portName) {
+  return PosixSerialDevice::Open(map.DevicePath(portName));
 }
 
 }  // namespace korvane

@@ -23,9 +23,16 @@ struct CommStatus {
   bool Gone = false;           // the device hung up (unplugged, pty peer closed)
 };
 
+// What a device carries: a serial line, or a byte stream to one (a
+// transparent gateway), which takes RTU and ASCII frames as they are; or a
+// Modbus TCP connection, which takes MBAP frames only.
+enum class DeviceFraming { Line, Mbap };
+
 class SerialDevice {
  public:
   virtual ~SerialDevice() = default;
+
+  virtual DeviceFraming Framing() const { return DeviceFraming::Line; }
 
   virtual bool IsOpen() const = 0;
   // Applies the whole line-settings block; false when the device refuses it.
@@ -56,12 +63,19 @@ class SerialDeviceOpener {
 };
 
 class ComNameMap;
+struct NetworkOptions;
 
-// The program's opener. On Linux: COM names resolved through the user's port
-// folder (ComNameMap::UserDefault), devices opened as POSIX terminals. On
-// Windows: COMn opens the port \\.\COMn itself.
+// The program's opener: COM names resolved through the user's port folder
+// (ComNameMap::UserDefault). An entry naming a network address opens a TCP
+// connection (TcpSerialDevice); otherwise, on Linux, the device it names is
+// opened as a POSIX terminal, and on Windows COMn opens the port \\.\COMn itself.
 std::shared_ptr<SerialDeviceOpener> SystemSerialDeviceOpener();
-// The POSIX opener with a given map (tests point COMn at a pseudo-terminal).
+// The opener with a given map (tests point COMn at a pseudo-terminal or a
+// loopback server), and with given network options (a test's resolver, a
+// short connect time-out).
 std::shared_ptr<SerialDeviceOpener> MappedSerialDeviceOpener(const ComNameMap& map);
+std::shared_ptr<SerialDeviceOpener> MappedSerialDeviceOpener(const ComNameMap& map, const NetworkOptions& network);
+// The system's own device behind a COM name of the map (the platform part of the openers).
+std::unique_ptr<SerialDevice> OpenLocalSerialDevice(const ComNameMap& map, const std::string& portName);
 
 }  // namespace korvane

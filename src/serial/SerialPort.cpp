@@ -52,6 +52,8 @@ void TSerialPort::Open() {
   ReapAbandoned();
   comThread_ = std::make_unique<TComThread>(*this);
   if (comThread_->ConnectedPort() != spNone) {
+    const SerialDevice* device = comThread_->Device();
+    framing_ = device != nullptr ? device->Framing() : DeviceFraming::Line;
     comThread_->Start();
     return;
   }

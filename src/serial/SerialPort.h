@@ -110,6 +110,8 @@ class TSerialPort {
 
   // The port the component is connected to; spNone while closed.
   TCommPort ConnectedPort() const;
+  // What the device opened last carries (a serial line, or Modbus TCP).
+  DeviceFraming ConnectedFraming() const { return framing_; }
   // Bytes of the latest read, as handed to OnReceive.
   const std::string& ReceivedData() const { return receivedData_; }
   // Modem-line state last reported through OnLineStatusChange.
@@ -167,6 +169,7 @@ class TSerialPort {
   std::string receivedData_;
   TLineStatusSet lastLineStatus_ = 0;
 
+  DeviceFraming framing_ = DeviceFraming::Line;
   std::unique_ptr<TComThread> comThread_;
   // Threads that Close stopped waiting for; joined once they have finished,
   // at the latest by the destructor.

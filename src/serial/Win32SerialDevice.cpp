@@ -168,20 +168,9 @@ void Win32SerialDevice::Close() {
   handle_ = INVALID_HANDLE_VALUE;
 }
 
-namespace {
-
-class Win32SerialDeviceOpener : public SerialDeviceOpener {
- public:
-  std::unique_ptr<SerialDevice> Open(const std::string& portName) override {
-    return Win32SerialDevice::Open(portName);
-  }
-};
-
-}  // namespace
-
-// On Windows a COM name is the port itself: there is no folder of names.
-std::shared_ptr<SerialDeviceOpener> SystemSerialDeviceOpener() {
-  return std::make_shared<Win32SerialDeviceOpener>();
+// COMn is the system's port itself unless the port folder maps it to a network address.
+std::unique_ptr<SerialDevice> OpenLocalSerialDevice(const ComNameMap&, const std::string& portName) {
+  return Win32SerialDevice::Open(portName);
 }
 
 }  // namespace korvane

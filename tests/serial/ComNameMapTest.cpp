@@ -79,6 +79,21 @@ TEST_F(ComNameMapTest, AnEntryThatIsNoLinkIsOpenedItself) {
   EXPECT_EQ(map_.DevicePath("COM6"), map_.Directory() + "/COM6");
 }
 
+TEST_F(ComNameMapTest, ALinkToANetworkAddressIsTakenAsOneNotAsAPath) {
+  ASSERT_TRUE(map_.Add("COM5", "tcp://192.0.2.10:502"));
+  ASSERT_TRUE(map_.Add("COM6", "tcp://192.0.2.10"));
+  EXPECT_EQ(map_.DevicePath("COM5"), "tcp://192.0.2.10:502");
+  EXPECT_TRUE(map_.IsNetworkMapped("COM5"));
+  EXPECT_EQ(map_.NetworkTargetOf("COM5")->Port, 502);
+  std::string reason;
+  EXPECT_TRUE(map_.IsNetworkMapped("COM6"));
+  EXPECT_FALSE(map_.NetworkTargetOf("COM6", &reason).has_value());
+  EXPECT_EQ(reason, "Bad address: no port");
+  ASSERT_TRUE(map_.Add("COM7", "/dev/pts/77"));
+  EXPECT_FALSE(map_.IsNetworkMapped("COM7"));
+  EXPECT_FALSE(map_.NetworkTargetOf("COM7").has_value());
+}
+
 TEST(ComNameMapUserDefault, UsesXdgConfigHomeElseHome) {
   test::ScopedEnv xdg("XDG_CONFIG_HOME");
   test::ScopedEnv home("HOME");

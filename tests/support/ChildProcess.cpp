@@ -231,4 +231,28 @@ ChildProcess StartAsciiSlave(const std::string& device, const std::vector<std::s
   return StartPeer(std::move(argv), Millis(15000), "ascii_slave.py");
 }
 
+namespace {
+
+// Starts a TCP peer that reports "ready PORT" and reads the port.
+ChildProcess StartTcpPeer(std::vector<std::string> argv, Millis wait, const char* what, std::uint16_t* port) {
+  ChildProcess child = StartPeer(std::move(argv), wait, what);
+  const std::string& ready = child.LinesSeen().back();
+  *port = static_cast<std::uint16_t>(std::stoi(ready.substr(ready.find(' ') + 1)));
+  return child;
+}
+
+}  // namespace
+
+ChildProcess StartTcpSlave(const std::vector<std::string>& args, std::uint16_t* port) {
+  std::vector<std::string> argv{BinPath("korvane_tcp_slave")};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return StartTcpPeer(std::move(argv), Millis(5000), "korvane_tcp_slave", port);
+}
+
+ChildProcess StartPyTcpSlave(const std::vector<std::string>& args, std::uint16_t* port) {
+  std::vector<std::string> argv{"/usr/bin/python3", SourcePath("tests/peers/tcp_slave.py")};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return StartTcpPeer(std::move(argv), Millis(15000), "tcp_slave.py", port);
+}
+
 }  // namespace korvane::test

@@ -135,6 +135,12 @@ ChildProcess StartRtuSlave(const std::string& device, const std::vector<std::str
 // The same for the pymodbus ASCII slave (/usr/bin/python3, up to 15 s).
 ChildProcess StartAsciiSlave(const std::string& device, const std::vector<std::string>& args = {});
 
+// Modbus TCP servers on 127.0.0.1 at a port the system picks (*port gets
+// it): tests/peers' libmodbus korvane_tcp_slave, and tcp_slave.py (pymodbus;
+// "--framer rtu" serves RTU frames over the connection).
+ChildProcess StartTcpSlave(const std::vector<std::string>& args, std::uint16_t* port);
+ChildProcess StartPyTcpSlave(const std::vector<std::string>& args, std::uint16_t* port);
+
 // "01 03 0a" / "01030A" -> bytes (blanks ignored, either case).
 std::string FromHex(std::string_view hex);
 // bytes -> "01 03 0A" (upper case, one blank between bytes).

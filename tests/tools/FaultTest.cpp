@@ -178,6 +178,20 @@ TEST(Options, ParsesLineProcessAndFaultOptions) {
   EXPECT_EQ(o.Faults[0].Every, 3);
 }
 
+TEST(Options, TcpAndRtuOverTcpNameTheScheme) {
+  const char* tcp[] = {"korvane-sim", "--tcp", "5020"};
+  const char* rtu[] = {"korvane-sim", "--rtu-tcp", "0", "--ascii"};
+  SimOptions o;
+  std::string e;
+  ASSERT_TRUE(ParseOptions(3, tcp, o, &e)) << e;
+  EXPECT_EQ(o.TcpScheme, "tcp");
+  EXPECT_EQ(o.TcpPort, 5020);
+  SimOptions r;
+  ASSERT_TRUE(ParseOptions(4, rtu, r, &e)) << e;
+  EXPECT_EQ(r.TcpScheme, "rtu+tcp");
+  EXPECT_FALSE(r.Rtu);
+}
+
 TEST(Options, RefusesNonsense) {
   std::string e;
   for (auto bad : std::vector<std::vector<const char*>>{{"x", "--slave", "0"},
@@ -188,6 +202,9 @@ TEST(Options, RefusesNonsense) {
                                                          {"x", "--fault", "jam"},
                                                          {"x", "--setpoint", "900"},
                                                          {"x", "--baud"},
+                                                         {"x", "--tcp", "65536"},
+                                                         {"x", "--rtu-tcp", "-1"},
+                                                         {"x", "--tcp", "0", "--device", "/dev/null"},
                                                          {"x", "--frobnicate"}}) {
     SimOptions o;
     EXPECT_FALSE(ParseOptions(static_cast<int>(bad.size()), bad.data(), o, &e)) << bad[1];

@@ -192,6 +192,26 @@ struct Line {
   }
 };
 
+TEST(MbapFramer, TakesFramesByTheirLengthAndAnswersUnderTheirTransaction) {
+  MbapFramer f;
+  // Two requests in one piece and the start of a third.
+  auto bodies = f.Feed(FromHex("00 07 00 00 00 06 01 03 00 00 00 14  00 08 00 00 00 06 01 06 00 19 00 FA  00 09 00"), 0);
+  ASSERT_EQ(bodies.size(), 2u);
+  EXPECT_EQ(ToHex(bodies[0]), "01 03 00 00 00 14");
+  EXPECT_EQ(ToHex(f.Encode(FromHex("01 83 02"), false)), "00 07 00 00 00 03 01 83 02");
+  EXPECT_EQ(ToHex(f.Encode(FromHex("01 06 00 19 00 FA"), true)), "00 08 00 01 00 06 01 06 00 19 00 FA");
+  bodies = f.Feed(FromHex("00 00 06 01 03 00 00 00 01"), 1);
+  ASSERT_EQ(bodies.size(), 1u);
+  EXPECT_EQ(ToHex(f.Encode(FromHex("01 03 02 00 64"), false).substr(0, 2)), "00 09");
+}
+
+TEST(MbapFramer, AHeaderThatIsNoModbusThrowsTheStreamAway) {
+  MbapFramer f;
+  EXPECT_TRUE(f.Feed("GET / HTTP/1.1\r\n", 0).empty());
+  EXPECT_EQ(f.Rejected(), 1u);
+  EXPECT_EQ(f.Feed(FromHex("00 01 00 00 00 06 01 03 00 00 00 14"), 1).size(), 1u);
+}
+
 TEST(SlaveEngine, AnswersOnlyItsOwnGoodFrames) {
   Line l;
   EXPECT_EQ(ToHex(l.Exchange(FromHex("01 03 00 1F 00 02 F5 CD"), 0)), "01 83 02 C0 F1");

@@ -5,6 +5,7 @@
 // without waiting.
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -73,6 +74,23 @@ class AsciiFramer : public Framer {
   bool inFrame_ = false;
   Millis timeoutMs_;
   Millis last_ = 0;
+};
+
+// Modbus TCP: the MBAP header gives each frame's length; the body handed on
+// is unit id + PDU. A reply goes back under the transaction id of the request
+// it answers; `corrupt` spoils its protocol id (MBAP has no checksum). A
+// header that cannot be Modbus TCP throws the stream away, as a server that
+// lost step with its client would.
+class MbapFramer : public Framer {
+ public:
+  std::vector<std::string> Feed(std::string_view bytes, Millis now) override;
+  std::vector<std::string> Expire(Millis) override { return {}; }
+  std::optional<Millis> Deadline() const override { return std::nullopt; }
+  std::string Encode(std::string_view body, bool corrupt) const override;
+
+ private:
+  std::string buffer_;
+  mutable std::deque<std::uint16_t> transactions_;  // of the requests handed on, oldest first
 };
 
 // Gap for RTU framing at a bit rate: 3.5 characters of 11 bits, never below `floorMs`.

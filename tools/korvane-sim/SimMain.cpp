@@ -1,6 +1,7 @@
 // korvane-sim: a simulated panel PID controller with a process behind it, a
-// Modbus RTU/ASCII slave on a pseudo-terminal mapped to a COM name, so that
-// Korvane can be tried and tested without hardware. See docs/simulator.md.
+// Modbus RTU/ASCII slave on a pseudo-terminal (or a Modbus TCP / RTU-over-TCP
+// server on the loopback) mapped to a COM name, so that Korvane can be tried
+// and tested without hardware. See docs/simulator.md.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -22,6 +23,7 @@
 #include "Framer.h"
 #include "SimCommands.h"
 #include "SimLine.h"
+#include "SimTcpLine.h"
 #include "SimOptions.h"
 #include "SlaveEngine.h"
 
@@ -64,11 +66,22 @@ void InstallSignals() {
   ::signal(SIGPIPE, SIG_IGN);
 }
 
-int Run(const SimOptions& options) {
-  LineSetup setup{options.Baud, options.Parity, options.DataBits, options.StopBits};
-  SimLine line = options.Device.empty() ? SimLine::CreatePty(setup)
-                                        : SimLine::OpenDevice(options.Device, setup);
+std::string LineSummary(const SimOptions& options) {
+  char summary[160];
+  if (options.TcpScheme == "tcp") {
+    std::snprintf(summary, sizeof summary, "Modbus TCP slave %d, process x%g", options.Slave, options.Speed);
+  } else {
+    std::snprintf(summary, sizeof summary, "%s %d %d%c%d slave %d, process x%g", options.Rtu ? "RTU" : "ASCII",
+                  options.Baud, options.DataBits, options.Parity, options.StopBits, options.Slave,
+                  options.Speed);
+  }
+  return summary;
+}
 
+// Serves the controller on a line (SimLine, or SimTcpLine whose descriptor
+// changes as clients come and go) until a signal, a command or the line ends it.
+template <class Line>
+int Serve(Line& line, const SimOptions& options) {
   ComClaim claim(korvane::ComNameMap::UserDefault(), line.Path());
   if (!options.ComName.empty()) {
     std::string error;
@@ -85,15 +98,12 @@ int Run(const SimOptions& options) {
   FaultPlan faults(options.Device_.Process.Seed);
   for (const auto& f : options.Faults) faults.Set(f);
   Millis gap = RtuGap(options.Baud, options.GapMs);
-  auto framer = MakeFramer(options.Rtu, options.Baud, options.GapMs);
+  std::unique_ptr<Framer> framer = options.TcpScheme == "tcp" ? std::make_unique<MbapFramer>()
+                                                                : MakeFramer(options.Rtu, options.Baud, options.GapMs);
   SlaveEngine engine(device, *framer, faults, static_cast<std::uint8_t>(options.Slave), gap);
   if (options.Verbose) engine.Trace = [](const std::string& t) { std::cerr << "korvane-sim: " << t << '\n'; };
 
-  char summary[160];
-  std::snprintf(summary, sizeof summary, "%s %d %d%c%d slave %d, process x%g", options.Rtu ? "RTU" : "ASCII",
-                options.Baud, options.DataBits, options.Parity, options.StopBits, options.Slave,
-                options.Speed);
-  Say(summary);
+  Say(LineSummary(options));
   for (const auto& f : faults.Active()) Say("fault " + Describe(f));
   Say("ready");
 
@@ -170,6 +180,16 @@ int Run(const SimOptions& options) {
       }
     }
   }
+}
+
+int Run(const SimOptions& options) {
+  if (!options.TcpScheme.empty()) {
+    SimTcpLine line(static_cast<std::uint16_t>(options.TcpPort), options.TcpScheme);
+    return Serve(line, options);
+  }
+  LineSetup setup{options.Baud, options.Parity, options.DataBits, options.StopBits};
+  SimLine line = options.Device.empty() ? SimLine::CreatePty(setup) : SimLine::OpenDevice(options.Device, setup);
+  return Serve(line, options);
 }
 
 }  // namespace

@@ -35,10 +35,15 @@ bool IsComName(const std::string& name) {
 std::string Usage() {
   return R"(Usage: korvane-sim [options]
 A simulated PID controller (Modbus RTU/ASCII slave) with a process behind it,
-on a pseudo-terminal mapped to a COM name, for trying and testing Korvane.
+on a pseudo-terminal (or a loopback TCP port) mapped to a COM name, for
+trying and testing Korvane.
 
 Line:
   --device PATH      serve an existing serial device instead of a new pseudo-terminal
+  --tcp PORT         serve Modbus TCP on 127.0.0.1:PORT instead (0: a free port);
+                     the COM name is mapped to tcp://127.0.0.1:PORT
+  --rtu-tcp PORT     serve RTU (or --ascii) frames over TCP on 127.0.0.1:PORT, as a
+                     transparent gateway does; the COM name maps to rtu+tcp://...
   --com NAME         COM name to map to the device (default COM1)
   --free-com         if NAME is taken, map the next free COM name instead of failing
   --no-com           do not map any COM name
@@ -120,6 +125,10 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string*
       o.FreeCom = true;
     } else if (arg == "--device") {
       if (!value(o.Device) || o.Device.empty()) return fail("--device needs a path");
+    } else if (arg == "--tcp" || arg == "--rtu-tcp") {
+      if (!value(v) || !ToInt(v, n) || n < 0 || n > 65535) return fail(arg + " needs a port 0..65535");
+      o.TcpScheme = arg == "--tcp" ? "tcp" : "rtu+tcp";
+      o.TcpPort = static_cast<int>(n);
     } else if (arg == "--com") {
       if (!value(v) || !IsComName(v)) return fail("--com needs a name COM1..COM99");
       o.ComName = v;
@@ -163,6 +172,7 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string*
       return fail("unknown option '" + arg + "' (see --help)");
     }
   }
+  if (!o.TcpScheme.empty() && !o.Device.empty()) return fail("--device cannot go with --tcp or --rtu-tcp");
   if (o.Speed <= 0 || o.Speed > 1000) return fail("--speed takes a number above 0, up to 1000");
   if (d.SpanHigh <= d.SpanLow) return fail("--span-high must be above --span-low");
   if (d.Process.TimeConstant < 0 || d.Process.DeadTime < 0 || d.Process.Noise < 0) {

@@ -11,6 +11,8 @@ namespace korvane::sim {
 
 struct SimOptions {
   std::string Device;            // empty: create a pseudo-terminal
+  std::string TcpScheme;         // "tcp" or "rtu+tcp": serve on 127.0.0.1:TcpPort instead of a line
+  int TcpPort = 0;
   std::string ComName = "COM1";  // empty (--no-com): no mapping
   bool FreeCom = false;          // take the next free COM name when ComName is taken
   bool Rtu = true;

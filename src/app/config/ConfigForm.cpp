@@ -20,6 +20,7 @@
 #include "base/Convert.h"
 #include "master/MasterState.h"
 #include "serial/ComNameMap.h"
+#include "serial/NetworkDeviceLine.h"
 #include "serial/PortControl.h"
 #include "serial/PortOpenReason.h"
 
@@ -107,6 +108,10 @@ TConfigForm::TConfigForm(const ConfigFormContext& context, QWidget* parent)
   code_ = std::make_unique<ConfigCode>(static_cast<ConfigFormView&>(*this), std::move(core));
   FormCreate();
   UpdatePortDevice();
+  deviceLineTimer_ = new QTimer(this);
+  deviceLineTimer_->setObjectName(QStringLiteral("DeviceLineTimer"));
+  deviceLineTimer_->setInterval(250);
+  connect(deviceLineTimer_, &QTimer::timeout, this, &TConfigForm::UpdatePortDevice);
 }
 
 TConfigForm::~TConfigForm() = default;
@@ -127,15 +132,31 @@ QString TConfigForm::PortDeviceText(const QString& portText) {
     return name + QStringLiteral(" → none (only COM%1 to COM%2)").arg(kFirstSelectablePort).arg(kLastSelectablePort);
   }
   const ComNameMap map = ComNameMap::UserDefault();
+  if (const auto network = DescribeNetworkMapping(map, ToStd(name))) return FromStd(network->Text);
   QString text = name + QStringLiteral(" → ") + FromStd(map.DevicePath(ToStd(name)));
   if (!map.DevicePresent(ToStd(name))) text += QStringLiteral(" (not present)");
   return text;
 }
 
 void TConfigForm::UpdatePortDevice() {
-  w_.LblPortDevice->setText(PortDeviceText(w_.ComboPort->currentText()));
-  w_.LblPortDevice->setToolTip(QString());
-  w_.LblPortDevice->setAccessibleDescription(QString());
+  const QString portText = w_.ComboPort->currentText();
+  QString text = PortDeviceText(portText);
+  QString hint;
+  QString reason;
+  // A network mapping connects in the background: the line follows how the
+  // latest connect went, also after OK (see deviceLineTimer_).
+  const std::int32_t number = LenientInt(ToStd(portText));
+  if (IsSelectablePort(number)) {
+    if (const auto network = DescribeNetworkMapping(ComNameMap::UserDefault(), "COM" + std::to_string(number))) {
+      reason = FromStd(network->Reason);
+      hint = FromStd(network->Hint);
+      if (!reason.isEmpty()) text += QStringLiteral("\n") + reason;
+    }
+  }
+  if (w_.LblPortDevice->text() == text && w_.LblPortDevice->toolTip() == hint) return;
+  w_.LblPortDevice->setText(text);
+  w_.LblPortDevice->setToolTip(hint);
+  w_.LblPortDevice->setAccessibleDescription(hint.isEmpty() ? reason : reason + QStringLiteral(": ") + hint);
 }
 
 void TConfigForm::ShowPortOpenReason() {
@@ -143,6 +164,8 @@ void TConfigForm::ShowPortOpenReason() {
   const std::int32_t number = LenientInt(ToStd(portText));
   UpdatePortDevice();
   if (!IsSelectablePort(number)) return;
+  // A network mapping has said why already (a bad address, or the connect's outcome).
+  if (ComNameMap::UserDefault().IsNetworkMapped("COM" + std::to_string(number))) return;
   const std::string device = ComNameMap::UserDefault().DevicePath("COM" + std::to_string(number));
   const PortOpenDiagnosis diagnosis = DiagnosePortOpen(device);
   w_.LblPortDevice->setText(PortDeviceText(portText) + QStringLiteral("\n") + FromStd(PortOpenReasonText(diagnosis)));
@@ -178,6 +201,7 @@ bool TConfigForm::event(QEvent* e) {
 
 void TConfigForm::showEvent(QShowEvent* e) {
   QWidget::showEvent(e);
+  deviceLineTimer_->start();
   if (!e->spontaneous()) {
     // Being shown makes the dialog the active window: refill now, and take
     // the activation that follows as this one.
@@ -188,6 +212,7 @@ void TConfigForm::showEvent(QShowEvent* e) {
 
 void TConfigForm::hideEvent(QHideEvent* e) {
   QWidget::hideEvent(e);
+  deviceLineTimer_->stop();
   if (!e->spontaneous()) refilledByShow_ = false;
 }
 

@@ -65,7 +65,8 @@ class TConfigForm : public QWidget, private ConfigFormView {
   void TxtFactorKiKeyDown() { MapBoxKeyDown(); }
   void TxtFactorKdKeyDown() { MapBoxKeyDown(); }
 
-  // What LblPortDevice shows for a port box text, e.g. "COM3 → /dev/ttyUSB0".
+  // What LblPortDevice shows for a port box text, e.g. "COM3 → /dev/ttyUSB0",
+  // "COM5 → Modbus TCP 192.0.2.10:502".
   static QString PortDeviceText(const QString& portText);
 
  protected:
@@ -104,6 +105,8 @@ class TConfigForm : public QWidget, private ConfigFormView {
   QPointer<QWindow> focusNow_;
   QPointer<QWindow> focusBefore_;
   bool refilledByShow_ = false;
+  // While shown: the device line follows a network mapping's connect.
+  QTimer* deviceLineTimer_ = nullptr;
 };
 
 }  // namespace korvane

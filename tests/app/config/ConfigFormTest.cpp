@@ -17,6 +17,7 @@
 #include <QTest>
 
 #include "app/config/ConfigGuiFixture.h"
+#include "support/LoopbackServer.h"
 #include "support/TestSupport.h"
 
 namespace korvane::test {
@@ -391,6 +392,46 @@ TEST_F(ConfigFormTest, RefusedPortSaysWhyBesideThePortBoxUntilItOpens) {
   EXPECT_TRUE(session_->control.PortActive());
   EXPECT_EQ(Child<QLabel>(form, "LblPortDevice")->text(), QString::fromStdString("COM3 → " + pty.SlavePath()));
   EXPECT_TRUE(Child<QLabel>(form, "LblPortDevice")->toolTip().isEmpty());
+  session_->control.CloseComm();
+}
+
+TEST_F(ConfigFormTest, NetworkMappingShowsItsAddressOrWhyTheTextIsNone) {
+  TConfigForm& form = CreateForm();
+  auto* label = Child<QLabel>(form, "LblPortDevice");
+  MapPort(4, "tcp://192.0.2.10:502");
+  MapPort(5, "rtu+tcp://gw.example:4001");
+  MapPort(6, "tcp://192.0.2.10");
+  SetText(form, "ComboPort", "4");
+  EXPECT_EQ(label->text(), "COM4 → Modbus TCP 192.0.2.10:502");
+  SetText(form, "ComboPort", "5");
+  EXPECT_EQ(label->text(), "COM5 → RTU over TCP gw.example:4001");
+  SetText(form, "ComboPort", "6");
+  EXPECT_EQ(label->text(), "COM6 → tcp://192.0.2.10\nBad address: no port");
+  EXPECT_EQ(label->accessibleDescription(),
+            "Bad address: no port: Write the mapping as tcp://HOST:PORT or rtu+tcp://HOST:PORT.");
+}
+
+TEST_F(ConfigFormTest, ARefusedNetworkConnectionIsShownOnTheDeviceLineAfterOk) {
+  TConfigForm& form = CreateForm();
+  form.show();
+  const std::string port = std::to_string(UnusedLoopbackPort());
+  MapPort(3, "tcp://127.0.0.1:" + port);
+  SetText(form, "ComboPort", "3");
+  Child<QCheckBox>(form, "ChkPort")->setChecked(true);
+  ClickOk(form);  // returns at once: the connect runs in the background
+  EXPECT_TRUE(errors_.isEmpty());
+  EXPECT_TRUE(session_->control.PortActive());
+  form.show();
+  auto* label = Child<QLabel>(form, "LblPortDevice");
+  const QString expected = QString::fromStdString("COM3 → Modbus TCP 127.0.0.1:" + port + "\nConnection refused");
+  for (int i = 0; i < 40 && label->text() != expected; ++i) Pump(50);
+  EXPECT_EQ(label->text(), expected);
+  EXPECT_TRUE(label->toolTip().startsWith("Nothing listens on that port"));
+  EXPECT_TRUE(label->accessibleDescription().startsWith("Connection refused: "));
+  // Pointed elsewhere, the name has no outcome yet: the old reason goes.
+  MapPort(3, "tcp://127.0.0.1:1502");
+  Pump(400);
+  EXPECT_EQ(label->text(), "COM3 → Modbus TCP 127.0.0.1:1502");
   session_->control.CloseComm();
 }
 

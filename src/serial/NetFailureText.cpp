@@ -1,0 +1,17 @@
+#include "serial/NetSocket.h"
+
+namespace korvane::net {
+
+std::string FailureText(Failure failure, int error) {
+  switch (failure) {
+    case Failure::None: return {};
+    case Failure::Refused: return "Connection refused";
+    case Failure::NoRoute: return "No route to host";
+    case Failure::TimedOut: return "Timed out";
+    case Failure::NameNotFound: return "Name not found";
+    case Failure::Other: break;
+  }
+  return ErrorText(error);
+}
+
+}  // namespace korvane::net
