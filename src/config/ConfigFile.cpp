@@ -78,10 +78,14 @@ void SaveConfiguration(const std::string& path, const Settings& settings, const 
   ReplaceFileContents(path, ComposeConfiguration(settings, entries, decimalSeparator));
 }
 
-EntryTexts LoadConfiguration(const std::string& path, Settings& settings) {
-  std::vector<std::string> lines = SplitLines(ReadFileBounded(path, kMaxConfigBytes));
+EntryTexts ParseConfiguration(std::string_view bytes, Settings& settings) {
+  std::vector<std::string> lines = SplitLines(bytes.substr(0, kMaxConfigBytes));
   if (lines.size() > kConfigLines) lines.resize(kConfigLines);
   return ApplyConfiguration(lines, settings);
+}
+
+EntryTexts LoadConfiguration(const std::string& path, Settings& settings) {
+  return ParseConfiguration(ReadFileBounded(path, kMaxConfigBytes), settings);
 }
 
 }  // namespace korvane

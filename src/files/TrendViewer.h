@@ -45,6 +45,8 @@ class TrendViewer {
   // `decimalSeparator` is the system's; the reader maps it to the files'
   // one (FileDecimalSeparator).
   std::optional<std::string> OpenFile(const std::string& path, char decimalSeparator);
+  // The same with the file's lines taken from `source` (a file's bytes).
+  std::optional<std::string> Open(LineSource& source, char decimalSeparator);
 
   // Scroll bar position p: TrendStart becomes p; above TrendCount it becomes
   // TrendCount - 100, and 0 if that is below 0.

@@ -106,6 +106,16 @@ TEST_F(ReadLogFileTest, LineEnds) {
     if (c.rows == 0) {
       EXPECT_EQ(contents.Factors.Kp, "") << c.name;
     }
+    // The same bytes from memory, in blocks so small that every line end
+    // and CR LF pair falls on a block edge somewhere, read alike.
+    for (std::size_t block : {1u, 2u, 7u}) {
+      LineSource source(c.bytes, block);
+      LogFileContents fromMemory;
+      ASSERT_EQ(ReadLog(source, '.', TrendRow{}, fromMemory), std::nullopt) << c.name;
+      EXPECT_EQ(fromMemory.Heading, contents.Heading) << c.name << " " << block;
+      EXPECT_EQ(fromMemory.Factors.Kd, contents.Factors.Kd) << c.name << " " << block;
+      EXPECT_EQ(fromMemory.Rows.size(), contents.Rows.size()) << c.name << " " << block;
+    }
   }
 }
 
