@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "base/Convert.h"
 #include "config/ConfigFile.h"
+#include "files/FileNumbers.h"
 
 namespace {
 
@@ -43,12 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Settings loaded;
   korvane::EntryTexts entries = korvane::ParseConfiguration(input, loaded);
 
+  // ParseFileFloat accepts what StrictFloat does, without an exception.
   for (std::string& entry : entries) {
-    try {
-      korvane::StrictFloat(entry, '.');
-    } catch (const korvane::ConvertError&) {
-      entry = "0";
-    }
+    if (!korvane::ParseFileFloat(entry, '.')) entry = "0";
   }
   const std::string saved = korvane::ComposeConfiguration(loaded, entries, '.');
   Settings again;

@@ -3,11 +3,12 @@
 // The input is the file's bytes, read by a viewer that already holds
 // another file. A failed read must leave the viewer exactly as it was; a
 // good one must give a consistent table and pages. The same bytes read in
-// small blocks (1 to 64 bytes, chosen by the last byte; KiB for long
-// inputs) must give the same result, so line ends, CR LF pairs and Ctrl-Z
-// on block edges are reached with short inputs. An input starting with 0xFF n is repeated n times, so
-// lines longer than the kept 64 KiB are reached too. The fast field
-// reading is also checked against StrictFloat on the input as one field.
+// small blocks (1 to 64 bytes, chosen by the last byte) must give the same
+// result, so line ends, CR LF pairs and Ctrl-Z on block edges are reached
+// with short inputs. Both reads keep lines up to a limit chosen by the
+// byte before (1 to 128 bytes, or the files' 64 KiB), so cut lines are
+// reached with short inputs too. The fast field reading is also checked
+// against StrictFloat on the input as one field.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -46,7 +47,7 @@ const TrendViewer& Base() {
   }();
   static const TrendViewer base = [] {
     TrendViewer viewer;
-    korvane::LineSource source(text);
+    korvane::LineSource source(korvane::LineSource::Bytes{text});
     if (viewer.Open(source, '.')) std::abort();
     viewer.ScrollBar1Change(250);
     return viewer;
@@ -55,9 +56,9 @@ const TrendViewer& Base() {
 }
 
 // The same bytes read in blocks of `blockBytes` give the same result.
-void CheckSmallBlocks(std::string_view bytes, std::size_t blockBytes, const std::optional<std::string>& error,
+void CheckSmallBlocks(korvane::LineSource::Bytes given, const std::optional<std::string>& error,
                       const TrendViewer& viewer) {
-  korvane::LineSource source(bytes, blockBytes);
+  korvane::LineSource source(given);
   korvane::LogFileContents contents;
   const std::optional<std::string> again = korvane::ReadLog(source, '.', kBaseLineValues, contents);
   if (again != error) std::abort();
@@ -89,22 +90,19 @@ void CheckFieldReading(std::string_view text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::string_view input(reinterpret_cast<const char*>(data), size);
-  if (size <= 64) CheckFieldReading(input);
-  std::string bytes(input);
-  if (size >= 2 && data[0] == 0xFF) {
-    bytes.clear();
-    for (int i = 0; i < data[1]; ++i) bytes.append(input.substr(2));
-  }
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  if (size <= 64) CheckFieldReading(bytes);
+  const std::uint8_t last = size > 0 ? data[size - 1] : 0;
+  const std::uint8_t before = size > 1 ? data[size - 2] : 255;
+  const std::size_t lineLimit = before < 128 ? std::size_t{1} + before : korvane::kMaxLineBytes;
+
   static TrendViewer viewer = Base();
   static bool changed = false;  // the last input was read: the viewer holds it
   if (changed) viewer = Base();  // an assignment of equal tables is one block copy
-  korvane::LineSource source(bytes);
+  korvane::LineSource source(korvane::LineSource::Bytes{bytes, korvane::kLineBlockBytes, lineLimit});
   const std::optional<std::string> error = viewer.Open(source, '.');
   changed = !error;
-  // Long repeated inputs are read in blocks of 1 to 64 KiB instead.
-  const std::size_t block = std::size_t{1} + (size > 0 ? data[size - 1] % 64 : 0);
-  CheckSmallBlocks(bytes, bytes.size() > korvane::kMaxLineBytes ? block << 10 : block, error, viewer);
+  CheckSmallBlocks({bytes, std::size_t{1} + last % 64, lineLimit}, error, viewer);
   if (error) {
     if (!Same(viewer, Base())) std::abort();
     return 0;

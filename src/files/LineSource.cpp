@@ -21,8 +21,10 @@ LineSource::LineSource(const std::string& path) {
   if (const int error = Open(path)) Fail(error);
 }
 
-LineSource::LineSource(std::string_view bytes, std::size_t blockBytes)
-    : unread_(bytes), blockBytes_(std::max<std::size_t>(blockBytes, 1)) {}
+LineSource::LineSource(Bytes given)
+    : unread_(given.bytes),
+      blockBytes_(std::max<std::size_t>(given.blockBytes, 1)),
+      maxLineBytes_(given.maxLineBytes) {}
 
 int LineSource::Open(const std::string& path) {
   // O_NONBLOCK: opening a pipe must not wait for a writer; the type check
@@ -113,7 +115,7 @@ std::string_view LineSource::ReadLine() {
     std::size_t length = cr != nullptr ? static_cast<std::size_t>(cr - start) : avail;
     const auto* ctrlZ = static_cast<const char*>(std::memchr(start, kCtrlZ, length));
     if (ctrlZ != nullptr) length = static_cast<std::size_t>(ctrlZ - start);
-    const std::size_t room = kMaxLineBytes - std::min(kMaxLineBytes, line_.size());
+    const std::size_t room = maxLineBytes_ - std::min(maxLineBytes_, line_.size());
     if (cr != nullptr || ctrlZ != nullptr) {
       pos_ += length + 1;
       if (ctrlZ != nullptr) {
@@ -123,7 +125,7 @@ std::string_view LineSource::ReadLine() {
         skipLf_ = true;
       }
       // A line that lies whole in this block is handed out as a view of it.
-      if (!copied) return std::string_view(start, std::min(length, kMaxLineBytes));
+      if (!copied) return std::string_view(start, std::min(length, maxLineBytes_));
       line_.append(start, std::min(length, room));
       return line_;
     }

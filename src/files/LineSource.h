@@ -30,9 +30,16 @@ class LineSource {
   // Opens `path` for reading. A folder, a pipe or any other entry that is
   // not a regular file is refused without blocking ("File access denied").
   explicit LineSource(const std::string& path);
-  // Reads `bytes` as a file holding them, taken in blocks of `blockBytes`
-  // (at least 1) as a file's are. `bytes` must outlive the source.
-  explicit LineSource(std::string_view bytes, std::size_t blockBytes = kLineBlockBytes);
+  // Bytes to read as a file holding them, taken in blocks of `blockBytes`
+  // (at least 1) as a file's are, lines kept up to `maxLineBytes`. The
+  // bytes must outlive the source. Small blocks and a small line limit let
+  // a test reach block edges and cut lines with a few bytes.
+  struct Bytes {
+    std::string_view bytes;
+    std::size_t blockBytes = kLineBlockBytes;
+    std::size_t maxLineBytes = kMaxLineBytes;
+  };
+  explicit LineSource(Bytes given);
   ~LineSource();
   LineSource(const LineSource&) = delete;
   LineSource& operator=(const LineSource&) = delete;
@@ -58,6 +65,7 @@ class LineSource {
   const char* block_ = nullptr;     // the block being read: buffer_, or a piece of the bytes given
   std::string_view unread_;         // bytes given and not yet taken as a block
   std::size_t blockBytes_ = kLineBlockBytes;
+  std::size_t maxLineBytes_ = kMaxLineBytes;
   std::size_t pos_ = 0, size_ = 0;
   std::string line_;  // a line that crossed a block boundary
 };

@@ -109,7 +109,7 @@ TEST_F(ReadLogFileTest, LineEnds) {
     // The same bytes from memory, in blocks so small that every line end
     // and CR LF pair falls on a block edge somewhere, read alike.
     for (std::size_t block : {1u, 2u, 7u}) {
-      LineSource source(c.bytes, block);
+      LineSource source(LineSource::Bytes{c.bytes, block});
       LogFileContents fromMemory;
       ASSERT_EQ(ReadLog(source, '.', TrendRow{}, fromMemory), std::nullopt) << c.name;
       EXPECT_EQ(fromMemory.Heading, contents.Heading) << c.name << " " << block;
