@@ -112,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   for (std::int32_t position : {0, viewer.TrendCount() / 2, viewer.TrendCount(), viewer.TrendCount() + 1, 10000}) {
     viewer.ScrollBar1Change(position);
-    const korvane::TrendDrawing d = viewer.DrawTrend({});
+    const korvane::TrendDrawing d = viewer.DrawTrend();
     const std::size_t rows = d.PV.size();
     if (rows > TrendViewer::kPageRows || d.Setpoint.size() != rows || d.Output.size() != rows) std::abort();
     if (d.BottomMin.has_value() != (rows > 0)) std::abort();

@@ -34,9 +34,8 @@ void TrendViewer::ScrollBar1Change(std::int32_t position) {
   if (start_ > count_) start_ = std::max(count_ - kPageRows, 0);
 }
 
-TrendDrawing TrendViewer::DrawTrend(const TrendLeftAxis& left) const {
+TrendDrawing TrendViewer::DrawTrend() const {
   TrendDrawing drawing;
-  drawing.Left = left;
   const std::int32_t rows = std::min(count_ - start_, kPageRows);
   if (rows <= 0) return drawing;
   const auto first = static_cast<std::size_t>(start_);

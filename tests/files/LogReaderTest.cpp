@@ -132,6 +132,12 @@ TEST_F(ReadLogFileTest, LongLinesAreCutAndBlockEdgesDoNotMatter) {
   EXPECT_EQ(contents.Heading, std::string(kMaxLineBytes, 'h'));
   ASSERT_EQ(contents.Rows.size(), 1u);
   EXPECT_TRUE(contents.Rows[0] == (TrendRow{1, 2, 3, 4}));
+  // Bytes in memory with a line limit of 4 in blocks of 3: a line is cut
+  // across a block edge and its rest dropped up to the CR LF.
+  LineSource source(LineSource::Bytes{"abcdefgh\r\n12\r\x1a" "x", 3, 4});
+  EXPECT_EQ(source.ReadLine(), "abcd");
+  EXPECT_EQ(source.ReadLine(), "12");
+  EXPECT_TRUE(source.AtEnd());
 }
 
 TEST_F(ReadLogFileTest, EntriesThatCannotBeRead) {
