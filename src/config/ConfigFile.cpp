@@ -20,6 +20,17 @@ constexpr MapField kFileOrder[] = {
     {&RegisterMap::AddrKd, &RegisterMap::FactorKd},
 };
 
+// The bytes up to the end of the first `count` lines (all of them when
+// there are fewer): the lines after them are never split.
+std::string_view FirstLines(std::string_view text, std::size_t count) {
+  std::size_t end = 0;
+  for (std::size_t line = 0; line < count && end < text.size(); ++line) {
+    const std::size_t lf = text.find('\n', end);
+    end = lf == std::string_view::npos ? text.size() : lf + 1;
+  }
+  return text.substr(0, end);
+}
+
 }  // namespace
 
 std::string ComposeConfiguration(const Settings& settings, const EntryTexts& entries,
@@ -78,10 +89,12 @@ void SaveConfiguration(const std::string& path, const Settings& settings, const 
   ReplaceFileContents(path, ComposeConfiguration(settings, entries, decimalSeparator));
 }
 
+EntryTexts ParseConfiguration(std::string_view bytes, Settings& settings) {
+  return ApplyConfiguration(SplitLines(FirstLines(bytes.substr(0, kMaxConfigBytes), kConfigLines)), settings);
+}
+
 EntryTexts LoadConfiguration(const std::string& path, Settings& settings) {
-  std::vector<std::string> lines = SplitLines(ReadFileBounded(path, kMaxConfigBytes));
-  if (lines.size() > kConfigLines) lines.resize(kConfigLines);
-  return ApplyConfiguration(lines, settings);
+  return ParseConfiguration(ReadFileBounded(path, kMaxConfigBytes), settings);
 }
 
 }  // namespace korvane

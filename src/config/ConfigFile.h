@@ -42,8 +42,13 @@ EntryTexts ApplyConfiguration(const std::vector<std::string>& lines, Settings& s
 void SaveConfiguration(const std::string& path, const Settings& settings, const EntryTexts& entries,
                        char decimalSeparator);
 
-// Reads the file (at most kMaxConfigBytes) into `settings`; returns the texts
-// for the four entry boxes. Throws FileError; `settings` is untouched then.
+// The bytes of a file (the first kMaxConfigBytes of them, the first
+// kConfigLines lines) applied to `settings`; returns the texts for the four
+// entry boxes. Never fails: any bytes are a configuration.
+EntryTexts ParseConfiguration(std::string_view bytes, Settings& settings);
+
+// Reads the file (at most kMaxConfigBytes) and parses it into `settings`.
+// Throws FileError; `settings` is untouched then.
 EntryTexts LoadConfiguration(const std::string& path, Settings& settings);
 
 }  // namespace korvane

@@ -156,11 +156,14 @@ MapTexts ReadPreset(const std::string& folder, const std::string& name) {
   return ReadPreset(std::vector<std::string>{folder}, name);
 }
 
-MapTexts ReadPreset(const std::vector<std::string>& folders, const std::string& name) {
-  std::string content = ReadFileBounded(FindPreset(folders, name), kMaxPresetBytes);
+MapTexts ParsePreset(std::string_view bytes) {
   MapTexts texts = PresetPrefill();
-  ApplyPresetLines(content, texts);
+  ApplyPresetLines(bytes.substr(0, kMaxPresetBytes), texts);
   return texts;
+}
+
+MapTexts ReadPreset(const std::vector<std::string>& folders, const std::string& name) {
+  return ParsePreset(ReadFileBounded(FindPreset(folders, name), kMaxPresetBytes));
 }
 
 }  // namespace korvane

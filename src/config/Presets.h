@@ -72,11 +72,15 @@ MapTexts PresetPrefill();
 // factor keeps its text from the line before. Unknown names change nothing.
 void ApplyPresetLines(std::string_view content, MapTexts& texts);
 
+// The bytes of a preset file (the first kMaxPresetBytes of them): the
+// pre-fill with their lines applied. Never fails.
+MapTexts ParsePreset(std::string_view bytes);
+
 // The path of the preset file for a controller type.
 std::string PresetPath(const std::string& folder, const std::string& name);
 
-// Reads the preset for `name` in `folder`: the pre-fill with the file's lines
-// applied. Throws FileError when the file cannot be opened or read.
+// Reads the preset file for `name` in `folder` and parses it (ParsePreset).
+// Throws FileError when the file cannot be opened or read.
 MapTexts ReadPreset(const std::string& folder, const std::string& name);
 // The same, from the file FindPreset chooses.
 MapTexts ReadPreset(const std::vector<std::string>& folders, const std::string& name);

@@ -13,7 +13,6 @@
 namespace korvane {
 namespace {
 
-constexpr std::size_t kBlockBytes = std::size_t{64} << 10;
 constexpr char kCtrlZ = 26;
 
 }  // namespace
@@ -21,6 +20,11 @@ constexpr char kCtrlZ = 26;
 LineSource::LineSource(const std::string& path) {
   if (const int error = Open(path)) Fail(error);
 }
+
+LineSource::LineSource(Bytes given)
+    : unread_(given.bytes),
+      blockBytes_(std::max<std::size_t>(given.blockBytes, 1)),
+      maxLineBytes_(given.maxLineBytes) {}
 
 int LineSource::Open(const std::string& path) {
   // O_NONBLOCK: opening a pipe must not wait for a writer; the type check
@@ -33,7 +37,8 @@ int LineSource::Open(const std::string& path) {
   if (::fstat(fd_, &st) != 0) return errno;
   if (S_ISDIR(st.st_mode)) return EISDIR;
   if (!S_ISREG(st.st_mode)) return EACCES;
-  buffer_ = std::make_unique_for_overwrite<char[]>(kBlockBytes);
+  buffer_ = std::make_unique_for_overwrite<char[]>(kLineBlockBytes);
+  block_ = buffer_.get();
   return 0;
 }
 
@@ -53,8 +58,19 @@ std::optional<std::string> LineSource::Error() const {
 }
 
 bool LineSource::Fill() {
+  if (fd_ < 0) {  // bytes given, or a file that failed to open (ended)
+    if (ended_ || unread_.empty()) {
+      ended_ = true;
+      return false;
+    }
+    block_ = unread_.data();
+    size_ = std::min(blockBytes_, unread_.size());
+    pos_ = 0;
+    unread_.remove_prefix(size_);
+    return true;
+  }
   while (!ended_) {
-    const ssize_t n = fileio::Read(fd_, buffer_.get(), kBlockBytes);
+    const ssize_t n = fileio::Read(fd_, buffer_.get(), kLineBlockBytes);
     if (n > 0) {
       pos_ = 0;
       size_ = static_cast<std::size_t>(n);
@@ -74,12 +90,12 @@ bool LineSource::AtEnd() {
     if (pos_ == size_ && !Fill()) return true;
     if (skipLf_) {
       skipLf_ = false;
-      if (buffer_[pos_] == '\n') {
+      if (block_[pos_] == '\n') {
         ++pos_;
         continue;
       }
     }
-    if (buffer_[pos_] == kCtrlZ) {
+    if (block_[pos_] == kCtrlZ) {
       ended_ = true;
       pos_ = size_ = 0;
       return true;
@@ -93,13 +109,13 @@ std::string_view LineSource::ReadLine() {
   if (AtEnd()) return line_;
   bool copied = false;  // the line started in an earlier block
   for (;;) {
-    const char* start = buffer_.get() + pos_;
+    const char* start = block_ + pos_;
     const std::size_t avail = size_ - pos_;
     const auto* cr = static_cast<const char*>(std::memchr(start, '\r', avail));
     std::size_t length = cr != nullptr ? static_cast<std::size_t>(cr - start) : avail;
     const auto* ctrlZ = static_cast<const char*>(std::memchr(start, kCtrlZ, length));
     if (ctrlZ != nullptr) length = static_cast<std::size_t>(ctrlZ - start);
-    const std::size_t room = kMaxLineBytes - std::min(kMaxLineBytes, line_.size());
+    const std::size_t room = maxLineBytes_ - std::min(maxLineBytes_, line_.size());
     if (cr != nullptr || ctrlZ != nullptr) {
       pos_ += length + 1;
       if (ctrlZ != nullptr) {
@@ -109,7 +125,7 @@ std::string_view LineSource::ReadLine() {
         skipLf_ = true;
       }
       // A line that lies whole in this block is handed out as a view of it.
-      if (!copied) return std::string_view(start, std::min(length, kMaxLineBytes));
+      if (!copied) return std::string_view(start, std::min(length, maxLineBytes_));
       line_.append(start, std::min(length, room));
       return line_;
     }

@@ -5,7 +5,6 @@
 
 #include "base/Convert.h"
 #include "files/FileNumbers.h"
-#include "files/LineSource.h"
 
 namespace korvane {
 namespace {
@@ -79,9 +78,8 @@ std::optional<std::string> ExtractVals(std::string_view line, char separator, Tr
   return std::nullopt;
 }
 
-std::optional<std::string> ReadLogFile(const std::string& path, char separator, const TrendRow& lineValues,
-                                       LogFileContents& contents) {
-  LineSource source(path);
+std::optional<std::string> ReadLog(LineSource& source, char separator, const TrendRow& lineValues,
+                                   LogFileContents& contents) {
   if (auto error = source.Error()) return error;
   contents.Heading = source.ReadLine();
   contents.Factors = SplitFactors(source.ReadLine());
@@ -97,6 +95,12 @@ std::optional<std::string> ReadLogFile(const std::string& path, char separator, 
   if (auto error = source.Error()) return error;
   contents.LineValues = values;
   return std::nullopt;
+}
+
+std::optional<std::string> ReadLogFile(const std::string& path, char separator, const TrendRow& lineValues,
+                                       LogFileContents& contents) {
+  LineSource source(path);
+  return ReadLog(source, separator, lineValues, contents);
 }
 
 }  // namespace korvane

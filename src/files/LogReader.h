@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "files/LineSource.h"
+
 namespace korvane {
 
 // One data line's values; also the values carried from line to line.
@@ -54,10 +56,15 @@ struct LogFileContents {
   std::int64_t DataLines = 0;  // data lines read, stored or not
 };
 
-// Reads the whole file at `path`, starting from the carried values
-// `lineValues`. A file-error text when the file cannot be opened or read,
-// or the message of the first bad field; `contents` is then incomplete.
-// `separator` may be the system's or the files' one (FileDecimalSeparator).
+// Reads a whole data log from `source` (a file, or a file's bytes),
+// starting from the carried values `lineValues`. A file-error text when the
+// file cannot be opened or read, or the message of the first bad field;
+// `contents` is then incomplete. `separator` may be the system's or the
+// files' one (FileDecimalSeparator).
+std::optional<std::string> ReadLog(LineSource& source, char separator, const TrendRow& lineValues,
+                                   LogFileContents& contents);
+
+// ReadLog of the file at `path`, read block by block.
 std::optional<std::string> ReadLogFile(const std::string& path, char separator, const TrendRow& lineValues,
                                        LogFileContents& contents);
 

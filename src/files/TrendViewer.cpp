@@ -5,11 +5,16 @@
 namespace korvane {
 
 std::optional<std::string> TrendViewer::OpenFile(const std::string& path, char decimalSeparator) {
+  LineSource source(path);
+  return Open(source, decimalSeparator);
+}
+
+std::optional<std::string> TrendViewer::Open(LineSource& source, char decimalSeparator) {
   // The whole file is read aside first, so a file that fails part-way (a
   // bad field, a read error, a trend export file) leaves everything as it
   // was: the table, the texts, the page and the carried values.
   LogFileContents next;
-  if (auto error = ReadLogFile(path, decimalSeparator, lineValues_, next)) return error;
+  if (auto error = ReadLog(source, decimalSeparator, lineValues_, next)) return error;
   // Rows beyond the new count keep what an earlier, longer file left; they
   // are never shown.
   std::copy(next.Rows.begin(), next.Rows.end(), table_.begin());
@@ -29,9 +34,8 @@ void TrendViewer::ScrollBar1Change(std::int32_t position) {
   if (start_ > count_) start_ = std::max(count_ - kPageRows, 0);
 }
 
-TrendDrawing TrendViewer::DrawTrend(const TrendLeftAxis& left) const {
+TrendDrawing TrendViewer::DrawTrend() const {
   TrendDrawing drawing;
-  drawing.Left = left;
   const std::int32_t rows = std::min(count_ - start_, kPageRows);
   if (rows <= 0) return drawing;
   const auto first = static_cast<std::size_t>(start_);

@@ -18,17 +18,9 @@
 
 namespace korvane {
 
-// How the left axis of a drawing is set.
-struct TrendLeftAxis {
-  bool Automatic = false;
-  std::int32_t Min = 0;  // lenient integer of TxtMin, when not automatic
-  std::int32_t Max = 0;  // lenient integer of TxtMax, when not automatic
-};
-
 // One drawing of a page: the bottom axis span and the points of the three
 // series (x = Time). An empty page has no points and no bottom range.
 struct TrendDrawing {
-  TrendLeftAxis Left;
   std::optional<double> BottomMin;  // Time of the page's first row
   std::optional<double> BottomMax;  // Time of the page's last row
   std::vector<std::array<float, 2>> Setpoint, PV, Output;
@@ -45,13 +37,15 @@ class TrendViewer {
   // `decimalSeparator` is the system's; the reader maps it to the files'
   // one (FileDecimalSeparator).
   std::optional<std::string> OpenFile(const std::string& path, char decimalSeparator);
+  // The same with the file's lines taken from `source` (a file's bytes).
+  std::optional<std::string> Open(LineSource& source, char decimalSeparator);
 
   // Scroll bar position p: TrendStart becomes p; above TrendCount it becomes
   // TrendCount - 100, and 0 if that is below 0.
   void ScrollBar1Change(std::int32_t position);
 
-  // The page that starts at TrendStart, with the left axis given.
-  TrendDrawing DrawTrend(const TrendLeftAxis& left) const;
+  // The page that starts at TrendStart.
+  TrendDrawing DrawTrend() const;
 
   const std::string& Heading() const { return heading_; }
   const std::string& KpText() const { return kp_; }

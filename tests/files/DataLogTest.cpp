@@ -69,7 +69,6 @@ class DataLogTest : public ::testing::Test {
 TEST_F(DataLogTest, SwitchNeedsATarget) {
   EXPECT_FALSE(log.ChkLogClick(true));
   EXPECT_FALSE(log.LogEnabled);
-  EXPECT_EQ(kNoLogFileMessage, "No Log File Has been selected Go to Main Menu-Log-Open");
   Open();
   EXPECT_FALSE(log.LogEnabled);  // choosing a target does not switch recording on
   EXPECT_TRUE(log.ChkLogClick(true));

@@ -106,6 +106,16 @@ TEST_F(ReadLogFileTest, LineEnds) {
     if (c.rows == 0) {
       EXPECT_EQ(contents.Factors.Kp, "") << c.name;
     }
+    // The same bytes from memory, in blocks so small that every line end
+    // and CR LF pair falls on a block edge somewhere, read alike.
+    for (std::size_t block : {1u, 2u, 7u}) {
+      LineSource source(LineSource::Bytes{c.bytes, block});
+      LogFileContents fromMemory;
+      ASSERT_EQ(ReadLog(source, '.', TrendRow{}, fromMemory), std::nullopt) << c.name;
+      EXPECT_EQ(fromMemory.Heading, contents.Heading) << c.name << " " << block;
+      EXPECT_EQ(fromMemory.Factors.Kd, contents.Factors.Kd) << c.name << " " << block;
+      EXPECT_EQ(fromMemory.Rows.size(), contents.Rows.size()) << c.name << " " << block;
+    }
   }
 }
 
@@ -122,6 +132,12 @@ TEST_F(ReadLogFileTest, LongLinesAreCutAndBlockEdgesDoNotMatter) {
   EXPECT_EQ(contents.Heading, std::string(kMaxLineBytes, 'h'));
   ASSERT_EQ(contents.Rows.size(), 1u);
   EXPECT_TRUE(contents.Rows[0] == (TrendRow{1, 2, 3, 4}));
+  // Bytes in memory with a line limit of 4 in blocks of 3: a line is cut
+  // across a block edge and its rest dropped up to the CR LF.
+  LineSource source(LineSource::Bytes{"abcdefgh\r\n12\r\x1a" "x", 3, 4});
+  EXPECT_EQ(source.ReadLine(), "abcd");
+  EXPECT_EQ(source.ReadLine(), "12");
+  EXPECT_TRUE(source.AtEnd());
 }
 
 TEST_F(ReadLogFileTest, EntriesThatCannotBeRead) {

@@ -52,7 +52,7 @@ TEST_P(TrendPaging, ShowsTheRowsFromTrendStart) {
   ASSERT_EQ(Open(LogText(p.lines)), std::nullopt);
   if (p.position >= 0) viewer.ScrollBar1Change(p.position);
   EXPECT_EQ(viewer.TrendStart(), p.start);
-  const TrendDrawing d = viewer.DrawTrend({false, 0, 100});
+  const TrendDrawing d = viewer.DrawTrend();
   ASSERT_EQ(d.PV.size(), static_cast<std::size_t>(p.rows));
   if (p.rows == 0) {
     EXPECT_FALSE(d.BottomMin || d.BottomMax);
@@ -73,13 +73,6 @@ INSTANTIATE_TEST_SUITE_P(Pages, TrendPaging,
                                            Page{60, 61, 0, 60}, Page{60, 10000, 0, 60}, Page{60, 60, 60, 0},
                                            Page{12000, 9950, 9950, 50}, Page{0, 0, 0, 0}));
 
-TEST_F(TrendViewerTest, LeftAxisIsPassedThrough) {
-  const TrendDrawing d = viewer.DrawTrend({false, -5, 250});
-  EXPECT_EQ(d.Left.Min, -5);
-  EXPECT_EQ(d.Left.Max, 250);
-  EXPECT_TRUE(viewer.DrawTrend({true, 0, 0}).Left.Automatic);
-}
-
 TEST_F(TrendViewerTest, AShorterSecondFileShowsFromItsFirstRow) {
   ASSERT_EQ(Open(LogText(12000)), std::nullopt);
   viewer.ScrollBar1Change(9000);
@@ -87,7 +80,7 @@ TEST_F(TrendViewerTest, AShorterSecondFileShowsFromItsFirstRow) {
   EXPECT_EQ(viewer.Heading(), "second");
   EXPECT_EQ(viewer.TrendCount(), 60);
   EXPECT_EQ(viewer.TrendStart(), 0);
-  EXPECT_EQ(viewer.DrawTrend({}).BottomMax, 59);
+  EXPECT_EQ(viewer.DrawTrend().BottomMax, 59);
 }
 
 TEST_F(TrendViewerTest, AFailedReadLeavesEverythingAsItWas) {

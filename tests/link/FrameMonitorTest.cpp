@@ -2,11 +2,14 @@
 // memory, and each frame is decoded into words.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <ctime>
 #include <ostream>
 #include <string>
 
 #include "link/FrameDecode.h"
 #include "link/FrameRing.h"
+#include "master/MasterCode.h"
 #include "support/TestSupport.h"
 
 namespace korvane {
@@ -52,6 +55,40 @@ INSTANTIATE_TEST_SUITE_P(
         Case{false, RX, ":0183027B\r\n", "slave 1 read holding registers exception EC2 Illegal Data Address, LRC bad"},
         Case{false, RX, "\r\n", "no frame start"}));
 
+// A received record carries the check result that ended it; a late reply
+// and an over-long one say so, a checksum error is told by the CRC alone.
+struct ResultCase {
+  bool rtu;
+  std::string bytes;  // hex for RTU, text for ASCII
+  std::int32_t result;
+  std::string meaning;
+};
+
+void PrintTo(const ResultCase& c, std::ostream* os) { *os << c.meaning; }
+
+class DescribeResultTest : public ::testing::TestWithParam<ResultCase> {};
+
+TEST_P(DescribeResultTest, NamesHowTheReplyEnded) {
+  const ResultCase& c = GetParam();
+  FrameRecord r;
+  r.Rtu = c.rtu;
+  r.Direction = RX;
+  r.Bytes = c.rtu ? FromHex(c.bytes) : c.bytes;
+  r.Result = c.result;
+  EXPECT_EQ(DescribeFrame(r), c.meaning);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Results, DescribeResultTest,
+    ::testing::Values(
+        ResultCase{true, "01 03 04 00 FA FF F6 1B B4", DataOk, "slave 1 read holding registers reply, 4 bytes: 250 65526, CRC good"},
+        ResultCase{true, "01 03 04 00 FA FF F6 1B B4", TimeOut, "slave 1 read holding registers reply, 4 bytes: 250 65526, CRC good (after the response time)"},
+        ResultCase{true, "01 03 04 00 FA FF F6 1B B5", ChecksumError, "slave 1 read holding registers reply, 4 bytes: 250 65526, CRC bad"},
+        ResultCase{true, "01 03 28 00", TimeOut, "incomplete frame, 4 bytes (after the response time)"},
+        ResultCase{true, "01 03 28 00", PacketTooLong, "incomplete frame, 4 bytes (packet too long)"},
+        ResultCase{false, ":0183027B\r\n", ChecksumError, "slave 1 read holding registers exception EC2 Illegal Data Address, LRC bad"},
+        ResultCase{false, "\r\n", TimeOut, "no frame start (after the response time)"}));
+
 TEST(FrameRing, StaysBoundedOverAMillionFrames) {
   FrameRing ring(1000);
   FrameRecord r;
@@ -73,12 +110,19 @@ TEST(FrameRing, StaysBoundedOverAMillionFrames) {
 }
 
 TEST(FrameLine, StampsDirectionHexAndMeaning) {
+  // 10:42:07 local time on a winter day, whatever the machine's time zone.
+  std::tm local{};
+  local.tm_year = 2024 - 1900;
+  local.tm_mday = 15;
+  local.tm_hour = 10;
+  local.tm_min = 42;
+  local.tm_sec = 7;
+  local.tm_isdst = -1;
   FrameRecord r;
-  r.WallMs = 1'700'000'000'042;
+  r.WallMs = std::int64_t{std::mktime(&local)} * 1000 + 42;
   r.Text = true;
   r.Bytes = "Open Port";
-  const std::string line = FrameLine(r);
-  EXPECT_EQ(line.substr(8), ".042  TX  4F 70 65 6E 20 50 6F 72 74  text \"Open Port\"");
+  EXPECT_EQ(FrameLine(r), "10:42:07.042  TX  4F 70 65 6E 20 50 6F 72 74  text \"Open Port\"");
 }
 
 }  // namespace

@@ -3,6 +3,10 @@
 // and their rolling 95th percentile.
 #include <gtest/gtest.h>
 
+#include <ctime>
+#include <ostream>
+#include <vector>
+
 #include "link/LinkCounters.h"
 #include "link/PortState.h"
 
@@ -62,18 +66,61 @@ TEST(LinkCounters, PercentileFollowsTheLatestReplies) {
   EXPECT_EQ(c.Snapshot().Reply.Max, 100u);
 }
 
+// The rank taken is the smallest that covers 95 % of the replies, from the
+// very first reply on: with few replies it is the highest one.
+struct PercentileCase {
+  std::vector<std::uint32_t> times;
+  std::uint32_t p95;
+};
+
+void PrintTo(const PercentileCase& c, std::ostream* os) {
+  for (std::uint32_t ms : c.times) *os << ms << ' ';
+}
+
+class ReplyPercentile : public ::testing::TestWithParam<PercentileCase> {};
+
+TEST_P(ReplyPercentile, TakesTheNearestRankAbove) {
+  LinkCounters c;
+  for (std::uint32_t ms : GetParam().times) {
+    c.RequestSent(8, 1000);
+    c.ReplyChecked(1, 1000 + ms);
+  }
+  EXPECT_EQ(c.Snapshot().Reply.P95, GetParam().p95);
+}
+
+INSTANTIATE_TEST_SUITE_P(FewReplies, ReplyPercentile,
+                         ::testing::Values(PercentileCase{{10}, 10}, PercentileCase{{10, 20}, 20},
+                                           PercentileCase{{20, 10}, 20}, PercentileCase{{30, 10, 20}, 30},
+                                           PercentileCase{{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,
+                                                           17, 18, 19, 20, 21},
+                                                          20}));
+
+// A moment given in local time, so that its clock text is known whatever
+// the machine's time zone.
+std::time_t LocalMoment(int hour, int minute, int second) {
+  std::tm t{};
+  t.tm_year = 2024 - 1900;
+  t.tm_mon = 0;
+  t.tm_mday = 15;
+  t.tm_hour = hour;
+  t.tm_min = minute;
+  t.tm_sec = second;
+  t.tm_isdst = -1;
+  return std::mktime(&t);
+}
+
 TEST(PortStateWords, TellsOpenClosedGoneAndReopened) {
   PortStateWords w;
   EXPECT_EQ(w.Words(), "closed");
-  const std::time_t t0 = std::time(nullptr);
+  const std::time_t t0 = LocalMoment(10, 42, 2);
   w.Opened("COM1", t0);
   EXPECT_EQ(w.Words(), "open (COM1)");
   w.Closed(false, t0 + 5);
-  EXPECT_EQ(w.Words(), "device gone (COM1) at " + ClockTime(t0 + 5));
+  EXPECT_EQ(w.Words(), "device gone (COM1) at 10:42:07");
   w.Closed(true, t0 + 6);  // closing a port whose device is gone
-  EXPECT_EQ(w.Words(), "device gone (COM1) at " + ClockTime(t0 + 5));
-  w.Opened("COM2", t0 + 9);
-  EXPECT_EQ(w.Words(), "open (COM2), reopened at " + ClockTime(t0 + 9));
+  EXPECT_EQ(w.Words(), "device gone (COM1) at 10:42:07");
+  w.Opened("COM2", LocalMoment(9, 5, 31));
+  EXPECT_EQ(w.Words(), "open (COM2), reopened at 09:05:31");
   w.Closed(true, t0 + 10);
   EXPECT_EQ(w.Words(), "closed");
 }

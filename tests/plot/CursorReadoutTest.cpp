@@ -64,10 +64,10 @@ TEST(CursorReadout, DifferenceAndTextNeedBothCursors) {
   EXPECT_FALSE(r.Difference());
   EXPECT_EQ(r.Text(','), "C1  t   10,000  PV   50,000  SP   60,000  Out   25,500\n"
                          "C2  no sample\n\xCE\x94   no sample");
-  r.second = ChartPoint{12.5f, 47.0f, 60.0f, 30.0f};
+  r.second = ChartPoint{12.5f, 47.0f, 65.0f, 30.0f};  // the setpoint was raised in between
   const ChartPoint d = *r.Difference();
   EXPECT_EQ((std::vector<float>{d.Time, d.PV, d.Setpoint, d.Output}),
-            (std::vector<float>{2.5f, -3.0f, 0.0f, 4.5f}));
+            (std::vector<float>{2.5f, -3.0f, 5.0f, 4.5f}));
 }
 
 }  // namespace

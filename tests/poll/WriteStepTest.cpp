@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "poll/WriteValue.h"
 #include "PollHarness.h"
@@ -182,6 +187,57 @@ TEST_F(WriteStepTest, EachButtonWritesItsFixedRegisterWithItsFactor) {
   h.cycle.PollTimerTimer();
   EXPECT_EQ(h.LastSent().substr(0, 17), "01 06 00 0C 00 01");
 }
+
+// --- what the write observers (the tuning journal) are told -------------------
+
+class WriteLog : public WriteObserver {
+ public:
+  void WriteSent(std::string_view what, double oldValue, double newValue) override {
+    char line[96];
+    std::snprintf(line, sizeof line, "%.*s %g -> %g", static_cast<int>(what.size()), what.data(), oldValue, newValue);
+    lines.emplace_back(line);
+  }
+  void WriteAnswered(const std::string& text) override { lines.push_back(text); }
+  void WriteRefused(std::string_view what, const std::string& reason) override {
+    lines.push_back(std::string(what) + ": " + reason);
+  }
+  std::vector<std::string> lines;
+};
+
+struct ObservedWrite {
+  ValueBox box;
+  const char* text;
+  const char* told;
+};
+
+void PrintTo(const ObservedWrite& w, std::ostream* os) { *os << w.told; }
+
+class WriteObserverTest : public WriteStepTest, public ::testing::WithParamInterface<ObservedWrite> {};
+
+// The controller shows SP 75, Kp 10, Ki 0.5 and Kd 7 (default map and
+// factors); each write is told from the value shown to the value written.
+TEST_P(WriteObserverTest, TellsTheShownValueAndTheWrittenOne) {
+  WriteLog log;
+  h.cycle.AddWriteObserver(&log);
+  std::vector<std::uint16_t> registers(20, 0);
+  registers[0] = 75;
+  registers[13] = 100;
+  registers[11] = 50;
+  registers[12] = 7;
+  h.cycle.PollTimerTimer();
+  h.cycle.Serial1PortReceive(test::HoldingReply(registers));
+  h.cycle.WriteTextClick(GetParam().box, GetParam().text);
+  h.cycle.PollTimerTimer();
+  h.cycle.Serial1PortReceive(h.sent.back());  // a register write is answered with its echo
+  h.cycle.RemoveWriteObserver(&log);
+  EXPECT_EQ(log.lines, (std::vector<std::string>{GetParam().told, "Write -  Data OK"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachParameter, WriteObserverTest,
+                         ::testing::Values(ObservedWrite{ValueBox::SetPt, "80", "setpoint 75 -> 80"},
+                                           ObservedWrite{ValueBox::K, "12.5", "Kp 10 -> 12.5"},
+                                           ObservedWrite{ValueBox::Ki, "0.25", "Ki 0.5 -> 0.25"},
+                                           ObservedWrite{ValueBox::Kd, "9", "Kd 7 -> 9"}));
 
 // --- writes refused ----------------------------------------------------------
 

@@ -1,15 +1,19 @@
 // Why a device refuses to open, one case per reason, on real pseudo-terminals
 // and files: a missing path, a device this user may not open, a device held
 // by another program, a plain file, and a free device.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <thread>
 
 #include "serial/PortOpenReason.h"
@@ -42,8 +46,10 @@ struct Scene {
   TempDir dir;
   PtyPair pty;
   std::optional<ChildProcess> holder;
+  int lockedMaster = -1;
   ~Scene() {
     if (holder) holder->CloseStdin();  // cat ends, and flock with it
+    if (lockedMaster >= 0) ::close(lockedMaster);
   }
 };
 
@@ -54,6 +60,7 @@ struct Case {
   const char* words;                           // in the label's words
   const char* hint;                            // in what to do
   bool unprivileged = false;
+  int error = 0;                               // the errno the open must meet, when it matters
 };
 
 const Case kCases[] = {
@@ -79,6 +86,15 @@ const Case kCases[] = {
        return s.dir.File("plain");
      },
      PortOpenReason::NotTerminal, "Not a terminal", "no serial device"},
+    {"NoHardwareBehindTheNode",
+     [](Scene& s) {
+       // A node whose open answers EIO, as /dev/ttyS1 does on a PC without
+       // that UART: the slave of a pseudo-terminal that was never unlocked.
+       s.lockedMaster = ::posix_openpt(O_RDWR | O_NOCTTY);
+       if (s.lockedMaster < 0 || ::grantpt(s.lockedMaster) != 0) throw std::runtime_error("posix_openpt");
+       return std::string(::ptsname(s.lockedMaster));
+     },
+     PortOpenReason::NoDevice, "No such device", "Plug the adapter in", false, EIO},
     {"FreePty", [](Scene& s) { return s.pty.SlavePath(); }, PortOpenReason::Opens, "It opens now", "settings"},
 };
 
@@ -104,6 +120,9 @@ TEST_P(PortOpenReasonTest, TellsWhyInPlainWords) {
     d = DiagnosePortOpen(path);
   }
   EXPECT_EQ(d.Reason, c.expected);
+  if (c.error != 0) {
+    EXPECT_EQ(d.Error, c.error);
+  }
   EXPECT_NE(PortOpenReasonText(d).find(c.words), std::string::npos) << PortOpenReasonText(d);
   EXPECT_NE(PortOpenHint(d).find(c.hint), std::string::npos) << PortOpenHint(d);
 }

@@ -165,20 +165,17 @@ void TFrmTrend::ScrollBar1Change(int position) {
 
 void TFrmTrend::DrawTrend() {
   const ChartToolsRedraw zoomOff(*tools_);
-  TrendLeftAxis left;
-  left.Automatic = w_.ChkAuto->isChecked();
-  if (!left.Automatic) {
-    left.Min = LenientInt(w_.TxtMin->text().toStdString());
-    left.Max = LenientInt(w_.TxtMax->text().toStdString());
-    const AxisStep steps[] = {{AxisStep::Bound::Min, double(left.Min)},
-                              {AxisStep::Bound::Max, double(left.Max)}};
+  const bool automatic = w_.ChkAuto->isChecked();
+  if (!automatic) {
+    const AxisStep steps[] = {{AxisStep::Bound::Min, double(LenientInt(w_.TxtMin->text().toStdString()))},
+                              {AxisStep::Bound::Max, double(LenientInt(w_.TxtMax->text().toStdString()))}};
     // A refused range stops the drawing before the series are touched.
     if (const auto refusal = SetAxis(w_.LeftAxis, left_, steps)) {
       ShowMessage(QString::fromStdString(*refusal));
       return;
     }
   }
-  const TrendDrawing page = viewer_->DrawTrend(left);
+  const TrendDrawing page = viewer_->DrawTrend();
 
   // An empty page has no span: the bottom axis keeps its present range.
   if (page.BottomMin && page.BottomMax) {
@@ -197,7 +194,7 @@ void TFrmTrend::DrawTrend() {
   w_.Series2->replace(ToQt(page.PV));
   w_.Series3->replace(ToQt(page.Output));
 
-  if (left.Automatic) {
+  if (automatic) {
     const std::vector<PlotPoint> setpoint = ToPlot(page.Setpoint);
     const std::vector<PlotPoint> pv = ToPlot(page.PV);
     const std::vector<PlotPoint>* leftSeries[] = {&setpoint, &pv};
