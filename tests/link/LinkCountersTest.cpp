@@ -62,6 +62,13 @@ TEST(LinkCounters, PercentileFollowsTheLatestReplies) {
   EXPECT_EQ(c.Snapshot().Reply.Max, 100u);
 }
 
+TEST(LinkCounters, AReplyReadBeforeItsRequestWentOutTakesNoTime) {
+  LinkCounters c;
+  c.RequestSent(8, 1000);
+  c.ReplyChecked(1, 998);  // a late reply read just before the request, handled after it
+  EXPECT_EQ(c.Snapshot().Reply.Max, 0u);
+}
+
 TEST(PortStateWords, TellsOpenClosedGoneAndReopened) {
   PortStateWords w;
   EXPECT_EQ(w.Words(), "closed");
