@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "app/widgets/QuietScrollBar.h"
+
 namespace korvane {
 
 namespace {
@@ -21,8 +23,11 @@ FrameListView::FrameListView(int capacity, QWidget* parent)
   viewport()->setBackgroundRole(QPalette::Base);
   viewport()->setAutoFillBackground(true);
   setFocusPolicy(Qt::StrongFocus);
-  // Opaque scroll bars: a moved handle repaints the bar alone, not the
-  // dock beneath it as well (the list's range grows with every new line).
+  // The list's range grows with every new line while the handle mostly
+  // stays put: the bars repaint only when they moved, and then, being
+  // opaque, alone, not the dock beneath them as well.
+  setVerticalScrollBar(new QuietScrollBar(Qt::Vertical, this));
+  setHorizontalScrollBar(new QuietScrollBar(Qt::Horizontal, this));
   for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()}) bar->setAutoFillBackground(true);
   UpdateScrollBars(true);
 }
