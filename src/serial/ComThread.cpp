@@ -117,7 +117,7 @@ void TComThread::RunLoop() {
         }
       }
       // A device that hung up still hands on what was read from it.
-      if (!stop_.load() && (gone || gather.Due(ReceiveClock::now(), lastWait))) {
+      if (!stop_.load() && !gather.Empty() && (gone || gather.Due(ReceiveClock::now(), lastWait))) {
         const auto at = gather.LastAt();
         DoReceive(gather.Take(), at);
       }

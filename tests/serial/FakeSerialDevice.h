@@ -48,6 +48,11 @@ class FakeLine {
     std::lock_guard lock(mutex_);
     canWait_ = can;
   }
+  // Bytes sent that the component has not read yet.
+  std::size_t Unread() const {
+    std::lock_guard lock(mutex_);
+    return incoming_.size();
+  }
   std::string Written() const {
     std::lock_guard lock(mutex_);
     return written_;

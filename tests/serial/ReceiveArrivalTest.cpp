@@ -117,6 +117,19 @@ TEST_F(ReceiveArrivalTest, AHangUpEndsTheWaitAndTheConnection) {
   line_->SetGone();
   ASSERT_TRUE(Pump([&] { return port_->ConnectedPort() == spNone; }));
   EXPECT_EQ(events_.disconnects, std::vector<TCommPort>{spCOM4});
+  EXPECT_TRUE(events_.receives.empty());  // nothing was gathered: no empty event
+}
+
+TEST_F(ReceiveArrivalTest, BytesGatheredBeforeAHangUpAreStillHandedOn) {
+  port_->SetBaudRate(br000110);  // a quiet gap of 318 ms
+  port_->SetDelay(60000);
+  port_->Open();
+  main_.PumpFor(20ms);
+  line_->Send("xyz");
+  ASSERT_TRUE(Pump([&] { return line_->Unread() == 0; }));
+  line_->SetGone();  // read, but (most likely) before the quiet gap is over
+  ASSERT_TRUE(Pump([&] { return port_->ConnectedPort() == spNone; }));
+  EXPECT_EQ(events_.ReceivedAll(), "xyz");
 }
 
 TEST_F(ReceiveArrivalTest, ModemLinesAreStillCheckedEveryDelayWhileBytesFlow) {
