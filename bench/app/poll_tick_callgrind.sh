@@ -8,7 +8,11 @@
 #   bench/app/poll_tick_callgrind.sh BUILD_DIR [docks=0] [warm-up-s=10] [window-s=30] [out-file]
 #
 # docks=1 shows the Link and Frames docks. With out-file the callgrind
-# profile is kept there (callgrind_annotate reads it).
+# profile is kept there (callgrind_annotate reads it). PEER=flood polls
+# tests/peers/flood_peer.py instead (a reply in pieces and noise bytes, about
+# 20 receive events a second); PREFILL=S stores S seconds of samples first,
+# so the chart's window is full from the start (PREFILL=400 with PEER=flood
+# is the flood figure); SIM names another korvane-sim.
 set -euo pipefail
 BUILD="${1:?usage: poll_tick_callgrind.sh BUILD_DIR [docks] [warm-up-s] [window-s] [out-file]}"
 DOCKS="${2:-0}"
@@ -29,15 +33,20 @@ export XDG_CONFIG_HOME="$TMP/config" XDG_DATA_HOME="$TMP/data" XDG_RUNTIME_DIR="
 export QT_QPA_PLATFORM=offscreen
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 
-"$BUILD/bin/korvane-sim" --com COM1 >"$TMP/sim.log" 2>&1 &
+ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+if [ "${PEER:-sim}" = flood ]; then
+  /usr/bin/python3 "$ROOT/tests/peers/flood_peer.py" --com COM1 >"$TMP/sim.log" 2>&1 &
+else
+  "${SIM:-$BUILD/bin/korvane-sim}" --com COM1 >"$TMP/sim.log" 2>&1 &
+fi
 SIM_PID=$!
 for _ in $(seq 100); do [ -e "$XDG_CONFIG_HOME/korvane/ports/COM1" ] && break; sleep 0.05; done
 
 valgrind --tool=callgrind --instr-atstart=no --callgrind-out-file="$TMP/callgrind.out" \
-  "$BUILD/bin/korvane_poll_probe" --seconds $((WARM + WINDOW + 15)) --docks "$DOCKS" \
+  "$BUILD/bin/korvane_poll_probe" --seconds $((WARM + WINDOW + 15)) --docks "$DOCKS" --prefill "${PREFILL:-0}" \
   >"$TMP/probe.log" 2>"$TMP/valgrind.log" &
 PROBE_PID=$!
-for _ in $(seq 600); do grep -q polling "$TMP/probe.log" 2>/dev/null && break; sleep 0.1; done
+for _ in $(seq 1200); do grep -q polling "$TMP/probe.log" 2>/dev/null && break; sleep 0.1; done
 grep -q polling "$TMP/probe.log" || { cat "$TMP/probe.log" "$TMP/valgrind.log"; exit 1; }
 sleep "$WARM"
 callgrind_control -i on "$PROBE_PID" >/dev/null
@@ -47,9 +56,9 @@ wait "$PROBE_PID" || true
 PROBE_PID=""
 [ -n "$KEEP" ] && cp "$TMP/callgrind.out" "$KEEP"
 
-python3 - "$TMP/callgrind.out" "$DOCKS" <<'PY'
+python3 - "$TMP/callgrind.out" "$DOCKS" "${PEER:-sim}" <<'PY'
 import re, sys
-path, docks = sys.argv[1], sys.argv[2]
+path, docks, peer = sys.argv[1], sys.argv[2], sys.argv[3]
 names, calls, total = {}, {}, 0
 pending = None
 for line in open(path, errors='replace'):
@@ -70,6 +79,6 @@ def count(fragment):
     return sum(n for i, n in calls.items() if fragment in names.get(i, ''))
 ticks = count('PollCycle::PollTimerTimer')
 receives = count('PollCycle::Serial1PortReceive(')
-print(f"docks={docks}: {total} instructions, {ticks} poll ticks, {receives} receive events: "
+print(f"docks={docks} peer={peer}: {total} instructions, {ticks} poll ticks, {receives} receive events: "
       f"{total / max(ticks, 1) / 1e6:.2f} M instructions per poll tick")
 PY
