@@ -39,7 +39,10 @@ void LinkCounters::ReplyChecked(std::int32_t result, std::uint32_t tick) {
   // Too many bytes end no reply: the request stays outstanding.
   if (result == PacketTooLong || !outstanding_) return;
   outstanding_ = false;
-  AddReplyTime(tick - sentTick_);  // the tick count wraps; so does the difference
+  // The tick count wraps; so does the difference. A piece read just before
+  // the request went out (a late reply to an earlier one) counts as 0 ms.
+  const auto ms = static_cast<std::int32_t>(tick - sentTick_);
+  AddReplyTime(ms < 0 ? 0u : static_cast<std::uint32_t>(ms));
 }
 
 void LinkCounters::AddReplyTime(std::uint32_t ms) {

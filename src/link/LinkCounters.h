@@ -12,8 +12,8 @@
 
 namespace korvane {
 
-// Reply times in milliseconds, from the request written to the receive
-// event that completed its reply.
+// Reply times in milliseconds, from the request written to the moment the
+// receive thread read the last byte of the piece that completed its reply.
 struct ReplyTimes {
   std::uint64_t Count = 0;
   std::uint32_t Last = 0;
@@ -47,8 +47,9 @@ class LinkCounters {
   // Bytes written that are no request (the "Open Port" text).
   void OtherBytesSent(std::size_t bytes) { counts_.BytesSent += bytes; }
   void BytesReceived(std::size_t bytes) { counts_.BytesReceived += bytes; }
-  // The check result of a received piece at `tick` (0 pending, 1 data OK,
-  // 2 checksum, 3 time-out, 4 too long, 128 + code exception).
+  // The check result of a received piece whose last byte was read at `tick`
+  // (0 pending, 1 data OK, 2 checksum, 3 time-out, 4 too long, 128 + code
+  // exception).
   void ReplyChecked(std::int32_t result, std::uint32_t tick);
   void Reset();
 

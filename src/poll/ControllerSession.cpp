@@ -1,5 +1,6 @@
 #include "poll/ControllerSession.h"
 
+#include <chrono>
 #include <string>
 #include <utility>
 
@@ -17,10 +18,21 @@ ControllerSession::ControllerSession(MainThreadDispatcher& mainThread,
              },
              tick),
       poll(settings, state, image, master, view, history, tick) {
-  port.OnReceive = [this](TSerialPort&, const std::string& buffer) { poll.Serial1PortReceive(buffer); };
+  port.OnReceive = [this, tick](TSerialPort& sender, const std::string& buffer) {
+    poll.Serial1PortReceive(buffer, ArrivalTick(tick(), sender.ReceivedAt()));
+  };
   // The framing follows the device: a COM name mapped to tcp:// speaks
   // Modbus TCP whatever RTU/ASCII setting the dialog holds.
   master.SetMbapSource([this] { return port.ConnectedFraming() == DeviceFraming::Mbap; });
+}
+
+std::uint32_t ArrivalTick(std::uint32_t now, std::chrono::steady_clock::time_point readAt) {
+  const auto age = std::chrono::steady_clock::now() - readAt;
+  // A piece not read by the receive thread (no time, or an odd one) counts as read now.
+  if (readAt == std::chrono::steady_clock::time_point{} || age < age.zero() || age > std::chrono::minutes(1)) {
+    return now;
+  }
+  return now - static_cast<std::uint32_t>(std::chrono::round<std::chrono::milliseconds>(age).count());
 }
 
 ControllerSession::~ControllerSession() {

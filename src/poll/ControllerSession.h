@@ -6,6 +6,8 @@
 // between them: the main-thread dispatcher, the device opener, the clock and
 // the view of the status line and value boxes.
 
+#include <chrono>
+#include <cstdint>
 #include <memory>
 
 #include "base/Settings.h"
@@ -20,6 +22,12 @@
 #include "serial/SerialPort.h"
 
 namespace korvane {
+
+// The tick count, on the clock whose present reading is `now`, at which the
+// receive thread read a piece (`readAt`, TSerialPort::ReceivedAt): reply
+// times then run from the request written to the last byte read, whatever
+// tick source the session was given.
+std::uint32_t ArrivalTick(std::uint32_t now, std::chrono::steady_clock::time_point readAt);
 
 class ControllerSession {
  public:

@@ -61,10 +61,11 @@ void PollCycle::SetReplyDeadline() {
 }
 
 void PollCycle::Serial1PortReceive(const std::string& buffer) {
-  if (!observers_.empty()) {
-    const std::uint32_t now = tick_();
-    for (ResultObserver* observer : observers_) observer->PieceReceived(buffer, now);
-  }
+  Serial1PortReceive(buffer, observers_.empty() ? 0u : tick_());
+}
+
+void PollCycle::Serial1PortReceive(const std::string& buffer, std::uint32_t arrivalTick) {
+  for (ResultObserver* observer : observers_) observer->PieceReceived(buffer, arrivalTick);
   if (settings_.Poll.MasterMode) {
     const auto n = static_cast<std::int32_t>(
         std::min<std::size_t>(buffer.size(), std::numeric_limits<std::int32_t>::max()));

@@ -51,6 +51,9 @@ class PollCycle {
   // an error of the chart leaves it consistent; such an error goes to the
   // caller (the receive path discards it).
   void Serial1PortReceive(const std::string& buffer);
+  // The same for a piece whose last byte was read from the line at
+  // `arrivalTick`: the observers time the reply from there.
+  void Serial1PortReceive(const std::string& buffer, std::uint32_t arrivalTick);
   void StatusDisplay(std::int32_t result, const std::string& prefix);
   void DisplayRegs();
 

@@ -25,8 +25,9 @@ class ResultObserver {
   // The bytes of a request as they were written to the line, at `tick`
   // (the millisecond tick count); only frames that reached the line.
   virtual void FrameSent(std::string_view /*frame*/, std::uint32_t /*tick*/) {}
-  // A received piece as the receive event delivered it, at `tick`, before
-  // it is checked (ReplyChecked follows for the same piece).
+  // A received piece as the receive event delivered it, before it is
+  // checked (ReplyChecked follows for the same piece); `tick` is when the
+  // receive thread read its last byte from the line.
   virtual void PieceReceived(std::string_view /*piece*/, std::uint32_t /*tick*/) {}
 };
 

@@ -1,5 +1,6 @@
 #include "serial/ComThread.h"
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -54,6 +55,9 @@ void TComThread::RequestStop() {
     stop_.store(true);
   }
   wake_.notify_all();
+  // The device is set at construction and never replaced, so reading the
+  // pointer here does not race with the thread; a wait on it ends now.
+  if (device_) device_->CancelWaits();
 }
 
 void TComThread::Join() {
@@ -78,37 +82,44 @@ void TComThread::Execute() {
   finished_.store(true);
 }
 
+// One pass: the modem lines once per Delay; the bytes waiting, gathered until
+// they are due (ReceiveGather); then a wait on the device for more bytes,
+// which lasts at most until the next check of the lines. A device that
+// cannot wait is paused instead, and what it holds goes out at every pass.
 void TComThread::RunLoop() {
+  ReceiveGather gather;
+  InputWait lastWait = InputWait::TimedOut;
+  auto nextLines = ReceiveClock::now();
+  std::string chunk;
   while (!stop_.load() && Device() != nullptr) {
     ApplyPriority();
-    try {
-      TLineStatusSet lines = ReadLineStatus();
-      if (lines != lastLineStatus_) {
-        lastLineStatus_ = lines;
-        DoLineStatusChange(lines);
-      }
-    } catch (...) {
-      // A handler's error is discarded; the loop goes on.
+    const auto delay = std::chrono::milliseconds(port_.delay_.load());
+    const std::chrono::microseconds gap(port_.quietGapUs_.load());
+    gather.SetRules(delay, gap, port_.inputBuffer_.load());
+    if (ReceiveClock::now() >= nextLines) {
+      CheckLines();
+      nextLines = ReceiveClock::now() + delay;
     }
 
     bool gone = false;
+    bool got = false;
     try {
       SerialDevice* device = Device();
-      if (!stop_.load() && device != nullptr) {
-        CommStatus status;
-        if (device->ClearErrors(&status)) {
-          gone = status.Gone;
-          std::uint32_t waiting = status.InQueue;
-          if (!gone && !stop_.load() && waiting > 0) {
-            // Everything queued, in one read: one event per pass.
-            std::string data(waiting, '\0');
-            std::size_t got = device->Read(data.data(), data.size());
-            if (got > 0) {
-              data.resize(got);
-              DoReceive(std::move(data));
-            }
-          }
+      CommStatus status;
+      if (!stop_.load() && device != nullptr && device->ClearErrors(&status)) {
+        gone = status.Gone;
+        const std::size_t wanted = std::min<std::size_t>(status.InQueue, gather.Room());
+        if (!gone && !stop_.load() && wanted > 0) {
+          chunk.resize(wanted);
+          const std::size_t n = device->Read(chunk.data(), chunk.size());
+          gather.Add(chunk.data(), n, ReceiveClock::now());
+          got = n > 0;
         }
+      }
+      // A device that hung up still hands on what was read from it.
+      if (!stop_.load() && !gather.Empty() && (gone || gather.Due(ReceiveClock::now(), lastWait))) {
+        const auto at = gather.LastAt();
+        DoReceive(gather.Take(), at);
       }
     } catch (...) {
       // A handler's error is discarded; the loop goes on.
@@ -117,7 +128,30 @@ void TComThread::RunLoop() {
     // connection (OnDisconnect, close) instead of polling a dead line.
     if (gone) break;
 
-    if (!stop_.load() && Device() != nullptr) Pause();
+    SerialDevice* device = Device();
+    if (stop_.load() || device == nullptr) break;
+    const auto wait = gather.NextWait(ReceiveClock::now(), nextLines);
+    // A wait that said "arrived" and brought nothing is not trusted twice
+    // in a row, so a device that keeps saying so cannot make this spin.
+    if (lastWait == InputWait::Arrived && !got) {
+      Pause(wait);
+      lastWait = InputWait::TimedOut;
+      continue;
+    }
+    lastWait = device->WaitForInput(std::chrono::ceil<std::chrono::microseconds>(wait), gap);
+    if (lastWait == InputWait::NotSupported) Pause(wait);
+  }
+}
+
+void TComThread::CheckLines() {
+  try {
+    TLineStatusSet lines = ReadLineStatus();
+    if (lines != lastLineStatus_) {
+      lastLineStatus_ = lines;
+      DoLineStatusChange(lines);
+    }
+  } catch (...) {
+    // A handler's error is discarded; the loop goes on.
   }
 }
 
@@ -157,9 +191,10 @@ void TComThread::DoLineStatusChange(TLineStatusSet lines) {
   });
 }
 
-void TComThread::DoReceive(std::string data) {
-  port_.mainThread_.RunAndWait([this, &data] {
+void TComThread::DoReceive(std::string data, ReceiveClock::time_point readAt) {
+  port_.mainThread_.RunAndWait([this, &data, readAt] {
     port_.receivedData_ = std::move(data);
+    port_.receivedAt_ = readAt;
     if (port_.OnReceive) port_.OnReceive(port_, port_.receivedData_);
   });
 }
@@ -172,10 +207,10 @@ void TComThread::DoDisconnect() {
   });
 }
 
-void TComThread::Pause() {
+void TComThread::Pause(ReceiveClock::duration length) {
   // The pause ends early when a stop is requested, so Close is not held up.
   std::unique_lock lock(wakeMutex_);
-  wake_.wait_for(lock, std::chrono::milliseconds(port_.delay_.load()), [this] { return stop_.load(); });
+  wake_.wait_for(lock, length, [this] { return stop_.load(); });
 }
 
 void TComThread::ApplyPriority() {

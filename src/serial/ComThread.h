@@ -1,8 +1,10 @@
 #pragma once
 // TComThread: the receive thread of TSerialPort. Constructed on the main
 // thread, it opens and configures the device; its loop watches the modem
-// lines and the receive queue and hands each batch of bytes to the main
-// thread; its teardown raises OnDisconnect, purges and closes the device.
+// lines once per Delay, waits on the device for received bytes and hands
+// each batch to the main thread once the line is quiet (at most Delay after
+// its first byte); its teardown raises OnDisconnect, purges and closes the
+// device.
 //
 // The component owns the object; the thread body never touches anything
 // after it has marked itself finished, and the component joins it.
@@ -16,6 +18,7 @@
 #include <string>
 #include <thread>
 
+#include "serial/ReceiveGather.h"
 #include "serial/SerialDevice.h"
 #include "serial/SerialTypes.h"
 
@@ -52,12 +55,14 @@ class TComThread {
  private:
   void Execute();
   void RunLoop();
+  void CheckLines();
   void Teardown();
   TLineStatusSet ReadLineStatus();
   void DoLineStatusChange(TLineStatusSet lines);
-  void DoReceive(std::string data);
+  // Hands a delivery to OnReceive; readAt is when its last byte was read.
+  void DoReceive(std::string data, ReceiveClock::time_point readAt);
   void DoDisconnect();
-  void Pause();
+  void Pause(ReceiveClock::duration length);
   void ApplyPriority();
 
   TSerialPort& port_;

@@ -48,6 +48,8 @@ bool Probe(Handle socket, Readiness* out);
 std::size_t Receive(Handle socket, char* buffer, std::size_t count);
 // Sends what fits now: the count sent; *broken when the connection failed.
 std::size_t Send(Handle socket, const char* bytes, std::size_t count, bool* broken);
+// Waits up to `ms` until bytes can be read or the connection ended; false on time-out.
+bool WaitReadable(Handle socket, int ms);
 // Waits up to `ms` until the socket takes more bytes; false on time-out or error.
 bool WaitWritable(Handle socket, int ms);
 void Close(Handle socket);

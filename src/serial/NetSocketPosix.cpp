@@ -156,6 +156,11 @@ std::size_t Send(Handle socket, const char* bytes, std::size_t count, bool* brok
   }
 }
 
+bool WaitReadable(Handle socket, int ms) {
+  pollfd p{Fd(socket), POLLIN, 0};
+  return ::poll(&p, 1, ms) > 0;
+}
+
 bool WaitWritable(Handle socket, int ms) {
   pollfd p{Fd(socket), POLLOUT, 0};
   const int r = ::poll(&p, 1, ms);

@@ -163,6 +163,11 @@ std::size_t Send(Handle socket, const char* bytes, std::size_t count, bool* brok
   return 0;
 }
 
+bool WaitReadable(Handle socket, int ms) {
+  WSAPOLLFD p{Sock(socket), POLLRDNORM, 0};
+  return ::WSAPoll(&p, 1, ms) > 0;
+}
+
 bool WaitWritable(Handle socket, int ms) {
   WSAPOLLFD p{Sock(socket), POLLOUT, 0};
   return ::WSAPoll(&p, 1, ms) > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) == 0;

@@ -9,6 +9,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <limits>
@@ -70,10 +71,17 @@ std::unique_ptr<PosixSerialDevice> PosixSerialDevice::Open(const std::string& pa
   ::ioctl(fd, TIOCEXCL);
   // Bytes that arrived while nobody had the device open are stale.
   ::ioctl(fd, TCFLSH, TCIFLUSH);
-  return std::unique_ptr<PosixSerialDevice>(new PosixSerialDevice(fd));
+  int wake[2] = {-1, -1};
+  if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+    ::ioctl(fd, TIOCNXCL);
+    ::close(fd);
+    return nullptr;
+  }
+  return std::unique_ptr<PosixSerialDevice>(new PosixSerialDevice(fd, wake[0], wake[1]));
 }
 
-PosixSerialDevice::PosixSerialDevice(int fd) : fd_(fd) {}
+PosixSerialDevice::PosixSerialDevice(int fd, int wakeRead, int wakeWrite)
+    : fd_(fd), wakeRead_(wakeRead), wakeWrite_(wakeWrite) {}
 
 PosixSerialDevice::~PosixSerialDevice() { Close(); }
 
@@ -182,6 +190,29 @@ std::size_t PosixSerialDevice::Read(char* buffer, std::size_t count) {
   }
 }
 
+InputWait PosixSerialDevice::WaitForInput(std::chrono::microseconds timeout,
+                                          std::chrono::microseconds) {
+  std::shared_lock lock(mutex_);
+  if (fd_ < 0) return InputWait::TimedOut;
+  // Whether the line has gone quiet is the caller's to judge: it reads what
+  // came and waits again for the gap.
+  const auto us = std::max<std::int64_t>(0, timeout.count());
+  timespec span{static_cast<time_t>(us / 1'000'000), static_cast<long>(us % 1'000'000) * 1000};
+  pollfd p[2] = {{fd_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
+  const int r = ::ppoll(p, 2, &span, nullptr);
+  if (r <= 0) return InputWait::TimedOut;  // time-out, or a signal: the caller looks again
+  if (p[1].revents != 0) return InputWait::TimedOut;  // cancelled: the thread is stopping
+  return InputWait::Arrived;  // bytes, or a hang-up that ClearErrors reports
+}
+
+void PosixSerialDevice::CancelWaits() {
+  std::shared_lock lock(mutex_);
+  if (wakeWrite_ < 0) return;
+  // One byte is enough: it is never read, so every later wait ends at once.
+  const char byte = 1;
+  [[maybe_unused]] ssize_t n = ::write(wakeWrite_, &byte, 1);
+}
+
 std::size_t PosixSerialDevice::Write(const char* bytes, std::size_t count) {
   std::shared_lock lock(mutex_);
   if (fd_ < 0 || count == 0) return 0;
@@ -222,6 +253,10 @@ void PosixSerialDevice::Close() {
   ::ioctl(fd_, TIOCNXCL);
   ::close(fd_);
   fd_ = -1;
+  ::close(wakeRead_);
+  ::close(wakeWrite_);
+  wakeRead_ = -1;
+  wakeWrite_ = -1;
 }
 
 bool ReadTerminalSettings(int fd, TerminalReadback* out) {

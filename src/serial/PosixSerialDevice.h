@@ -2,6 +2,7 @@
 // A serial device opened as a POSIX terminal (a UART, a USB adapter, a
 // pseudo-terminal).
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <shared_mutex>
@@ -29,17 +30,22 @@ class PosixSerialDevice : public SerialDevice {
   bool ModemStatus(std::uint32_t* status) override;
   bool ClearErrors(CommStatus* status) override;
   std::size_t Read(char* buffer, std::size_t count) override;
+  // poll() on the terminal and on a wake-up pipe that CancelWaits fills.
+  InputWait WaitForInput(std::chrono::microseconds timeout, std::chrono::microseconds gap) override;
+  void CancelWaits() override;
   std::size_t Write(const char* bytes, std::size_t count) override;
   bool Purge() override;
   void Close() override;
 
  private:
-  explicit PosixSerialDevice(int fd);
+  PosixSerialDevice(int fd, int wakeRead, int wakeWrite);
 
   // Every operation holds it shared; Close holds it exclusively, so the
   // descriptor is never closed under a write running on another thread.
   mutable std::shared_mutex mutex_;
   int fd_ = -1;
+  int wakeRead_ = -1;   // readable once CancelWaits has run
+  int wakeWrite_ = -1;
   CommTimeouts timeouts_{};
 };
 

@@ -8,6 +8,7 @@
 // the receive thread reads, and Close on the receive thread while the main
 // thread writes.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -28,6 +29,15 @@ struct CommStatus {
 // Modbus TCP connection, which takes MBAP frames only.
 enum class DeviceFraming { Line, Mbap };
 
+// How a wait for received bytes ended.
+enum class InputWait {
+  NotSupported,  // the device cannot wait for input: the caller pauses instead
+  TimedOut,      // nothing arrived within the time-out (or the wait was cancelled)
+  Arrived,       // bytes arrived, or the device hung up, before the time-out
+  Gathered,      // bytes arrived and the device itself waited for the end of
+                 // their burst (the quiet gap) or for the time-out: hand them on now
+};
+
 class SerialDevice {
  public:
   virtual ~SerialDevice() = default;
@@ -47,6 +57,17 @@ class SerialDevice {
   // Reads up to count bytes; returns the count read (never waits for more
   // than is queued with the component's time-outs).
   virtual std::size_t Read(char* buffer, std::size_t count) = 0;
+  // Waits at most `timeout` for received bytes, without taking them from
+  // the queue (a device may hold them back for Read, and then counts them in
+  // ClearErrors' InQueue). `gap` is the quiet time that ends a burst; a
+  // device that gathers a burst itself returns Gathered once the line has
+  // been quiet that long. Runs on the receive thread while the main thread
+  // writes. The default cannot wait: it returns NotSupported at once.
+  virtual InputWait WaitForInput(std::chrono::microseconds timeout, std::chrono::microseconds gap);
+  // Ends a WaitForInput running on another thread, and makes every later one
+  // return at once (the receive thread is stopping). The default does
+  // nothing: a wait then ends by its time-out.
+  virtual void CancelWaits() {}
   // Writes count bytes within the write time-outs; returns the count written.
   virtual std::size_t Write(const char* bytes, std::size_t count) = 0;
   // Discards both queues and aborts pending transfers.

@@ -6,6 +6,7 @@
 
 #include "serial/ComThread.h"
 #include "serial/Platform.h"
+#include "serial/ReceiveGather.h"
 
 namespace korvane {
 
@@ -19,6 +20,7 @@ constexpr unsigned kCloseStepMs = 10;
 
 TSerialPort::TSerialPort(MainThreadDispatcher& mainThread, std::shared_ptr<SerialDeviceOpener> opener)
     : mainThread_(mainThread), opener_(std::move(opener)) {
+  quietGapUs_.store(QuietGap(BuildDcb()).count());
   BeginTimerResolution();
 }
 
@@ -164,7 +166,9 @@ std::optional<std::chrono::nanoseconds> TSerialPort::ReceiveThreadCpuTime() cons
 
 bool TSerialPort::ApplyLineSettings(SerialDevice* device) {
   if (device == nullptr || !device->IsOpen()) return false;
-  if (!device->SetState(BuildDcb())) throw SerialError("Cannot connect to " + portName_ + ".");
+  const Dcb block = BuildDcb();
+  quietGapUs_.store(QuietGap(block).count());
+  if (!device->SetState(block)) throw SerialError("Cannot connect to " + portName_ + ".");
   return true;
 }
 
@@ -173,7 +177,7 @@ void TSerialPort::ApplyTimeouts(SerialDevice* device) {
 }
 
 void TSerialPort::ApplyBufferSizes(SerialDevice* device) {
-  if (device != nullptr) device->SetupQueues(inputBuffer_, outputBuffer_);
+  if (device != nullptr) device->SetupQueues(inputBuffer_.load(), outputBuffer_);
 }
 
 void TSerialPort::ReapplyLineSettings() {
@@ -275,8 +279,8 @@ void TSerialPort::SetSwFlowControl(TSwFlowControl flow) {
 }
 
 void TSerialPort::SetInputBuffer(std::uint32_t size) {
-  if (size == inputBuffer_) return;
-  inputBuffer_ = size;
+  if (size == inputBuffer_.load()) return;
+  inputBuffer_.store(size);
   if (comThread_) ApplyBufferSizes(LiveDevice());
 }
 

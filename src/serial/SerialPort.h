@@ -91,7 +91,7 @@ class TSerialPort {
   void SetWriteTotalTimeoutMultiplier(std::int32_t ms) { writeMultiplier_ = ms; }
   std::int32_t WriteTotalTimeoutConstant() const { return writeConstant_; }
   void SetWriteTotalTimeoutConstant(std::int32_t ms) { writeConstant_ = ms; }
-  std::uint32_t InputBuffer() const { return inputBuffer_; }
+  std::uint32_t InputBuffer() const { return inputBuffer_.load(); }
   void SetInputBuffer(std::uint32_t size);
   std::uint32_t OutputBuffer() const { return outputBuffer_; }
   void SetOutputBuffer(std::uint32_t size);
@@ -114,6 +114,10 @@ class TSerialPort {
   DeviceFraming ConnectedFraming() const { return framing_; }
   // Bytes of the latest read, as handed to OnReceive.
   const std::string& ReceivedData() const { return receivedData_; }
+  // When the receive thread read the last byte of ReceivedData: the bytes'
+  // arrival as near as the thread saw it (the event comes a little later,
+  // once the line has been quiet).
+  std::chrono::steady_clock::time_point ReceivedAt() const { return receivedAt_; }
   // Modem-line state last reported through OnLineStatusChange.
   TLineStatusSet LastLineStatus() const { return lastLineStatus_; }
   // The device-control block the line settings give.
@@ -158,15 +162,19 @@ class TSerialPort {
   std::int32_t readConstant_ = 0;
   std::int32_t writeMultiplier_ = 100;
   std::int32_t writeConstant_ = 1000;
-  std::uint32_t inputBuffer_ = 4096;
+  // Read by the running receive thread: the most bytes of one delivery.
+  std::atomic<std::uint32_t> inputBuffer_{4096};
   std::uint32_t outputBuffer_ = 4096;
   // Read by the running receive thread at every pass.
   std::atomic<TThreadPriority> priority_{tpNormal};
   std::atomic<std::uint32_t> delay_{50};
+  // The quiet time that ends a burst at the line settings last applied.
+  std::atomic<std::int64_t> quietGapUs_{0};
   std::int32_t customBaudRate_ = 0;
 
   // Written on the main thread when an event is handed over.
   std::string receivedData_;
+  std::chrono::steady_clock::time_point receivedAt_{};
   TLineStatusSet lastLineStatus_ = 0;
 
   DeviceFraming framing_ = DeviceFraming::Line;

@@ -193,7 +193,14 @@ std::size_t TcpSerialDevice::Read(char* buffer, std::size_t count) {
 }
 
 std::size_t TcpSerialDevice::Write(const char* bytes, std::size_t count) {
+  // Only a write while connecting needs the state to itself; any other takes
+  // it shared, so it never waits for the receive thread's wait for input.
+  Phase phase;
   {
+    std::shared_lock lock(shared_->mutex);
+    phase = shared_->phase;
+  }
+  if (phase == Phase::Connecting) {
     std::unique_lock lock(shared_->mutex);
     if (shared_->phase == Phase::Connecting) {
       // Held like bytes in a serial driver's queue while flow control holds the line.
@@ -211,6 +218,17 @@ std::size_t TcpSerialDevice::Write(const char* bytes, std::size_t count) {
                                 t.WriteTotalTimeoutConstant;
   const auto deadline = Clock::now() + std::chrono::milliseconds(totalMs == 0 ? kFlushHeldMs : totalMs);
   return SendAll(shared_->socket, bytes, count, deadline);
+}
+
+InputWait TcpSerialDevice::WaitForInput(std::chrono::microseconds timeout, std::chrono::microseconds) {
+  std::shared_lock lock(shared_->mutex);
+  // Until connected there is no socket to wait on: the receive thread pauses instead.
+  if (shared_->phase != Phase::Connected) return InputWait::NotSupported;
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(std::max(timeout, timeout.zero())).count();
+  // Readable also when the peer closed: ClearErrors then reports it gone.
+  return net::WaitReadable(shared_->socket, static_cast<int>(std::min<std::int64_t>(ms, 1000)))
+             ? InputWait::Arrived
+             : InputWait::TimedOut;
 }
 
 bool TcpSerialDevice::Purge() {

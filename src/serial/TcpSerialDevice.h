@@ -55,6 +55,9 @@ class TcpSerialDevice : public SerialDevice {
   bool ModemStatus(std::uint32_t* status) override;
   bool ClearErrors(CommStatus* status) override;
   std::size_t Read(char* buffer, std::size_t count) override;
+  // Waits on the socket; a stop request is not signalled, so a wait ends by
+  // its time-out, which the receive thread keeps within one Delay.
+  InputWait WaitForInput(std::chrono::microseconds timeout, std::chrono::microseconds gap) override;
   std::size_t Write(const char* bytes, std::size_t count) override;
   bool Purge() override;
   void Close() override;

@@ -1,5 +1,6 @@
 #include "serial/Win32SerialDevice.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <mutex>
@@ -26,7 +27,22 @@ DWORD ClampedCount(std::size_t count) {
   return static_cast<DWORD>(count > kMax ? kMax : count);
 }
 
+DWORD WholeMs(std::chrono::microseconds span) {
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(span).count();
+  if (ms < 1) return 1;
+  return ms >= static_cast<long long>(MAXDWORD) ? MAXDWORD - 1 : static_cast<DWORD>(ms);
+}
+
 }  // namespace
+
+COMMTIMEOUTS WaitTimeouts(const COMMTIMEOUTS& configured, std::chrono::microseconds timeout,
+                          std::chrono::microseconds gap) {
+  COMMTIMEOUTS t = configured;
+  t.ReadIntervalTimeout = WholeMs(gap);
+  t.ReadTotalTimeoutMultiplier = 0;
+  t.ReadTotalTimeoutConstant = WholeMs(timeout);
+  return t;
+}
 
 std::string DevicePathOf(const std::string& portName) {
   if (PortFromName(portName) == spNone) return {};
@@ -96,12 +112,14 @@ bool Win32SerialDevice::SetTimeouts(const CommTimeouts& timeouts) {
   COMMTIMEOUTS t{timeouts.ReadIntervalTimeout, timeouts.ReadTotalTimeoutMultiplier,
                  timeouts.ReadTotalTimeoutConstant, timeouts.WriteTotalTimeoutMultiplier,
                  timeouts.WriteTotalTimeoutConstant};
+  timeouts_ = t;  // set at open, before the receive thread waits
   return ::SetCommTimeouts(handle_, &t) != 0;
 }
 
 bool Win32SerialDevice::SetupQueues(std::uint32_t inQueue, std::uint32_t outQueue) {
   std::shared_lock lock(mutex_);
   if (handle_ == INVALID_HANDLE_VALUE) return false;
+  if (inQueue > 0) inQueue_ = inQueue;
   return ::SetupComm(handle_, inQueue, outQueue) != 0;
 }
 
@@ -132,16 +150,47 @@ bool Win32SerialDevice::ClearErrors(CommStatus* status) {
     }
     return false;
   }
-  status->InQueue = stat.cbInQue;
+  std::lock_guard held(heldMutex_);
+  status->InQueue = stat.cbInQue + static_cast<std::uint32_t>(held_.size());
   return true;
 }
 
 std::size_t Win32SerialDevice::Read(char* buffer, std::size_t count) {
   std::shared_lock lock(mutex_);
   if (handle_ == INVALID_HANDLE_VALUE || count == 0) return 0;
+  std::size_t done = 0;
+  {
+    std::lock_guard held(heldMutex_);
+    done = std::min(count, held_.size());
+    held_.copy(buffer, done);
+    held_.erase(0, done);
+  }
+  if (done == count) return done;
+  // The component's time-outs are in effect here: this returns at once.
   DWORD read = 0;
-  if (!::ReadFile(handle_, buffer, ClampedCount(count), &read, nullptr)) return 0;
-  return read;
+  if (!::ReadFile(handle_, buffer + done, ClampedCount(count - done), &read, nullptr)) return done;
+  return done + read;
+}
+
+InputWait Win32SerialDevice::WaitForInput(std::chrono::microseconds timeout,
+                                          std::chrono::microseconds gap) {
+  std::shared_lock lock(mutex_);
+  if (handle_ == INVALID_HANDLE_VALUE) return InputWait::TimedOut;
+  std::lock_guard held(heldMutex_);
+  if (!held_.empty()) return InputWait::Gathered;  // what the last wait read comes first
+  // The read ends once the line has been quiet for the interval after a
+  // byte, once the total time-out has passed, or once the buffer is full:
+  // in each case what it brought goes on at once.
+  COMMTIMEOUTS wait = WaitTimeouts(timeouts_, timeout, gap);
+  if (!::SetCommTimeouts(handle_, &wait)) return InputWait::NotSupported;
+  held_.resize(inQueue_);
+  DWORD read = 0;
+  const BOOL ok = ::ReadFile(handle_, held_.data(), ClampedCount(held_.size()), &read, nullptr);
+  held_.resize(read);
+  ::SetCommTimeouts(handle_, &timeouts_);
+  // A failed read may be a port that went away: ClearErrors tells.
+  if (!ok) return InputWait::Arrived;
+  return read > 0 ? InputWait::Gathered : InputWait::TimedOut;
 }
 
 std::size_t Win32SerialDevice::Write(const char* bytes, std::size_t count) {
@@ -156,6 +205,10 @@ std::size_t Win32SerialDevice::Write(const char* bytes, std::size_t count) {
 bool Win32SerialDevice::Purge() {
   std::shared_lock lock(mutex_);
   if (handle_ == INVALID_HANDLE_VALUE) return false;
+  {
+    std::lock_guard held(heldMutex_);
+    held_.clear();
+  }
   return ::PurgeComm(handle_, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR) != 0;
 }
 

@@ -1,11 +1,15 @@
 #pragma once
 // A serial device opened as a Windows communications resource (\\.\COMn),
 // with synchronous I/O: reads and writes are single ReadFile/WriteFile calls
-// bounded by the driver's time-outs.
+// bounded by the driver's time-outs. A wait for input is a ReadFile with an
+// interval time-out (the quiet gap that ends a burst) and a total time-out;
+// the bytes it brings are held for the next Read.
 
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <shared_mutex>
 #include <string>
 
@@ -31,6 +35,7 @@ class Win32SerialDevice : public SerialDevice {
   bool ModemStatus(std::uint32_t* status) override;
   bool ClearErrors(CommStatus* status) override;
   std::size_t Read(char* buffer, std::size_t count) override;
+  InputWait WaitForInput(std::chrono::microseconds timeout, std::chrono::microseconds gap) override;
   std::size_t Write(const char* bytes, std::size_t count) override;
   bool Purge() override;
   void Close() override;
@@ -42,7 +47,17 @@ class Win32SerialDevice : public SerialDevice {
   // handle is never closed under a write running on another thread.
   mutable std::shared_mutex mutex_;
   HANDLE handle_ = INVALID_HANDLE_VALUE;
+  COMMTIMEOUTS timeouts_{MAXDWORD, 0, 0, 0, 0};  // the component's, put back after every wait
+  std::uint32_t inQueue_ = 4096;   // the most bytes one wait reads
+  std::mutex heldMutex_;
+  std::string held_;               // read by a wait, not yet by Read
 };
+
+// The time-outs of one wait for input: the gap and the time-out in whole
+// milliseconds rounded up, at least 1 (all zeros would wait for ever); the
+// write time-outs as given.
+COMMTIMEOUTS WaitTimeouts(const COMMTIMEOUTS& configured, std::chrono::microseconds timeout,
+                          std::chrono::microseconds gap);
 
 // The block as the system's DCB: the same fields in the same order, the
 // flag word laid over the DCB's bit-fields.

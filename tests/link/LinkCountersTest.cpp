@@ -66,6 +66,13 @@ TEST(LinkCounters, PercentileFollowsTheLatestReplies) {
   EXPECT_EQ(c.Snapshot().Reply.Max, 100u);
 }
 
+TEST(LinkCounters, AReplyReadBeforeItsRequestWentOutTakesNoTime) {
+  LinkCounters c;
+  c.RequestSent(8, 1000);
+  c.ReplyChecked(1, 998);  // a late reply read just before the request, handled after it
+  EXPECT_EQ(c.Snapshot().Reply.Max, 0u);
+}
+
 // The rank taken is the smallest that covers 95 % of the replies, from the
 // very first reply on: with few replies it is the highest one.
 struct PercentileCase {

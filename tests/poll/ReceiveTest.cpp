@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "PollHarness.h"
+#include "poll/ControllerSession.h"
 
 namespace korvane {
 namespace {
@@ -172,6 +175,32 @@ TEST_F(ReceiveTest, ObserversSeeEveryRequestAndEveryCheckedPieceUntilRemoved) {
   h.cycle.RemoveResultObserver(&observer);
   h.cycle.PollTimerTimer();
   EXPECT_EQ(observer.events, (std::vector<std::string>{"read 0", "read 1", "sent write", "write 1"}));
+}
+
+struct TickObserver : ResultObserver {
+  void RequestSent(bool) override {}
+  void ReplyChecked(std::int32_t, bool) override {}
+  void PieceReceived(std::string_view, std::uint32_t tick) override { ticks.push_back(tick); }
+  std::vector<std::uint32_t> ticks;
+};
+
+TEST_F(ReceiveTest, ObserversGetThePiecesArrivalTickOrNowWithoutOne) {
+  TickObserver observer;
+  h.cycle.AddResultObserver(&observer);
+  h.now = 5000;
+  h.cycle.Serial1PortReceive("\x01", 4990);
+  h.cycle.Serial1PortReceive("\x03");
+  h.cycle.RemoveResultObserver(&observer);
+  EXPECT_EQ(observer.ticks, (std::vector<std::uint32_t>{4990, 5000}));
+}
+
+TEST(ArrivalTick, IsNowLessTheAgeOfTheReadOrNowWithoutAUsableRead) {
+  const auto now = std::chrono::steady_clock::now();
+  EXPECT_EQ(ArrivalTick(1000, now - std::chrono::milliseconds(7)), 993u);
+  EXPECT_EQ(ArrivalTick(3, now - std::chrono::milliseconds(7)), 0xFFFFFFFCu);  // wraps with the tick
+  EXPECT_EQ(ArrivalTick(1000, std::chrono::steady_clock::time_point{}), 1000u);
+  EXPECT_EQ(ArrivalTick(1000, now + std::chrono::seconds(5)), 1000u);
+  EXPECT_EQ(ArrivalTick(1000, now - std::chrono::minutes(5)), 1000u);
 }
 
 }  // namespace

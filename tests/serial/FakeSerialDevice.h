@@ -4,6 +4,8 @@
 // the order of the calls the component makes. Thread-safe: the receive
 // thread and the test's main thread use it at once.
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -32,11 +34,24 @@ class FakeLine {
   void SetGone() {
     std::lock_guard lock(mutex_);
     gone_ = true;
+    changed_.notify_all();
   }
   // Bytes the far end sends (the component reads them).
   void Send(const std::string& bytes) {
     std::lock_guard lock(mutex_);
     incoming_ += bytes;
+    changed_.notify_all();
+  }
+  // From now on the device waits for input as a terminal does (by default
+  // it cannot, and the receive thread pauses instead).
+  void SetCanWait(bool can) {
+    std::lock_guard lock(mutex_);
+    canWait_ = can;
+  }
+  // Bytes sent that the component has not read yet.
+  std::size_t Unread() const {
+    std::lock_guard lock(mutex_);
+    return incoming_.size();
   }
   std::string Written() const {
     std::lock_guard lock(mutex_);
@@ -70,6 +85,8 @@ class FakeLine {
   bool refuseState_ = false;
   bool gone_ = false;
   bool open_ = false;
+  bool canWait_ = false;
+  std::condition_variable changed_;  // bytes came or the device went
   std::string incoming_;
   std::string written_;
   std::vector<std::string> calls_;
@@ -123,6 +140,19 @@ class FakeSerialDevice : public SerialDevice {
     line_->incoming_.erase(0, n);
     return n;
   }
+  InputWait WaitForInput(std::chrono::microseconds timeout, std::chrono::microseconds) override {
+    std::unique_lock lock(line_->mutex_);
+    if (!line_->canWait_) return InputWait::NotSupported;
+    const bool woke = line_->changed_.wait_for(lock, timeout, [&] {
+      return cancelled_ || !line_->incoming_.empty() || line_->gone_;
+    });
+    return woke && !cancelled_ ? InputWait::Arrived : InputWait::TimedOut;
+  }
+  void CancelWaits() override {
+    std::lock_guard lock(line_->mutex_);
+    cancelled_ = true;
+    line_->changed_.notify_all();
+  }
   std::size_t Write(const char* bytes, std::size_t count) override {
     std::lock_guard lock(line_->mutex_);
     if (!line_->open_) return 0;
@@ -143,6 +173,7 @@ class FakeSerialDevice : public SerialDevice {
 
  private:
   std::shared_ptr<FakeLine> line_;
+  bool cancelled_ = false;  // under the line's mutex
 };
 
 // Hands out a FakeSerialDevice on the shared line for every port name

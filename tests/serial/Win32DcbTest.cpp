@@ -1,8 +1,9 @@
 // The Windows device's pure parts: the device path of a COM name (also what
-// the COM-name map answers there) and the block laid over the system's DCB
-// bit-fields.
+// the COM-name map answers there), the block laid over the system's DCB
+// bit-fields, and the time-outs of a wait for input.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <ostream>
 
 #include "serial/ComNameMap.h"
@@ -16,6 +17,27 @@ TEST(Win32Names, ComNamesOpenThemselvesAndOtherTextsNothing) {
   EXPECT_EQ(DevicePathOf("COM99"), "\\\\.\\COM99");
   for (const char* other : {"", "com3", "COM0", "COM100", "COM03", "LPT1"}) {
     EXPECT_EQ(DevicePathOf(other), "") << other;
+  }
+}
+
+TEST(Win32WaitTimeouts, IntervalIsTheGapTotalTheTimeOutInWholeMillisecondsWritesKept) {
+  const COMMTIMEOUTS configured{MAXDWORD, 0, 0, 100, 1000};
+  struct Case {
+    std::chrono::microseconds timeout, gap;
+    DWORD interval, total;
+  };
+  const Case cases[] = {
+      {std::chrono::milliseconds(50), std::chrono::microseconds(3646), 4, 50},
+      {std::chrono::microseconds(1500), std::chrono::microseconds(1000), 1, 2},
+      {std::chrono::microseconds(0), std::chrono::microseconds(200), 1, 1},  // never all zeros
+  };
+  for (const Case& c : cases) {
+    const COMMTIMEOUTS t = WaitTimeouts(configured, c.timeout, c.gap);
+    EXPECT_EQ(t.ReadIntervalTimeout, c.interval);
+    EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 0u);
+    EXPECT_EQ(t.ReadTotalTimeoutConstant, c.total);
+    EXPECT_EQ(t.WriteTotalTimeoutMultiplier, 100u);
+    EXPECT_EQ(t.WriteTotalTimeoutConstant, 1000u);
   }
 }
 

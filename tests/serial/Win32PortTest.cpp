@@ -56,6 +56,58 @@ TEST(Win32Device, ClearErrorsCountsExactlyWhatReadThenDelivers) {
   EXPECT_FALSE(device->IsOpen());
 }
 
+// A wait is a ReadFile with an interval and a total time-out; the
+// component's own time-outs (return at once) are back in force after it.
+TEST(Win32Device, AWaitGathersABurstAndPutsTheComponentsTimeOutsBack) {
+  auto device = Win32SerialDevice::Open("COM2");
+  ASSERT_NE(device, nullptr) << "COM2 is not mapped (run scripts/test-windows.sh)";
+  Dcb block;
+  block.BaudRate = 9600;
+  block.ByteSize = 8;
+  block.Flags = 0x1011;
+  ASSERT_TRUE(device->SetState(block));
+  ASSERT_TRUE(device->SetTimeouts(CommTimeouts{0xFFFFFFFFu, 0, 0, 100, 1000}));
+  ASSERT_TRUE(device->SetupQueues(1024, 1024));
+  EXPECT_EQ(device->WaitForInput(20ms, 4ms), InputWait::TimedOut);
+
+  const std::string sent = "\x01\x03\x02\x00\x07";
+  ASSERT_EQ(device->Write(sent.data(), sent.size()), sent.size());
+  EXPECT_EQ(device->WaitForInput(3s, 4ms), InputWait::Gathered);
+  CommStatus status;
+  ASSERT_TRUE(device->ClearErrors(&status));
+  EXPECT_EQ(status.InQueue, sent.size());
+  std::string got(sent.size(), '\0');
+  EXPECT_EQ(device->Read(got.data(), got.size()), sent.size());
+  EXPECT_EQ(got, sent);
+
+  // With the wait's total time-out of 3 s still set, this would take 3 s.
+  const std::uint32_t start = TickCount();
+  char byte = 0;
+  EXPECT_EQ(device->Read(&byte, 1), 0u);
+  EXPECT_LT(TickCount() - start, 2000u);
+  device->Close();
+}
+
+TEST(Win32Port, AReplyGoesOnOnceTheLineIsQuietNotAfterDelay) {
+  QueueDispatcher main;
+  test::EventLog events;
+  TSerialPort port{main, SystemSerialDeviceOpener()};
+  events.Attach(port);
+  port.SetPort(spCOM2);
+  port.SetBaudRate(br009600);
+  // Longer than the test waits for the reply; a stop is seen within one
+  // wait, so no longer than Close should take.
+  port.SetDelay(2000);
+  port.Open();
+  ASSERT_EQ(port.ConnectedPort(), spCOM2);
+  main.PumpFor(50ms);
+  const std::string sent("\x01\x03\x04\x00\x00\x00\x00\xFA\x33", 9);
+  EXPECT_EQ(port.WriteBuffer(sent.data(), sent.size()), sent.size());
+  EXPECT_TRUE(main.PumpUntil([&] { return events.ReceivedAll().size() >= sent.size(); }, 1500ms));
+  EXPECT_EQ(events.ReceivedAll(), sent);
+  port.Close();
+}
+
 TEST(Win32Port, EveryByteValueMakesTheRoundTripThroughTheComponent) {
   QueueDispatcher main;
   test::EventLog events;

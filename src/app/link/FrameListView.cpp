@@ -4,9 +4,12 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <cstdint>
+
+#include "app/widgets/QuietScrollBar.h"
 
 namespace korvane {
 
@@ -21,8 +24,11 @@ FrameListView::FrameListView(int capacity, QWidget* parent)
   viewport()->setBackgroundRole(QPalette::Base);
   viewport()->setAutoFillBackground(true);
   setFocusPolicy(Qt::StrongFocus);
-  // Opaque scroll bars: a moved handle repaints the bar alone, not the
-  // dock beneath it as well (the list's range grows with every new line).
+  // The list's range grows with every new line while the handle mostly
+  // stays put: the bars repaint only when they moved, and then, being
+  // opaque, alone, not the dock beneath them as well.
+  setVerticalScrollBar(new QuietScrollBar(Qt::Vertical, this));
+  setHorizontalScrollBar(new QuietScrollBar(Qt::Horizontal, this));
   for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()}) bar->setAutoFillBackground(true);
   UpdateScrollBars(true);
 }
@@ -75,14 +81,24 @@ void FrameListView::Clear() {
 int FrameListView::VisibleLines() const { return std::max(1, viewport()->height() / lineHeight_); }
 
 void FrameListView::UpdateScrollBars(bool follow) {
-  QScrollBar* v = verticalScrollBar();
-  v->setRange(0, std::max(0, LineCount() - VisibleLines()));
-  v->setPageStep(VisibleLines());
-  if (follow) v->setValue(v->maximum());
-  QScrollBar* h = horizontalScrollBar();
-  h->setRange(0, std::max(0, widest_ + 2 * kMargin - viewport()->width()));
-  h->setPageStep(viewport()->width());
-  h->setSingleStep(fontMetrics().averageCharWidth() * 4);
+  // A new range makes the scroll area lay its children out again, which
+  // repaints both bars, and matters only when a bar comes or goes. So the
+  // range's signal is held back while the range stays on the same side of 0
+  // and the value stays inside it (the value's own signal, which the scroll
+  // area keeps its offset by, always goes out).
+  auto set = [](QScrollBar* bar, int maximum, int page, int single, bool toEnd) {
+    const bool quiet = (bar->maximum() > 0) == (maximum > 0) && bar->value() <= maximum;
+    {
+      const QSignalBlocker hold(quiet ? bar : nullptr);
+      bar->setRange(0, maximum);
+    }
+    bar->setPageStep(page);
+    if (single > 0) bar->setSingleStep(single);
+    if (toEnd) bar->setValue(bar->maximum());
+  };
+  set(verticalScrollBar(), std::max(0, LineCount() - VisibleLines()), VisibleLines(), 0, follow);
+  set(horizontalScrollBar(), std::max(0, widest_ + 2 * kMargin - viewport()->width()), viewport()->width(),
+      fontMetrics().averageCharWidth() * 4, false);
 }
 
 void FrameListView::paintEvent(QPaintEvent* event) {

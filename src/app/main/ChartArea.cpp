@@ -12,6 +12,7 @@
 #include "app/chart/ChartParts.h"
 #include "app/main/MainFormLayout.h"
 #include "app/chart/SeriesColours.h"
+#include "app/widgets/QuietScrollBar.h"
 
 namespace korvane {
 
@@ -48,7 +49,9 @@ QWidget* BuildChartArea(QWidget* parent, MainFormWidgets& w) {
   w.Chart1View->setMinimumSize(200, 200);
   column->addWidget(w.Chart1View, 1);
 
-  w.GraphScroll = new QScrollBar(Qt::Horizontal, area);
+  // The scroll range grows every second while the handle mostly stays put:
+  // the bar repaints only when it moved.
+  w.GraphScroll = new QuietScrollBar(Qt::Horizontal, area);
   w.GraphScroll->setObjectName("GraphScroll");
   w.GraphScroll->setAccessibleName("Chart scroll position");
   w.GraphScroll->setRange(-400, 0);

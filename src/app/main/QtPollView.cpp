@@ -21,13 +21,21 @@ QLineEdit* QtPollView::Box(ValueBox box) const {
   return w_.TxtPV;
 }
 
-void QtPollView::SetStatus(const std::string& text) {
-  w_.TxtStatus->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+namespace {
+
+// Every poll shows the status and all six values two or three times, most
+// of them unchanged: an equal text is left as it is (which also leaves the
+// cursor where the operator put it).
+void ShowText(QLineEdit* box, const std::string& text) {
+  const QString shown = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+  if (box->text() != shown) box->setText(shown);
 }
 
-void QtPollView::ShowValue(ValueBox box, const std::string& text) {
-  Box(box)->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
-}
+}  // namespace
+
+void QtPollView::SetStatus(const std::string& text) { ShowText(w_.TxtStatus, text); }
+
+void QtPollView::ShowValue(ValueBox box, const std::string& text) { ShowText(Box(box), text); }
 
 std::string QtPollView::EntryText(ValueBox box) const { return Box(box)->text().toStdString(); }
 
