@@ -40,7 +40,11 @@ COMMTIMEOUTS WaitTimeouts(const COMMTIMEOUTS& configured, std::chrono::microseco
   COMMTIMEOUTS t = configured;
   t.ReadIntervalTimeout = WholeMs(gap);
   t.ReadTotalTimeoutMultiplier = 0;
-  t.ReadTotalTimeoutConstant = WholeMs(timeout);
+  // Calls on a port opened for synchronous use run one after another: a
+  // write from the main thread waits until a read in progress has ended. A
+  // wait is therefore cut short at kLongestWaitMs (the receive thread simply
+  // waits again), so a request is never held up for a whole Delay.
+  t.ReadTotalTimeoutConstant = std::min<DWORD>(WholeMs(timeout), kLongestWaitMs);
   return t;
 }
 
@@ -185,12 +189,18 @@ InputWait Win32SerialDevice::WaitForInput(std::chrono::microseconds timeout,
   if (!::SetCommTimeouts(handle_, &wait)) return InputWait::NotSupported;
   held_.resize(inQueue_);
   DWORD read = 0;
+  const auto start = std::chrono::steady_clock::now();
   const BOOL ok = ::ReadFile(handle_, held_.data(), ClampedCount(held_.size()), &read, nullptr);
+  // A read cut short at kLongestWaitMs may have stopped in the middle of a
+  // burst: the caller then judges the quiet gap itself.
+  const bool cut = wait.ReadTotalTimeoutConstant < WholeMs(timeout) &&
+                   std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(kLongestWaitMs);
   held_.resize(read);
   ::SetCommTimeouts(handle_, &timeouts_);
   // A failed read may be a port that went away: ClearErrors tells.
   if (!ok) return InputWait::Arrived;
-  return read > 0 ? InputWait::Gathered : InputWait::TimedOut;
+  if (read == 0) return InputWait::TimedOut;
+  return cut ? InputWait::Arrived : InputWait::Gathered;
 }
 
 std::size_t Win32SerialDevice::Write(const char* bytes, std::size_t count) {

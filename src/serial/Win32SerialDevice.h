@@ -53,9 +53,13 @@ class Win32SerialDevice : public SerialDevice {
   std::string held_;               // read by a wait, not yet by Read
 };
 
+// The longest one wait for input lasts on Windows, in milliseconds: a write
+// on the same port waits for it to end.
+inline constexpr DWORD kLongestWaitMs = 10;
+
 // The time-outs of one wait for input: the gap and the time-out in whole
-// milliseconds rounded up, at least 1 (all zeros would wait for ever); the
-// write time-outs as given.
+// milliseconds rounded up, at least 1 (all zeros would wait for ever), the
+// time-out at most kLongestWaitMs; the write time-outs as given.
 COMMTIMEOUTS WaitTimeouts(const COMMTIMEOUTS& configured, std::chrono::microseconds timeout,
                           std::chrono::microseconds gap);
 

@@ -27,7 +27,8 @@ TEST(Win32WaitTimeouts, IntervalIsTheGapTotalTheTimeOutInWholeMillisecondsWrites
     DWORD interval, total;
   };
   const Case cases[] = {
-      {std::chrono::milliseconds(50), std::chrono::microseconds(3646), 4, 50},
+      {std::chrono::milliseconds(50), std::chrono::microseconds(3646), 4, 10},  // a write waits for it
+      {std::chrono::milliseconds(9), std::chrono::microseconds(3646), 4, 9},
       {std::chrono::microseconds(1500), std::chrono::microseconds(1000), 1, 2},
       {std::chrono::microseconds(0), std::chrono::microseconds(200), 1, 1},  // never all zeros
   };
