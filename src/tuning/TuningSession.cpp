@@ -33,6 +33,15 @@ bool TuningSession::Running() const noexcept {
 
 double TuningSession::FailTime() const { return std::max(5.0 * context_.Poll, 3.0 / context_.TimeScale); }
 
+bool TuningSession::PollsClean() const {
+  const double now = clock_();
+  return now - lastGood_ <= FailTime() && now - lastBad_ > RestTime(context_);
+}
+
+void TuningSession::SetContext(const SessionContext& context) {
+  if (!Running()) context_ = context;
+}
+
 double TuningSession::Elapsed() const { return Running() ? clock_() - outcome_.Started : outcome_.Ended - outcome_.Started; }
 
 std::vector<std::string> TuningSession::Start(const ReadinessInput& input, const SessionPlan& plan) {
@@ -209,6 +218,7 @@ void TuningSession::ReplyChecked(std::int32_t result, bool write) {
   }
   const bool ok = result == PollResult::DataOk;
   if (ok) lastGood_ = clock_();
+  else if (!write) lastBad_ = clock_();
   if (!write) return;
   const bool accepted = writes_.Answered(ok);
   if (!accepted && Running() && stage_ != SessionStage::Restoring) {

@@ -15,6 +15,7 @@
 // later ticks until answered; giving up says which values the controller
 // holds now (Stopped).
 
+#include <cmath>
 #include <functional>
 #include <optional>
 #include <string>
@@ -90,6 +91,10 @@ class TuningSession : public WriteObserver, public ResultObserver {
 
   // The chart seconds without a good reply after which polls count as failing.
   double FailTime() const;
+  // A good reply within FailTime and no failed one for RestTime.
+  bool PollsClean() const;
+  // New span, time scale, poll interval, factors; kept while a session runs.
+  void SetContext(const SessionContext& context);
 
  private:
   void EndStep(bool second);
@@ -111,7 +116,8 @@ class TuningSession : public WriteObserver, public ResultObserver {
   bool portOpen_ = true;
   std::optional<double> stepTime_;  // the running step's write
   std::optional<double> t63_;       // s from the step until PV passed 63 % of it
-  double lastGood_ = 0.0;
+  double lastGood_ = -INFINITY;
+  double lastBad_ = -INFINITY;
   double lastTick_ = 0.0;
   int restoreTries_ = 0;
 };

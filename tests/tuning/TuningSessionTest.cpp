@@ -166,7 +166,7 @@ const AbortCase kAborts[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(TuningSession, SessionAborts, ::testing::ValuesIn(kAborts),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         [](const auto& c) { return std::string(c.param.Name); });
 
 // What keeps a session from starting; nothing is written then.
 struct NotReadyCase {
@@ -213,7 +213,7 @@ const NotReadyCase kNotReady[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(TuningSession, SessionRefused, ::testing::ValuesIn(kNotReady),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         [](const auto& c) { return std::string(c.param.Name); });
 
 TEST(TuningSessionPlan, DefaultStepKeepsTheOutputInsideItsRangeAndTheLimitsAreTheSpan) {
   SessionContext context;

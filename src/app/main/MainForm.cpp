@@ -82,6 +82,7 @@ TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent
   tuning_ = std::make_unique<TuningForm>(session_->poll, session_->history, session_->settings,
                                          w_.ForLiveChart(graphTimeTimer_), TuningSettingsPath());
   tuning_->setAttribute(Qt::WA_QuitOnClose, false);
+  tuning_->SetPortOpen([this] { return session_->control.PortActive(); });
   liveChart_->AddRedrawHooks(nullptr, [this] {
     if (tuning_) tuning_->ChartRedrawn();
   });
