@@ -75,6 +75,7 @@ TuningSessionPanel::TuningSessionPanel(PollCycle& poll, ChartHistory& history, c
     l->setWordWrap(true);
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
     top->addWidget(l);
+    ShowResult(l, "");
   }
   connect(cmdTune_, &QPushButton::clicked, this, &TuningSessionPanel::CmdTuneLoopClick);
   connect(cmdAbort_, &QPushButton::clicked, this, &TuningSessionPanel::AbortClick);
