@@ -205,6 +205,7 @@ void TuningSession::WriteSent(std::string_view what, double oldValue, double new
       outcome_.Applied = true;
       outcome_.Step2Time = now;
     }
+    if (stage_ == SessionStage::Step1) outcome_.Step1Time = now;
     stepTime_ = now;
     t63_.reset();
   }

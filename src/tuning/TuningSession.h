@@ -43,7 +43,7 @@ struct SessionOutcome {
   std::optional<Identification> Model;   // chart time
   std::optional<Proposal> Proposed;
   std::vector<TuningSample> PredictedCurve;  // process s from step 2's write, PV
-  double Step2Time = 0.0;
+  double Step1Time = NAN, Step2Time = NAN;  // chart s of each step's write
   bool Applied = false;                  // the new factors are in the controller
   bool Worse = false;                    // step 2 answered worse than step 1
   std::string StopReason;                // why it stopped early; empty when it ran through

@@ -6,12 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
 
+#include <QFileInfo>
+
 #include "KorvaneHarness.h"
+#include "app/tuning/SessionReportPdf.h"
 #include "tools/SimProcess.h"
 #include "tuning/TuningSession.h"
 
@@ -134,6 +138,7 @@ void Print(const char* name, const StepResponseFigures& f) {
 TEST_F(SessionOnSim, WholeSessionLeavesTheSetpointBackAndBetterFactors) {
   StartSim("20", "1", 260.0);
   const double pressed = ProcessTime();
+  const auto pressedAt = std::chrono::steady_clock::now();
   const auto missing = session_->Start(Input(), Plan(20.0));
   ASSERT_TRUE(missing.empty()) << missing.front();
   Run(1500.0);
@@ -153,6 +158,20 @@ TEST_F(SessionOnSim, WholeSessionLeavesTheSetpointBackAndBetterFactors) {
   EXPECT_EQ(s.Sp, 100.0);
   EXPECT_NEAR(s.Pb, o.Proposed->Held.Band, 0.05);
   EXPECT_NEAR(s.Ki, o.Proposed->Held.Ki, 0.005);
+
+  // The commissioning report: PDF, figures as CSV, plots as PNG.
+  ReportContent report{{"2026-12-08 10:45", "COM1, 9600 8N1 RTU, address 1", "Novus N1100"}, o,
+                       session_->Context(), session_->Recorder().Samples(), session_->Recorder().Journal()};
+  const char* keep = std::getenv("KORVANE_REPORT_DIR");
+  const QString base = QString::fromStdString((keep ? std::string(keep) : home_.Path()) + "/tuning-report");
+  QString error;
+  const QString pdf = SaveReportFiles(base, report, &error);
+  std::printf("from the button to the report: %.1f s\n",
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - pressedAt).count());
+  ASSERT_FALSE(pdf.isEmpty()) << error.toStdString();
+  EXPECT_GT(QFileInfo(pdf).size(), 5000);
+  EXPECT_GT(QFileInfo(base + "-plots.png").size(), 5000);
+  EXPECT_EQ(FiguresCsv(o, 1.0).substr(0, 7), "figure,");
 }
 
 TEST_F(SessionOnSim, PvOutsideItsLimitsPutsTheOriginalsBackInTheController) {
@@ -192,10 +211,11 @@ TEST_F(SessionOnSim, DeviceThatStopsAnsweringGetsTheOriginalsBackWhenItReturns) 
 }
 
 TEST_F(SessionOnSim, RefusedWhileTheLoopIsNotAtRest) {
-  StartSim("20", "1", 20.0);  // still rising from cold
+  StartSim("20", "1", 60.0);  // still rising from cold
   const auto missing = session_->Start(Input(), Plan(20.0));
-  ASSERT_FALSE(missing.empty());
-  EXPECT_NE(missing.back().find("not at rest"), std::string::npos) << missing.back();
+  ASSERT_EQ(missing.size(), 1u);
+  EXPECT_NE(missing[0].find("not at rest"), std::string::npos) << missing[0];
+  EXPECT_EQ(session_->Stage(), SessionStage::Idle);
   EXPECT_EQ(Show().Sp, 100.0);
 }
 

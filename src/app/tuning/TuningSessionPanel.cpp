@@ -1,6 +1,8 @@
 #include "app/tuning/TuningSessionPanel.h"
 
+#include <QDateTime>
 #include <QEvent>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,6 +15,7 @@
 #include <exception>
 
 #include "app/tuning/SessionPlanDialog.h"
+#include "app/tuning/SessionReportPdf.h"
 #include "app/tuning/TuningForm.h"
 #include "app/widgets/FormControls.h"
 #include "base/Settings.h"
@@ -66,7 +69,11 @@ TuningSessionPanel::TuningSessionPanel(PollCycle& poll, ChartHistory& history, c
   cmdApprove_ = MakeButton(this, "CmdSessionApprove", "Write &New Factors", "Write the proposed factors and verify");
   cmdDecline_ = MakeButton(this, "CmdSessionDecline", "&Keep Old Factors", "Keep the old factors, setpoint back");
   cmdRestoreOld_ = MakeButton(this, "CmdSessionRestoreOld", "Restore &Old Factors", "Write the old factors back");
-  for (QPushButton* b : {cmdTune_, cmdAbort_, cmdApprove_, cmdDecline_, cmdRestoreOld_}) buttons->addWidget(b);
+  cmdReport_ = MakeButton(this, "CmdSessionReport", "Save &Report…",
+                          "Save the commissioning report: PDF, figures as CSV, plots as PNG");
+  for (QPushButton* b : {cmdTune_, cmdAbort_, cmdApprove_, cmdDecline_, cmdRestoreOld_, cmdReport_}) {
+    buttons->addWidget(b);
+  }
   top->addLayout(buttons);
   lblStage_ = MakeLabel(this, "LblSessionStage", "");
   lblElapsed_ = MakeLabel(this, "LblSessionElapsed", "");
@@ -92,6 +99,7 @@ TuningSessionPanel::TuningSessionPanel(PollCycle& poll, ChartHistory& history, c
     if (session_->Running()) timer_->start();
     ShowState();
   });
+  connect(cmdReport_, &QPushButton::clicked, this, &TuningSessionPanel::CmdSessionReportClick);
   timer_ = new QTimer(this);
   timer_->setInterval(200);
   connect(timer_, &QTimer::timeout, this, &TuningSessionPanel::TickSession);
@@ -188,6 +196,32 @@ void TuningSessionPanel::StartPlanned() {
   ShowState();
 }
 
+QString TuningSessionPanel::SaveReport(const QString& base, QString* error) {
+  const LinkSettings& link = settings_.Link;
+  ReportContent content;
+  content.Header.Date = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm").toStdString();
+  content.Header.Port = "COM" + std::to_string(link.PortNumber) + ", " + std::to_string(link.Baud) + " " +
+                        std::to_string(link.DataBits) + link.ParityLetter + std::to_string(link.StopBitCount) +
+                        (link.RtuMode ? " RTU" : " ASCII") + ", address " + std::to_string(link.SlaveAddress);
+  content.Header.ControllerType = settings_.Map.ControllerType;
+  content.Outcome = session_->Outcome();
+  content.Context = session_->Context();
+  content.Samples = session_->Recorder().Samples();
+  content.Journal = session_->Recorder().Journal();
+  return SaveReportFiles(base, content, error);
+}
+
+void TuningSessionPanel::CmdSessionReportClick() {
+  QString path = QFileDialog::getSaveFileName(this, "Save Report", "tuning-report.pdf", "PDF files (*.pdf)");
+  if (path.isEmpty()) return;
+  if (path.endsWith(".pdf", Qt::CaseInsensitive)) path.chop(4);
+  QString error;
+  const QString pdf = SaveReport(path, &error);
+  ShowResult(lblResult_, pdf.isEmpty() ? "The report was not saved: " + error
+                                       : QString::fromStdString(session_->Outcome().Result) + "\nReport saved: " + pdf +
+                                             " (figures as CSV and plots as PNG beside it).");
+}
+
 void TuningSessionPanel::AbortClick() {
   session_->Abort("Aborted by the user.");
   ShowState();
@@ -222,6 +256,7 @@ void TuningSessionPanel::ShowState() {
   cmdDecline_->setVisible(stage == SessionStage::Proposed);
   const SessionOutcome& o = session_->Outcome();
   cmdRestoreOld_->setVisible(stage == SessionStage::Done && o.Applied);
+  cmdReport_->setEnabled(stage == SessionStage::Done || stage == SessionStage::Stopped);
   if (stage == SessionStage::Idle) {
     ShowResult(lblStage_, "No session yet: \u201cTune Loop\u2026\u201d checks the loop and proposes a plan.");
     ShowResult(lblElapsed_, "");

@@ -41,12 +41,16 @@ class TuningSessionPanel : public QGroupBox {
   // A session that runs, or none.
   TuningSession* Session() { return session_.get(); }
   SessionPlanDialog* PlanDialog() { return dialog_; }
+  // The report of the latest session: PDF, figures CSV and plots PNG beside
+  // `base`. Returns the PDF's path, or an empty string with `error`.
+  QString SaveReport(const QString& base, QString* error);
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  public slots:
   void CmdTuneLoopClick();
   void AbortClick();
   void TickSession();
+  void CmdSessionReportClick();
 
  private:
   void StartPlanned();
@@ -68,6 +72,7 @@ class TuningSessionPanel : public QGroupBox {
   QPushButton* cmdApprove_ = nullptr;
   QPushButton* cmdDecline_ = nullptr;
   QPushButton* cmdRestoreOld_ = nullptr;
+  QPushButton* cmdReport_ = nullptr;
   QLabel* lblStage_ = nullptr;
   QLabel* lblElapsed_ = nullptr;
   QLabel* lblResult_ = nullptr;
