@@ -235,6 +235,10 @@ void TuningForm::ShowStep() {
   ShowResult(lblStepAdvice_, QString::fromStdString(advice));
 }
 
+bool TuningForm::SessionRunning() const { return sessionPanel_->Session()->Running(); }
+
+void TuningForm::AbortSession(const std::string& reason) { sessionPanel_->Abort(reason); }
+
 void TuningForm::SetPortOpen(std::function<bool()> portOpen) { sessionPanel_->SetPortOpen(std::move(portOpen)); }
 
 QString TuningForm::AdviceText() const { return lblStepAdvice_->text(); }

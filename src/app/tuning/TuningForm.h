@@ -63,6 +63,10 @@ class TuningForm : public QWidget, public WriteObserver {
   // The one-button session's panel; `portOpen` tells it whether the port is open.
   TuningSessionPanel& SessionPanel() { return *sessionPanel_; }
   void SetPortOpen(std::function<bool()> portOpen);
+  // A tuning session runs (or writes back what it changed).
+  bool SessionRunning() const;
+  // Stops it, writing back what it changed; while it writes back, gives that up.
+  void AbortSession(const std::string& reason);
 
   // WriteObserver: the next queued write is handed over once one is sent.
   void WriteSent(std::string_view what, double oldValue, double newValue) override;

@@ -222,8 +222,11 @@ void TuningSessionPanel::CmdSessionReportClick() {
                                              " (figures as CSV and plots as PNG beside it).");
 }
 
-void TuningSessionPanel::AbortClick() {
-  session_->Abort("Aborted by the user.");
+void TuningSessionPanel::AbortClick() { Abort("Aborted by the user."); }
+
+void TuningSessionPanel::Abort(const std::string& reason) {
+  session_->Abort(reason);
+  if (!session_->Running()) timer_->stop();
   ShowState();
 }
 
@@ -252,6 +255,10 @@ void TuningSessionPanel::ShowState() {
   const bool running = session_->Running();
   cmdTune_->setEnabled(!running);
   cmdAbort_->setEnabled(running);
+  const bool restoring = stage == SessionStage::Restoring;
+  cmdAbort_->setText(restoring ? "Give Up &Write-Back" : "A&bort");
+  cmdAbort_->setAccessibleName(restoring ? "Give up writing back: the controller keeps what it holds now"
+                                         : "Abort the tuning session and write back what it changed");
   cmdApprove_->setVisible(stage == SessionStage::Proposed);
   cmdDecline_->setVisible(stage == SessionStage::Proposed);
   const SessionOutcome& o = session_->Outcome();

@@ -40,6 +40,9 @@ class TuningSessionPanel : public QGroupBox {
   void Samples(const std::vector<TuningSample>& fresh);
   // A session that runs, or none.
   TuningSession* Session() { return session_.get(); }
+  const TuningSession* Session() const { return session_.get(); }
+  // Aborts for `reason` (in the write-back: gives it up) and shows it.
+  void Abort(const std::string& reason);
   SessionPlanDialog* PlanDialog() { return dialog_; }
   // The report of the latest session: PDF, figures CSV and plots PNG beside
   // `base`. Returns the PDF's path, or an empty string with `error`.
