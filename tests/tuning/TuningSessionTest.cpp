@@ -87,6 +87,30 @@ TEST_F(SessionFixture, RestoreOldAfterApprovalPutsTheOldFactorsBack) {
   ExpectOriginals();
 }
 
+TEST_F(SessionFixture, VerificationWorseThanStepOneIsSaidAndLeavesRestoreToTheUser) {
+  plan.ApplyWithoutAsking = true;
+  ASSERT_TRUE(Start().empty());
+  loop.Run(*session);
+  ASSERT_EQ(session->Stage(), SessionStage::Done);
+  EXPECT_FALSE(session->Outcome().Worse);
+  // Once more, from the old factors, with a load during the verification.
+  loop.Band = 50.0;
+  loop.Ki = 0.5;
+  loop.Settle(300.0);
+  ASSERT_TRUE(Start().empty());
+  for (int i = 0; i < 1500 && session->Stage() != SessionStage::Step2; ++i) loop.Tick(*session);
+  ASSERT_EQ(session->Stage(), SessionStage::Step2) << session->Waiting();
+  loop.Disturb(150.0);  // a load arrives with the second step
+  loop.Run(*session);
+  ASSERT_EQ(session->Stage(), SessionStage::Done) << session->Waiting();
+  EXPECT_TRUE(session->Outcome().Worse);
+  EXPECT_NE(session->Outcome().Result.find("Worse than step 1"), std::string::npos);
+  EXPECT_NE(loop.Band, 50.0);  // left to the user
+  session->RestoreOld();
+  loop.Run(*session);
+  ExpectOriginals();
+}
+
 TEST_F(SessionFixture, OnlyOneSessionRunsAtOnce) {
   ASSERT_TRUE(Start().empty());
   auto second = MakeSession(loop);
