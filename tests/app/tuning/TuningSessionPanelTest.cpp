@@ -11,6 +11,7 @@
 #include "app/tuning/TuningForm.h"
 #include "app/tuning/TuningSessionPanel.h"
 #include "poll/PollCycle.h"
+#include "master/MasterCode.h"
 #include "support/ScopedEnv.h"
 
 namespace korvane::test {
@@ -55,6 +56,39 @@ TEST_F(SessionPanel, TuneLoopWithoutAPolledLoopSaysWhatIsMissingAndWritesNothing
   EXPECT_EQ(panel->PlanDialog(), nullptr);
   EXPECT_EQ(form->Session().poll.PendingWrite(), 0);
   EXPECT_EQ(panel->Session()->Stage(), SessionStage::Idle);
+}
+
+// A session running (started straight on the core with a loop at rest)
+// stops on Escape in the window and writes back its setpoint.
+TEST_F(SessionPanel, EscapeInTheWindowAbortsARunningSession) {
+  tuning.ShowForward();
+  auto* panel = tuning.findChild<TuningSessionPanel*>("GrpTuningSession");
+  TuningSession& session = *panel->Session();
+  const double now = form->History().ChartClock();
+  std::vector<TuningSample> rest;
+  for (int i = -40; i <= 0; ++i) rest.push_back({now + i, 100, 100, 40});
+  session.ReplyChecked(PollResult::DataOk, false);
+  SessionPlan plan;
+  plan.Step = 10.0;
+  plan.PvLow = 0.0;
+  plan.PvHigh = 400.0;
+  ReadinessInput input{true, true, true, {100, 100, 40, {50, 1, 0}}, rest};
+  ASSERT_TRUE(session.Start(input, plan).empty());
+  EXPECT_EQ(form->Session().poll.PendingWrite(), 26);  // the setpoint, on the next tick
+  QTest::keyClick(&tuning, Qt::Key_Escape);
+  EXPECT_EQ(session.Stage(), SessionStage::Restoring);
+  EXPECT_NE(session.Waiting().find("Escape"), std::string::npos) << session.Waiting();
+  const QLabel* stage = panel->findChild<QLabel*>("LblSessionStage");
+  EXPECT_TRUE(stage->text().startsWith("Writing back")) << stage->text().toStdString();
+  EXPECT_EQ(stage->accessibleName(), stage->text());
+  // The give-up button replaces Abort while it writes back; closing the window does not give up.
+  tuning.close();
+  EXPECT_EQ(session.Stage(), SessionStage::Restoring);
+  EXPECT_EQ(panel->findChild<QPushButton*>("CmdSessionAbort")->text(), "Give Up &Write-Back");
+  panel->AbortClick();
+  EXPECT_EQ(session.Stage(), SessionStage::Stopped);
+  EXPECT_NE(session.Outcome().Result.find("In the controller now: setpoint 100"), std::string::npos)
+      << session.Outcome().Result;
 }
 
 TEST(SessionPlanDialogTest, ShowsWhatWillBeWrittenAndReadsThePlanInChartTime) {
