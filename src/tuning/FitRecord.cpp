@@ -88,6 +88,8 @@ Record PrepareRecord(std::span<const TuningSample> samples, double stepTime) {
   }
   r.StepTime = stepTime;
   for (std::size_t i = 0; i < run.size(); ++i) {
+    // A repeated sample still shows the line answered: a flat stretch is no gap.
+    if (i > 0 && run[i].Time >= stepTime) r.Gap = std::max(r.Gap, run[i].Time - std::max(run[i - 1].Time, stepTime));
     if (run[i].Time < stepTime) {
       r.Rest.push_back(run[i]);
     } else if (i == 0 || !SameValues(run[i], run[i - 1])) {

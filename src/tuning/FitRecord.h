@@ -22,6 +22,7 @@ struct Record {
   double RestOut = 0.0;             // mean output at rest
   double RestPv = 0.0;              // mean PV at rest
   double NoiseSd = 0.0;             // PV noise at rest (0 when there is too little rest)
+  double Gap = 0.0;                 // longest interval between samples after the step, repeats counted
   std::string Refusal;              // why the record cannot be used
 };
 

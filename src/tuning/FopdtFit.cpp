@@ -119,12 +119,11 @@ std::string RecordProblem(const fit::Record& r, const FitOptions& options) {
     return "The record is too short: at least " + std::to_string(options.MinSamples) +
            " samples after the step are needed.";
   }
-  double outMin = r.RestOut, outMax = r.RestOut, lowTime = 0.0, highTime = 0.0, gap = 0.0;
+  double outMin = r.RestOut, outMax = r.RestOut, lowTime = 0.0, highTime = 0.0;
   for (std::size_t i = 0; i < after.size(); ++i) {
     outMin = std::min(outMin, after[i].Out);
     outMax = std::max(outMax, after[i].Out);
     const double dt = i + 1 < after.size() ? after[i + 1].Time - after[i].Time : 0.0;
-    gap = std::max(gap, dt);
     if (after[i].Out <= options.OutLow) lowTime += dt;
     if (after[i].Out >= options.OutHigh) highTime += dt;
   }
@@ -133,6 +132,7 @@ std::string RecordProblem(const fit::Record& r, const FitOptions& options) {
   const double first = after.front().Time - r.StepTime;
   if (after.front().Out <= options.OutLow) lowTime += first;
   if (after.front().Out >= options.OutHigh) highTime += first;
+  const double gap = r.Gap;
   if (gap > std::max(4.0 * r.Poll, r.Poll + 1.0)) {
     return Text("The record has a gap of %.3g s after the step (the chart was paused, or the replies stopped): "
                 "make the step again.", gap);

@@ -224,3 +224,19 @@ TEST(StepAdvice, ASaturatedStepIsToldTheLargestStepThePresentFactorsAllow) {
 
 }  // namespace
 }  // namespace korvane
+
+namespace korvane {
+namespace {
+
+// A step that has settled on a whole-unit PV repeats its samples: a flat
+// stretch is no gap in the record.
+TEST(IdentifyFopdt, SettledFlatStretchIsNoGap) {
+  std::vector<TuningSample> record = ClosedLoopRecord({1.0, 20.0, 4.0, 0, 0}, 1.0, 0.0);
+  const TuningSample last = record.back();
+  for (int i = 1; i <= 10; ++i) record.push_back({last.Time + i, last.SP, last.PV, last.Out});
+  const Identification id = IdentifyFopdt(record, AtTheWrite());
+  EXPECT_TRUE(id.Ok) << id.Refusal;
+}
+
+}  // namespace
+}  // namespace korvane

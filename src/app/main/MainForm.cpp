@@ -82,6 +82,7 @@ TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent
   tuning_ = std::make_unique<TuningForm>(session_->poll, session_->history, session_->settings,
                                          w_.ForLiveChart(graphTimeTimer_), TuningSettingsPath());
   tuning_->setAttribute(Qt::WA_QuitOnClose, false);
+  tuning_->SetPortOpen([this] { return session_->control.PortActive(); });
   liveChart_->AddRedrawHooks(nullptr, [this] {
     if (tuning_) tuning_->ChartRedrawn();
   });
@@ -150,11 +151,31 @@ void TMainForm::PollTimerTimer() {
 }
 
 void TMainForm::Exit1Click() {
-  errors_.Run([this] { Ports().CloseComm(); });
+  // A tuning session writes back what it changed through the open port first.
+  if (!(tuning_ && tuning_->SessionRunning())) errors_.Run([this] { Ports().CloseComm(); });
   close();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+  if (tuning_ && tuning_->SessionRunning()) {
+    // The session is stopped and writes back the original setpoint and
+    // factors; Korvane closes once that is done. Closing again gives the
+    // write-back up (the tuning window then says what the controller holds).
+    event->ignore();
+    tuning_->AbortSession("Korvane is closing.");
+    tuning_->ShowForward();
+    if (closeWait_ == nullptr) {
+      closeWait_ = new QTimer(this);
+      closeWait_->setInterval(200);
+      connect(closeWait_, &QTimer::timeout, this, [this] {
+        if (tuning_ && tuning_->SessionRunning()) return;
+        closeWait_->stop();
+        close();
+      });
+    }
+    closeWait_->start();
+    return;
+  }
   errors_.Run([this] { Ports().CloseComm(); });
   event->accept();
 }

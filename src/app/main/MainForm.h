@@ -93,6 +93,7 @@ class TMainForm : public QMainWindow {
   MainMenuActions menu_;
   QTimer* pollTimer_ = nullptr;
   QTimer* graphTimeTimer_ = nullptr;
+  QTimer* closeWait_ = nullptr;  // waits for a tuning session's write-back before closing
   std::unique_ptr<QtPollView> view_;
   std::unique_ptr<ControllerSession> session_;
   std::unique_ptr<LiveChart> liveChart_;

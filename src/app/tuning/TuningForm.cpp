@@ -16,6 +16,7 @@
 #include "app/widgets/FormControls.h"
 #include "app/chart/LiveChart.h"
 #include "app/tuning/TuningOverlay.h"
+#include "app/tuning/TuningSessionPanel.h"
 #include "base/FileError.h"
 #include "base/Settings.h"
 #include "plot/ChartHistory.h"
@@ -107,6 +108,8 @@ void TuningForm::Build() {
   cmdSave_ = MakeButton(this, "CmdSaveJournal", "&Save Journal...", "Save the journal as CSV");
   for (QPushButton* b : {cmdIdentify_, cmdApply_, cmdRestore_, cmdSave_}) buttons->addWidget(b);
   top->addLayout(buttons);
+  sessionPanel_ = new TuningSessionPanel(poll_, history_, settings_, tuning_, this);
+  top->addWidget(sessionPanel_);
   cmdApply_->setEnabled(false);
   cmdRestore_->setEnabled(false);
 
@@ -198,6 +201,7 @@ void TuningForm::ChartRedrawn() {
     fresh.push_back({p.Time, p.Setpoint, p.PV, p.Output});
   }
   for (auto it = fresh.rbegin(); it != fresh.rend(); ++it) recorder_->AddSample(*it);
+  sessionPanel_->Samples({fresh.rbegin(), fresh.rend()});
   if (!fresh.empty()) lastTime_ = fresh.front().Time;
   // A hidden window's read-outs are brought up to date when it is shown.
   if (isVisible() && (!fresh.empty() || shownEntries_ != recorder_->Journal().Entries().size())) {
@@ -230,6 +234,12 @@ void TuningForm::ShowStep() {
       StepAdvice(step->Figures(), recorder_->OutputBeforeStep(), {now.Kp, now.Ki, now.Kd}, tuning_.Span(), gain);
   ShowResult(lblStepAdvice_, QString::fromStdString(advice));
 }
+
+bool TuningForm::SessionRunning() const { return sessionPanel_->Session()->Running(); }
+
+void TuningForm::AbortSession(const std::string& reason) { sessionPanel_->Abort(reason); }
+
+void TuningForm::SetPortOpen(std::function<bool()> portOpen) { sessionPanel_->SetPortOpen(std::move(portOpen)); }
 
 QString TuningForm::AdviceText() const { return lblStepAdvice_->text(); }
 

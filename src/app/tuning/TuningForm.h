@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +33,7 @@ namespace korvane {
 class ChartHistory;
 class PollCycle;
 class TuningOverlay;
+class TuningSessionPanel;
 struct LiveChartWidgets;
 struct Settings;
 
@@ -58,6 +60,13 @@ class TuningForm : public QWidget, public WriteObserver {
   const std::optional<Proposal>& Proposed() const { return proposal_; }
   TuningOverlay& Overlay() { return *overlay_; }
   QString AdviceText() const;
+  // The one-button session's panel; `portOpen` tells it whether the port is open.
+  TuningSessionPanel& SessionPanel() { return *sessionPanel_; }
+  void SetPortOpen(std::function<bool()> portOpen);
+  // A tuning session runs (or writes back what it changed).
+  bool SessionRunning() const;
+  // Stops it, writing back what it changed; while it writes back, gives that up.
+  void AbortSession(const std::string& reason);
 
   // WriteObserver: the next queued write is handed over once one is sent.
   void WriteSent(std::string_view what, double oldValue, double newValue) override;
@@ -116,6 +125,7 @@ class TuningForm : public QWidget, public WriteObserver {
   QLabel* lblAdvice_ = nullptr;
   QLabel* lblStepAdvice_ = nullptr;
   QTableWidget* grid_ = nullptr;
+  TuningSessionPanel* sessionPanel_ = nullptr;
 };
 
 }  // namespace korvane

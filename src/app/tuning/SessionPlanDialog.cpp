@@ -1,0 +1,99 @@
+#include "app/tuning/SessionPlanDialog.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+#include "app/tuning/TuningForm.h"
+#include "app/widgets/FormControls.h"
+#include "poll/WriteValue.h"
+
+namespace korvane {
+namespace {
+
+QString Num(double value) { return std::isfinite(value) ? QString::number(value, 'g', 6) : QString(); }
+
+}  // namespace
+
+SessionPlanDialog::SessionPlanDialog(const SessionPlan& plan, double sp, double scale, QWidget* parent)
+    : QDialog(parent), base_(plan), sp_(sp), scale_(scale) {
+  setObjectName("DlgSessionPlan");
+  setWindowTitle("Tune Loop");
+  setAccessibleName("Tune Loop: plan and confirm");
+  auto* top = new QVBoxLayout(this);
+  auto* grid = new QGridLayout;
+  QLabel* l1 = MakeLabel(this, "LblSessionStep", "Setpoint step (units):");
+  QLabel* l2 = MakeLabel(this, "LblSessionPvLow", "Abort if PV below:");
+  QLabel* l3 = MakeLabel(this, "LblSessionPvHigh", "Abort if PV above:");
+  QLabel* l4 = MakeLabel(this, "LblSessionMaxTime", "Longest time" + TimeUnit(scale) + ":");
+  txtStep_ = MakeEdit(this, "TxtSessionStep", l1, Num(plan.Step));
+  txtPvLow_ = MakeEdit(this, "TxtSessionPvLow", l2, Num(plan.PvLow));
+  txtPvHigh_ = MakeEdit(this, "TxtSessionPvHigh", l3, Num(plan.PvHigh));
+  txtMaxTime_ = MakeEdit(this, "TxtSessionMaxTime", l4, Num(plan.MaxTime * scale));
+  QWidget* cells[] = {l1, txtStep_, l2, txtPvLow_, l3, txtPvHigh_, l4, txtMaxTime_};
+  for (int i = 0; i < 8; ++i) grid->addWidget(cells[i], i / 2, i % 2);
+  top->addLayout(grid);
+  chkApply_ = MakeCheck(this, "ChkApplyWithoutAsking", "Apply without asking");
+  chkApply_->setChecked(plan.ApplyWithoutAsking);
+  top->addWidget(chkApply_);
+  lblWrites_ = MakeLabel(this, "LblSessionWrites", "");
+  lblWrites_->setWordWrap(true);
+  top->addWidget(lblWrites_);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->setObjectName("BoxSessionPlan");
+  QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+  ok->setText("Start");
+  ok->setObjectName("CmdSessionStart");
+  ok->setAccessibleName("Start the tuning session");
+  QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel);
+  cancel->setObjectName("CmdSessionCancel");
+  cancel->setAccessibleName("Cancel: nothing is written");
+  top->addWidget(buttons);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  for (QLineEdit* e : {txtStep_, txtPvLow_, txtPvHigh_, txtMaxTime_}) {
+    connect(e, &QLineEdit::textChanged, this, &SessionPlanDialog::ShowWrites);
+  }
+  connect(chkApply_, &QCheckBox::toggled, this, &SessionPlanDialog::ShowWrites);
+  ShowWrites();
+}
+
+std::optional<SessionPlan> SessionPlanDialog::Plan() const {
+  const auto step = ParseWriteNumber(txtStep_->text().toStdString());
+  const auto low = ParseWriteNumber(txtPvLow_->text().toStdString());
+  const auto high = ParseWriteNumber(txtPvHigh_->text().toStdString());
+  const auto time = ParseWriteNumber(txtMaxTime_->text().toStdString());
+  if (!step || !low || !high || !time) return std::nullopt;
+  SessionPlan plan = base_;
+  plan.Step = *step;
+  plan.PvLow = *low;
+  plan.PvHigh = *high;
+  plan.MaxTime = *time / scale_;
+  plan.ApplyWithoutAsking = chkApply_->isChecked();
+  return plan;
+}
+
+void SessionPlanDialog::ShowWrites() {
+  const std::optional<SessionPlan> plan = Plan();
+  QString text;
+  if (!plan) {
+    text = "Every field must be a number (\".\" as the decimal point).";
+  } else {
+    text = QString("Will write: setpoint %1 \u2192 %2; after the first step the setpoint %1 again, together with "
+                   "the new factors (Kp, Ki, Kd) ")
+               .arg(Num(sp_), Num(sp_ + plan->Step));
+    text += plan->ApplyWithoutAsking ? "without asking." : "only after you confirm them.";
+    text += QString(" Aborts if PV leaves %1 to %2 or after %3%4; on any stop the original setpoint and factors are "
+                    "written back.")
+                .arg(Num(plan->PvLow), Num(plan->PvHigh), Num(plan->MaxTime * scale_), TimeUnit(scale_));
+  }
+  ShowResult(lblWrites_, text);
+}
+
+}  // namespace korvane

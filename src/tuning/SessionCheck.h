@@ -1,0 +1,66 @@
+#pragma once
+// What a one-button tuning session needs before it may write anything: a
+// port that polls without errors, the span, a loop at rest (PV inside the
+// settling band of its setpoint and the output off its limits for a while,
+// judged from the record) and a step the output can follow. Each missing
+// piece is named; an empty list means the session may start.
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "tuning/SimcTuning.h"
+#include "tuning/TuningSample.h"
+
+namespace korvane {
+
+// What the user asks for: the step, the PV limits outside which the session
+// aborts, the longest time it may take (chart seconds, waiting for the
+// user's answer not counted), the rule, and whether the proposal is written
+// without a second confirmation.
+struct SessionPlan {
+  double Step = 0.0;  // PV units, signed
+  double PvLow = 0.0, PvHigh = 0.0;
+  double MaxTime = 600.0;
+  bool ApplyWithoutAsking = false;
+  TuningChoice Choice;
+};
+
+// What the session works with besides the plan.
+struct SessionContext {
+  double SpanLow = 0.0, SpanHigh = 400.0;
+  double TimeScale = 1.0;    // process seconds per chart second
+  double Poll = 1.0;         // chart seconds between polls (as configured)
+  double SpResolution = 1.0; // setpoint units per register count
+  RegisterFactors Registers;
+  double BandShare = 0.02;   // settling band, share of the step
+  double PvResolution = 0.0; // PV units per register count
+  double Span() const noexcept { return SpanHigh - SpanLow; }
+};
+
+// The loop as Korvane last read it.
+struct LoopValues {
+  double SP = 0.0, PV = 0.0, Out = 0.0;
+  ControllerFactors Factors;  // Kp as band %, Ki repeats/min, Kd s
+};
+
+struct ReadinessInput {
+  bool PortOpen = false;
+  bool PollsClean = false;  // the latest polls were answered without errors
+  bool SpanEntered = false;
+  LoopValues Now;
+  std::span<const TuningSample> Samples;  // the record, oldest first
+};
+
+// How long the loop must have been at rest (chart s): at least ten polls and
+// 20 process seconds.
+double RestTime(const SessionContext& context);
+// The plan the window offers: the step from the advice (a tenth of the span,
+// at most the largest step the output can follow, towards the side with
+// more room), the span as PV limits.
+SessionPlan DefaultPlan(const SessionContext& context, const LoopValues& now);
+// What is missing, one sentence each.
+std::vector<std::string> CheckReadiness(const ReadinessInput& input, const SessionPlan& plan,
+                                        const SessionContext& context);
+
+}  // namespace korvane

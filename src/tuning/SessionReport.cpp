@@ -1,0 +1,108 @@
+#include "tuning/SessionReport.h"
+
+#include <cmath>
+#include <optional>
+
+#include "base/SafeWrite.h"
+#include "tuning/SessionText.h"
+
+namespace korvane {
+namespace {
+
+std::string Num(std::optional<double> value) {
+  return value && std::isfinite(*value) ? SessionText("%.4g", *value) : std::string();
+}
+
+}  // namespace
+
+std::vector<FigureRow> FigureRows(const SessionOutcome& o, double scale) {
+  std::optional<StepResponseFigures> before, after;
+  if (o.Step1) before = InProcessTime(*o.Step1, scale);
+  if (o.Step2) after = InProcessTime(*o.Step2, scale);
+  const std::optional<StepResponseFigures>& predicted = o.Predicted;  // already in process time
+  struct Pick {
+    const char* Name;
+    std::optional<double> (*Get)(const StepResponseFigures&);
+  };
+  const Pick picks[] = {
+      {"Rise time (s)", [](const StepResponseFigures& f) { return f.RiseTime; }},
+      {"Overshoot (%)", [](const StepResponseFigures& f) { return f.Overshoot; }},
+      {"Settling time (s)", [](const StepResponseFigures& f) { return f.SettlingTime; }},
+      {"Steady-state error", [](const StepResponseFigures& f) { return f.SteadyStateError; }},
+      {"IAE (units x s)", [](const StepResponseFigures& f) { return std::optional<double>(f.Iae); }},
+      {"Peak output (%)", [](const StepResponseFigures& f) { return f.PeakOutput; }},
+  };
+  std::vector<FigureRow> rows;
+  for (const Pick& p : picks) {
+    rows.push_back({p.Name, before ? Num(p.Get(*before)) : "", after ? Num(p.Get(*after)) : "",
+                    predicted ? Num(p.Get(*predicted)) : ""});
+  }
+  return rows;
+}
+
+std::string FiguresCsv(const SessionOutcome& outcome, double scale) {
+  std::string text = "figure,before (step 1),after (step 2),predicted\n";
+  for (const FigureRow& r : FigureRows(outcome, scale)) {
+    text += r.Name + "," + r.Before + "," + r.After + "," + r.Predicted + "\n";
+  }
+  return text;
+}
+
+void SaveFiguresCsv(const std::string& path, const SessionOutcome& outcome, double scale) {
+  ReplaceFileContents(path, FiguresCsv(outcome, scale));
+}
+
+std::vector<std::string> ReportLines(const SessionOutcome& o, const SessionContext& c) {
+  std::vector<std::string> lines;
+  lines.push_back(SessionText("Span %.6g to %.6g; step %+.4g from setpoint %.6g; PV limits %.6g to %.6g.", c.SpanLow,
+                              c.SpanHigh, o.Plan.Step, o.Before.SP, o.Plan.PvLow, o.Plan.PvHigh));
+  if (o.Model && o.Model->Ok) {
+    const FopdtModel m = InProcessTime(o.Model->Model, c.TimeScale);
+    lines.push_back(SessionText("Model: K %.4g \u00b1 %.2g units per %%, \u03c4 %.4g \u00b1 %.2g s, ", m.Gain,
+                                m.GainSpread, m.TimeConstant, m.TimeConstantSpread) +
+                    SessionText("\u03b8 %.4g \u00b1 %.2g s (about 95 %%), R\u00b2 %.3f, a poll every %.3g s.",
+                                m.DeadTime, m.DeadTimeSpread, m.Fit, m.Sampling));
+  } else if (o.Model) {
+    lines.push_back("No model: " + o.Model->Refusal);
+  }
+  if (o.Proposed) lines.push_back("Rule: " + o.Proposed->Rule + ".");
+  const ControllerFactors& b = o.Before.Factors;
+  lines.push_back(SessionText("Factors before: Kp (band) %.4g %%, Ki %.4g repeats/min, Kd %.4g s.", b.Band, b.Ki, b.Kd));
+  if (o.Proposed) {
+    const ControllerFactors& a = o.Proposed->Held;
+    lines.push_back(SessionText("Factors proposed: Kp (band) %.4g %%, Ki %.4g repeats/min, Kd %.4g s", a.Band, a.Ki,
+                                a.Kd) +
+                    SessionText(" (gain margin %.2g, phase margin %.2g\u00b0)", o.Proposed->GainMargin,
+                                o.Proposed->PhaseMargin) +
+                    (o.Applied ? "; in the controller now." : "; not in the controller."));
+  }
+  if (!o.StopReason.empty()) lines.push_back("Stopped early: " + o.StopReason);
+  if (!o.Result.empty()) lines.push_back(o.Result);
+  return lines;
+}
+
+std::vector<StepPlot> StepPlots(const SessionOutcome& o, const std::vector<TuningSample>& samples, double scale) {
+  std::vector<StepPlot> plots;
+  auto take = [&](const char* title, double from, double to) {
+    StepPlot plot{title, {}, {}};
+    for (const TuningSample& s : samples) {
+      if (s.Time >= from - 0.1 * (to - from) && s.Time <= to) {
+        plot.Record.push_back({(s.Time - from) * scale, s.SP, s.PV, s.Out});
+      }
+    }
+    plots.push_back(std::move(plot));
+  };
+  const double end = samples.empty() ? 0.0 : samples.back().Time;
+  if (std::isfinite(o.Step1Time)) take("Step 1: present factors", o.Step1Time, std::isfinite(o.Step2Time) ? o.Step2Time : end);
+  if (std::isfinite(o.Step2Time)) {
+    take("Step 2: new factors (prediction dashed)", o.Step2Time, end);
+    const double top = plots.back().Record.empty() ? 0.0 : plots.back().Record.back().Time;
+    for (const TuningSample& s : o.PredictedCurve) {
+      if (s.Time > top) break;
+      plots.back().Predicted.push_back({s.Time, 0.0, o.Before.SP + o.Plan.Step + s.PV, s.Out});
+    }
+  }
+  return plots;
+}
+
+}  // namespace korvane

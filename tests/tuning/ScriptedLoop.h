@@ -1,0 +1,134 @@
+#pragma once
+// A scripted loop for the tuning session's tests: a first-order process with
+// dead time under a PI controller in the controller's units, polled once a
+// second, with writes answered on the tick they are sent, and the faults a
+// session must survive switched on and off by the test.
+
+#include <algorithm>
+#include <deque>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "master/MasterCode.h"
+#include "tuning/TuningSession.h"
+
+namespace korvane::test {
+
+class ScriptedLoop {
+ public:
+  enum class Answer { Ok, Refuse, Silent };
+  // Process: K units per %, tau, theta s; controller band %, Ki repeats/min.
+  double K = 2.0, Tau = 20.0, Theta = 4.0, Span = 400.0;
+  double SP = 100.0, Band = 50.0, Ki = 0.5, Kd = 0.0;
+  bool DevicePresent = true, PortOpen = true;
+  Answer WriteAnswer = Answer::Ok;
+  double Time = 0.0;
+  std::vector<TuningSample> Samples;
+
+  explicit ScriptedLoop(double out0 = 40.0, double pvOffset = 0.0) : out_(out0), y_(out0) {
+    offset_ = SP - K * out0 + pvOffset;
+    integral_ = out0 - Kc() * (SP - Pv()) * 100.0 / Span;
+    delay_.assign(static_cast<std::size_t>(Theta / kDt), out0);
+  }
+
+  SessionContext Context() const {
+    SessionContext c;
+    c.SpanLow = 0.0;
+    c.SpanHigh = Span;
+    c.Poll = 1.0;
+    c.SpResolution = 1.0;
+    return c;
+  }
+  LoopValues Now() const { return {SP, Pv(), out_, {Band, Ki, Kd}}; }
+  ReadinessInput Input() const { return {PortOpen, true, true, Now(), Samples}; }
+  double Pv() const { return offset_ + K * y_; }
+  // A load change: PV moves by `units` at once.
+  void Disturb(double units) { offset_ += units; }
+
+  // The session's write callback.
+  void Write(ValueBox box, double value) { pending_ = {box, value}; }
+
+  // Runs `seconds` at rest without a session (the record before it).
+  void Settle(double seconds) {
+    for (double end = Time + seconds; Time < end;) Advance(nullptr);
+  }
+  // One poll tick with the session watching.
+  void Tick(TuningSession& session) {
+    Advance(&session);
+    session.Tick(PortOpen);
+  }
+  // Ticks until the session stops running or `limit` s passed.
+  void Run(TuningSession& session, double limit = 2000.0) {
+    for (double end = Time + limit; Time < end && session.Running() &&
+                                    session.Stage() != SessionStage::Proposed;) {
+      Tick(session);
+    }
+  }
+  // A write typed by hand: sent and answered as the poll cycle would.
+  void HandWrite(TuningSession& session, double band) {
+    const double old = Band;
+    Band = band;
+    session.WriteSent("Kp", old, band);
+    session.ReplyChecked(PollResult::DataOk, true);
+  }
+
+ private:
+  static constexpr double kDt = 0.1;
+  double Kc() const { return 100.0 / Band; }  // % output per % of the span
+
+  void Integrate() {
+    for (int i = 0; i < 10; ++i) {
+      delay_.push_back(out_);
+      const double delayed = delay_.front();
+      delay_.pop_front();
+      y_ += kDt / Tau * (delayed - y_);
+      const double e = (SP - Pv()) * 100.0 / Span;
+      // The integral is kept in output units, so a new band moves no bump.
+      const double free = Kc() * e + integral_;
+      // No integration while the output is held at a limit it is pushed past.
+      if (!((free > 100.0 && e > 0.0) || (free < 0.0 && e < 0.0))) integral_ += Kc() * e * Ki / 60.0 * kDt;
+      out_ = std::clamp(Kc() * e + integral_, 0.0, 100.0);
+    }
+  }
+
+  void Advance(TuningSession* session) {
+    Integrate();
+    Time += 1.0;
+    if (!PortOpen) return;
+    if (pending_ && session != nullptr) {
+      const auto [box, value] = *pending_;
+      pending_.reset();
+      static constexpr std::pair<ValueBox, const char*> kNames[] = {
+          {ValueBox::SetPt, "setpoint"}, {ValueBox::K, "Kp"}, {ValueBox::Ki, "Ki"}, {ValueBox::Kd, "Kd"}};
+      const char* what = "";
+      for (const auto& [b, name] : kNames) {
+        if (b == box) what = name;
+      }
+      double* target = box == ValueBox::SetPt ? &SP : box == ValueBox::K ? &Band : box == ValueBox::Ki ? &Ki : &Kd;
+      const double old = *target;
+      session->WriteSent(what, old, value);
+      if (!DevicePresent || WriteAnswer == Answer::Silent) return;
+      if (WriteAnswer == Answer::Refuse) {
+        session->ReplyChecked(PollResult::ExceptionReply + 2, true);
+        return;
+      }
+      *target = value;
+      session->ReplyChecked(PollResult::DataOk, true);
+      session->WriteAnswered("Write -  Data OK");
+      return;
+    }
+    if (!DevicePresent) return;
+    Samples.push_back({Time, SP, Pv(), out_});
+    if (session != nullptr) {
+      session->ReplyChecked(PollResult::DataOk, false);
+      session->Sample(Samples.back());
+    }
+  }
+
+  double out_, y_, offset_ = 0.0, integral_ = 0.0;
+  std::deque<double> delay_;
+  std::optional<std::pair<ValueBox, double>> pending_;
+};
+
+}  // namespace korvane::test
