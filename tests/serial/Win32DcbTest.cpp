@@ -48,7 +48,7 @@ TEST(Win32Names, TheMapNamesThePortAndMapsNothing) {
   EXPECT_FALSE(map.IsMapped("COM3"));
   std::string error;
   EXPECT_FALSE(ComNameMap("ports").Add("COM3", "x", &error));
-  EXPECT_EQ(error, "COM3 cannot be mapped: on Windows it opens the port itself");
+  EXPECT_EQ(error, "COM3 cannot be mapped to a device: on Windows it opens the port itself");
 }
 
 struct FlagCase {
