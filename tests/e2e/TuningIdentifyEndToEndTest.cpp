@@ -27,7 +27,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr double kSpeed = 5.0;  // a 200 ms tick is 1 s of process time
+// A 400 ms tick is 1 s of process time. The simulator moves its process in
+// steps of about 0.1 s of wall time, which at a higher speed would add up to
+// half a process second to the dead time it shows.
+constexpr double kSpeed = 2.5;
 
 struct Process {
   double Gain, Tau, DeadTime;
@@ -109,8 +112,10 @@ TEST_P(IdentifyAgainstSim, ModelWithinToleranceOfTheSimulatedProcess) {
   EXPECT_NEAR(m.Gain, p.Gain, 0.10 * p.Gain);
   EXPECT_NEAR(m.TimeConstant, p.Tau, 0.15 * p.Tau);
   EXPECT_NEAR(m.DeadTime, p.DeadTime, std::max(p.Poll / 4, 1.0));
-  EXPECT_NEAR(proposed.Factors.Band, truth.Factors.Band, 0.1 * truth.Factors.Band);
-  EXPECT_NEAR(proposed.Factors.Ki, truth.Factors.Ki, 0.1 * truth.Factors.Ki);
+  // Band and Ki follow θ: a dead time at the edge of its own tolerance moves
+  // them by about 10 % already, so they are held to 15 % here.
+  EXPECT_NEAR(proposed.Factors.Band, truth.Factors.Band, 0.15 * truth.Factors.Band);
+  EXPECT_NEAR(proposed.Factors.Ki, truth.Factors.Ki, 0.15 * truth.Factors.Ki);
   k.cycle.RemoveWriteObserver(&recorder);
 }
 
