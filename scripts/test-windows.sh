@@ -76,5 +76,8 @@ wineserver -p >>"$WIN/wineserver.log" 2>&1
 wineboot >/dev/null 2>&1
 
 step "tests under wine"
-ctest --test-dir "$WIN" -j "$JOBS" --output-on-failure --timeout 300
+# A test program under wine now and then ends at start-up without a word
+# (seen on two different tests, each passing when run again): such a test
+# gets one more run; a test that fails twice fails the stage.
+ctest --test-dir "$WIN" -j "$JOBS" --output-on-failure --timeout 300 --repeat until-pass:2
 step "done"
