@@ -15,7 +15,7 @@ cd "$ROOT"
 OUT="${KORVANE_BUILD_ROOT:-$ROOT/build}"
 JOBS="$(nproc)"
 # Test programs that run the serial receive thread (ctest label "threaded").
-THREADED_TESTS="serial_fake_device_test serial_pty_test serial_end_to_end_test sim_korvane_test serial_tcp_test tcp_end_to_end_test"
+THREADED_TESTS="serial_fake_device_test serial_pty_test serial_end_to_end_test sim_korvane_test network_tcp_test ports_control_test tcp_end_to_end_test"
 stage() { echo "== $1 (at ${SECONDS}s)"; }
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="$(mktemp -d)"

@@ -13,7 +13,8 @@
 #include "base/TickCount.h"
 #include "link/LinkMonitor.h"
 #include "poll/ControllerSession.h"
-#include "serial/ComNameMap.h"
+#include "ports/ComNameMap.h"
+#include "ports/DeviceOpener.h"
 #include "serial/QueueDispatcher.h"
 
 using namespace korvane;

@@ -17,7 +17,8 @@
 #include <string>
 
 #include "poll/ControllerSession.h"
-#include "serial/ComNameMap.h"
+#include "ports/ComNameMap.h"
+#include "ports/DeviceOpener.h"
 #include "serial/QueueDispatcher.h"
 
 using namespace korvane;

@@ -21,7 +21,8 @@
 #include <thread>
 #include <vector>
 
-#include "serial/ComNameMap.h"
+#include "ports/ComNameMap.h"
+#include "ports/DeviceOpener.h"
 #include "serial/QueueDispatcher.h"
 #include "serial/SerialPort.h"
 

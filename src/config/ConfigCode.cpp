@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "base/Convert.h"
-#include "base/Float32.h"
 #include "base/FileError.h"
-#include "serial/ComNameMap.h"
+#include "base/Float32.h"
+#include "ports/ComNameMap.h"
 
 namespace korvane {
 namespace {

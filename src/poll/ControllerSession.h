@@ -16,8 +16,8 @@
 #include "plot/ChartHistory.h"
 #include "poll/PollCycle.h"
 #include "poll/ValueView.h"
+#include "ports/PortControl.h"
 #include "serial/MainThread.h"
-#include "serial/PortControl.h"
 #include "serial/SerialDevice.h"
 #include "serial/SerialPort.h"
 

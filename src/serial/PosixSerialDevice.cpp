@@ -15,7 +15,6 @@
 #include <limits>
 #include <mutex>
 
-#include "serial/ComNameMap.h"
 
 namespace korvane {
 
@@ -266,10 +265,6 @@ bool ReadTerminalSettings(int fd, TerminalReadback* out) {
   out->InputFlags = t.c_iflag;
   out->Speed = t.c_ospeed;
   return true;
-}
-
-std::unique_ptr<SerialDevice> OpenLocalSerialDevice(const ComNameMap& map, const std::string& portName) {
-  return PosixSerialDevice::Open(map.DevicePath(portName));
 }
 
 }  // namespace korvane

@@ -32,10 +32,10 @@ class TSerialPort {
   using TLineStatusEvent = std::function<void(TSerialPort& sender, TLineStatusSet lineStatus)>;
   using TConnectEvent = std::function<void(TSerialPort& sender, TCommPort port)>;
 
-  // The application passes only its dispatcher; tests pass an opener that
-  // maps COM names to pseudo-terminals or hands out fake devices.
-  explicit TSerialPort(MainThreadDispatcher& mainThread,
-                       std::shared_ptr<SerialDeviceOpener> opener = SystemSerialDeviceOpener());
+  // The application passes the system's opener (SystemSerialDeviceOpener);
+  // tests pass one that maps COM names to pseudo-terminals or hands out fake
+  // devices.
+  TSerialPort(MainThreadDispatcher& mainThread, std::shared_ptr<SerialDeviceOpener> opener);
   // Stops every receive thread and waits for it (dispatching the main
   // thread's events meanwhile), so no thread outlives the component.
   ~TSerialPort();

@@ -231,9 +231,4 @@ void Win32SerialDevice::Close() {
   handle_ = INVALID_HANDLE_VALUE;
 }
 
-// COMn is the system's port itself unless the port folder maps it to a network address.
-std::unique_ptr<SerialDevice> OpenLocalSerialDevice(const ComNameMap&, const std::string& portName) {
-  return Win32SerialDevice::Open(portName);
-}
-
 }  // namespace korvane

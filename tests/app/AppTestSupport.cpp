@@ -10,7 +10,8 @@
 #include <stdexcept>
 
 #include "master/CoreCode.h"
-#include "serial/ComNameMap.h"
+#include "ports/ComNameMap.h"
+#include "ports/DeviceOpener.h"
 
 namespace korvane::test {
 

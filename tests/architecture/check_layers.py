@@ -3,7 +3,10 @@
 
 Each folder under src/ may include headers of its own folder and of the
 folders before it in LAYERS, never of a folder after it; Qt headers appear
-only in src/app. Inside src/app every file lies in one of APP_FOLDERS: the
+only in src/app. The network device reaches the serial folder through the
+device interface only (NARROW), so the line devices and the network device
+never include each other; only the ports folder, which opens both, knows
+both. Inside src/app every file lies in one of APP_FOLDERS: the
 shared folders (widgets, then chart) come first, each window folder may
 include them and itself but no other window folder, and only the main
 window's folder, which opens the windows and wires them, includes them all.
@@ -15,8 +18,14 @@ import pathlib
 import re
 import sys
 
-LAYERS = ["base", "master", "serial", "config", "plot", "files", "poll", "link", "tuning", "app"]
+LAYERS = ["base", "master", "serial", "network", "ports", "config", "plot", "files", "poll", "link", "tuning",
+          "app"]
 QT_ONLY_IN = "app"
+
+# (folder, folder below it): the only headers of the lower folder it may include.
+NARROW = {
+    ("network", "serial"): {"SerialDevice.h", "SerialTypes.h"},
+}
 
 # What each folder of the Qt layer may include of the Qt layer ("*": all).
 APP_SHARED = ["widgets", "chart"]
@@ -29,7 +38,7 @@ APP_FOLDERS = {
 }
 APP_INCLUDE = re.compile(r'^\s*#\s*include\s*"app/([^"]*)"')
 
-PROJECT_INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"/]+)/[^"]*"')
+PROJECT_INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"/]+)/([^"]*)"')
 SYSTEM_INCLUDE = re.compile(r'^\s*#\s*include\s*<([^>]*)>')
 QT_HEADER = re.compile(r'^(Q[A-Z]\w*|Qt\w*/.*|q\w+\.h)$')
 
@@ -74,6 +83,10 @@ def violations(src: pathlib.Path):
                         found.append(f"{where}: includes unknown folder '{target}'")
                     elif rank[target] > rank[folder.name]:
                         found.append(f"{where}: {folder.name} includes {target}, which comes after it")
+                    elif (folder.name, target) in NARROW and m.group(2) not in NARROW[(folder.name, target)]:
+                        allowed = ", ".join(sorted(NARROW[(folder.name, target)]))
+                        found.append(f"{where}: {folder.name} includes {target}/{m.group(2)}; "
+                                     f"of {target} it may use only {allowed}")
                 m = SYSTEM_INCLUDE.match(line)
                 if m and folder.name != QT_ONLY_IN and QT_HEADER.match(m.group(1)):
                     found.append(f"{where}: Qt header <{m.group(1)}> outside src/{QT_ONLY_IN}")

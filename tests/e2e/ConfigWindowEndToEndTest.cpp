@@ -29,7 +29,7 @@
 #include "app/config/ConfigForm.h"
 #include "app/config/ConfigFormLayout.h"
 #include "poll/PollCycle.h"
-#include "serial/ComNameMap.h"
+#include "ports/ComNameMap.h"
 #include "support/ScopedEnv.h"
 
 namespace korvane::test {

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "poll/ControllerSession.h"
-#include "serial/ComNameMap.h"
+#include "ports/ComNameMap.h"
+#include "ports/DeviceOpener.h"
 #include "serial/QueueDispatcher.h"
 #include "support/FakePollView.h"
 

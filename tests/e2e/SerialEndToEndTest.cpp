@@ -7,13 +7,14 @@
 
 #include "master/MasterCode.h"
 #include "poll/ControllerSession.h"
-#include "serial/ComNameMap.h"
-#include "serial/PortControl.h"
-#include "serial/QueueDispatcher.h"
-#include "support/FakePollView.h"
-#include "serial/SerialPort.h"
+#include "ports/ComNameMap.h"
+#include "ports/DeviceOpener.h"
+#include "ports/PortControl.h"
 #include "serial/PtyBridge.h"
+#include "serial/QueueDispatcher.h"
+#include "serial/SerialPort.h"
 #include "serial/SerialTestSupport.h"
+#include "support/FakePollView.h"
 
 namespace korvane {
 namespace {

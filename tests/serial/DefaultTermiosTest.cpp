@@ -12,7 +12,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "serial/ComNameMap.h"
+#include "ports/ComNameMap.h"
+#include "ports/DeviceOpener.h"
 #include "serial/LineTermios.h"
 #include "serial/PosixSerialDevice.h"
 #include "serial/QueueDispatcher.h"

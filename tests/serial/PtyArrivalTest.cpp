@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "PtyFixture.h"
+#include "ports/DeviceOpener.h"
 
 namespace korvane {
 namespace {

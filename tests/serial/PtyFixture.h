@@ -8,7 +8,8 @@
 #include <chrono>
 #include <memory>
 
-#include "serial/ComNameMap.h"
+#include "ports/ComNameMap.h"
+#include "ports/DeviceOpener.h"
 #include "serial/QueueDispatcher.h"
 #include "serial/SerialPort.h"
 #include "support/TestSupport.h"

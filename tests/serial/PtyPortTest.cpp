@@ -2,7 +2,8 @@
 #include <gtest/gtest.h>
 #include <termios.h>
 
-#include "serial/PortControl.h"
+#include "ports/DeviceOpener.h"
+#include "ports/PortControl.h"
 #include "serial/PosixSerialDevice.h"
 #include "PtyFixture.h"
 

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <ostream>
 
-#include "serial/ComNameMap.h"
+#include "ports/ComNameMap.h"
 #include "serial/Win32SerialDevice.h"
 
 namespace korvane {

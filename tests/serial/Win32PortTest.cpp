@@ -11,6 +11,7 @@
 #include "base/TickCount.h"
 #include "master/MasterCode.h"
 #include "poll/ControllerSession.h"
+#include "ports/DeviceOpener.h"
 #include "serial/QueueDispatcher.h"
 #include "serial/SerialPort.h"
 #include "serial/Win32SerialDevice.h"

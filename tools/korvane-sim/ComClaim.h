@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "serial/ComNameMap.h"
+#include "ports/ComNameMap.h"
 
 namespace korvane::sim {
 

@@ -19,10 +19,10 @@
 
 #include "base/Convert.h"
 #include "master/MasterState.h"
-#include "serial/ComNameMap.h"
-#include "serial/NetworkDeviceLine.h"
-#include "serial/PortControl.h"
-#include "serial/PortOpenReason.h"
+#include "ports/ComNameMap.h"
+#include "ports/NetworkDeviceLine.h"
+#include "ports/PortControl.h"
+#include "ports/PortOpenReason.h"
 
 namespace korvane {
 namespace {

@@ -10,11 +10,12 @@
 #include <memory>
 #include <string>
 
-#include "app/widgets/HandlerErrors.h"
 #include "app/main/MainFormLayout.h"
 #include "app/main/MainMenu.h"
+#include "app/widgets/HandlerErrors.h"
 #include "app/widgets/QtMainThread.h"
 #include "poll/ControllerSession.h"
+#include "ports/DeviceOpener.h"
 #include "serial/SerialDevice.h"
 
 class QCloseEvent;

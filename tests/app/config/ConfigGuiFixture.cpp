@@ -12,7 +12,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "serial/ComNameMap.h"
+#include "ports/ComNameMap.h"
+#include "ports/DeviceOpener.h"
 
 namespace korvane::test {
 namespace {

@@ -25,13 +25,14 @@
 #include <set>
 
 #include "app/AppTestSupport.h"
-#include "app/widgets/AboutForm.h"
+#include "app/chart/LiveChart.h"
 #include "app/config/ConfigForm.h"
 #include "app/trend/DataLogCommands.h"
 #include "app/trend/TrendForm.h"
-#include "app/chart/LiveChart.h"
+#include "app/widgets/AboutForm.h"
 #include "poll/PollCycle.h"
-#include "serial/ComNameMap.h"
+#include "ports/ComNameMap.h"
+#include "ports/DeviceOpener.h"
 
 namespace korvane::test {
 namespace {

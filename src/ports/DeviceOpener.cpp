@@ -2,10 +2,11 @@
 // address becomes a TCP connection, any other the system's own device.
 #include <utility>
 
-#include "serial/ComNameMap.h"
-#include "serial/ConnectOutcome.h"
-#include "serial/SerialDevice.h"
-#include "serial/TcpSerialDevice.h"
+#include "ports/DeviceOpener.h"
+
+#include "network/ConnectOutcome.h"
+#include "network/TcpSerialDevice.h"
+#include "ports/ComNameMap.h"
 
 namespace korvane {
 

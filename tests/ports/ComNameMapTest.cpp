@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "serial/ComNameMap.h"
+#include "ports/ComNameMap.h"
+#include "serial/SerialTestSupport.h"
 #include "support/ScopedEnv.h"
-#include "SerialTestSupport.h"
 
 namespace korvane {
 namespace {

@@ -1,4 +1,4 @@
-#include "serial/TcpSerialDevice.h"
+#include "network/TcpSerialDevice.h"
 
 #include <algorithm>
 #include <atomic>
@@ -6,7 +6,7 @@
 #include <shared_mutex>
 #include <utility>
 
-#include "serial/ConnectOutcome.h"
+#include "network/ConnectOutcome.h"
 
 namespace korvane {
 

@@ -1,4 +1,4 @@
-#include "serial/NetSocket.h"
+#include "network/NetSocket.h"
 
 namespace korvane::net {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "serial/ComNameMap.h"
+#include "ports/ComNameMap.h"
 
 namespace korvane {
 

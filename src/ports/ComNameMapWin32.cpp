@@ -4,12 +4,13 @@
 // device name that no file may carry, so there is one file for all names).
 // The map answers accordingly, so the configuration dialog shows which port
 // or address a number opens on either system.
-#include "serial/ComNameMap.h"
+#include "ports/ComNameMap.h"
 
 #include <cstdlib>
 #include <fstream>
 #include <utility>
 
+#include "ports/DeviceOpener.h"
 #include "serial/PortNames.h"
 #include "serial/Win32SerialDevice.h"
 
@@ -62,5 +63,10 @@ bool ComNameMap::Add(const std::string& portName, const std::string&, std::strin
 }
 
 bool ComNameMap::Remove(const std::string&, const std::string&) { return false; }
+
+// COMn is the system's port itself unless the port folder maps it to a network address.
+std::unique_ptr<SerialDevice> OpenLocalSerialDevice(const ComNameMap&, const std::string& portName) {
+  return Win32SerialDevice::Open(portName);
+}
 
 }  // namespace korvane

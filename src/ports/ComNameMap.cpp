@@ -1,4 +1,4 @@
-#include "serial/ComNameMap.h"
+#include "ports/ComNameMap.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +10,9 @@
 #include <system_error>
 #include <utility>
 
+#include "ports/DeviceOpener.h"
 #include "serial/PortNames.h"
+#include "serial/PosixSerialDevice.h"
 
 namespace korvane {
 
@@ -109,6 +111,11 @@ bool ComNameMap::Remove(const std::string& portName, const std::string& device) 
   std::string entry = EntryPath(portName);
   if (ReadLink(entry) != device) return false;
   return ::unlink(entry.c_str()) == 0;
+}
+
+// The device a COM name of the map names, opened as a POSIX terminal.
+std::unique_ptr<SerialDevice> OpenLocalSerialDevice(const ComNameMap& map, const std::string& portName) {
+  return PosixSerialDevice::Open(map.DevicePath(portName));
 }
 
 }  // namespace korvane

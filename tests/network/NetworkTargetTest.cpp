@@ -4,7 +4,7 @@
 
 #include <ostream>
 
-#include "serial/NetworkTarget.h"
+#include "network/NetworkTarget.h"
 
 namespace korvane {
 namespace {

@@ -1,4 +1,4 @@
-#include "serial/NetworkTarget.h"
+#include "network/NetworkTarget.h"
 
 #include <cctype>
 

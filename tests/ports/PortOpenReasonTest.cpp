@@ -16,7 +16,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "serial/PortOpenReason.h"
+#include "ports/PortOpenReason.h"
 #include "support/TempDir.h"
 #include "support/TestSupport.h"
 

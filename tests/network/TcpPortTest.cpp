@@ -7,15 +7,16 @@
 #include <filesystem>
 #include <thread>
 
-#include "serial/ComNameMap.h"
-#include "serial/ConnectOutcome.h"
-#include "serial/PortControl.h"
+#include "network/ConnectOutcome.h"
+#include "network/TcpSerialDevice.h"
+#include "ports/ComNameMap.h"
+#include "ports/DeviceOpener.h"
+#include "ports/PortControl.h"
 #include "serial/QueueDispatcher.h"
 #include "serial/SerialPort.h"
-#include "serial/TcpSerialDevice.h"
+#include "serial/SerialTestSupport.h"
 #include "support/LoopbackServer.h"
 #include "support/TestSupport.h"
-#include "SerialTestSupport.h"
 
 namespace korvane {
 namespace {

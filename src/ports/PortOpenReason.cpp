@@ -1,4 +1,4 @@
-#include "serial/PortOpenReason.h"
+#include "ports/PortOpenReason.h"
 
 #include <fcntl.h>
 #include <grp.h>

@@ -2,10 +2,10 @@
 // component, the order of DTR and RTS drops, and the send path.
 #include <gtest/gtest.h>
 
-#include "serial/PortControl.h"
+#include "ports/PortControl.h"
+#include "serial/FakeSerialDevice.h"
 #include "serial/QueueDispatcher.h"
 #include "serial/SerialPort.h"
-#include "FakeSerialDevice.h"
 
 namespace korvane {
 namespace {

@@ -1,4 +1,4 @@
-#include "serial/ConnectOutcome.h"
+#include "network/ConnectOutcome.h"
 
 #include <map>
 #include <mutex>

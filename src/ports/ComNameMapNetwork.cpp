@@ -1,6 +1,6 @@
 // The network side of the COM-name map, the same on every system: what an
 // entry's text says once it is read (a link target, a Windows file's line).
-#include "serial/ComNameMap.h"
+#include "ports/ComNameMap.h"
 
 namespace korvane {
 

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "serial/NetSocket.h"
+#include "network/NetSocket.h"
 
 namespace korvane::net {
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "serial/NetworkTarget.h"
+#include "network/NetworkTarget.h"
 
 namespace korvane {
 

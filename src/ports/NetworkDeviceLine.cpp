@@ -1,6 +1,6 @@
-#include "serial/NetworkDeviceLine.h"
+#include "ports/NetworkDeviceLine.h"
 
-#include "serial/ConnectOutcome.h"
+#include "network/ConnectOutcome.h"
 
 namespace korvane {
 

@@ -19,8 +19,8 @@
 #include <string>
 #include <thread>
 
-#include "serial/NetSocket.h"
-#include "serial/NetworkTarget.h"
+#include "network/NetSocket.h"
+#include "network/NetworkTarget.h"
 #include "serial/SerialDevice.h"
 
 namespace korvane {

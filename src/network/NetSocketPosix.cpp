@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "serial/NetSocket.h"
+#include "network/NetSocket.h"
 
 namespace korvane::net {
 

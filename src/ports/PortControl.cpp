@@ -1,6 +1,6 @@
-#include "serial/PortControl.h"
+#include "ports/PortControl.h"
 
-#include "serial/ComNameMap.h"
+#include "ports/ComNameMap.h"
 #include "serial/SerialPort.h"
 
 namespace korvane {
