@@ -50,16 +50,15 @@ void TuningSession::EndStep(bool second) {
 }
 
 // Over once the figures say settled, the writes are through and PV has come
-// to rest: its straight-line trend over the last stretch (a quarter of the
-// step so far, at least the rest time) moves it by less than one PV count
-// (half the band when the count is not known); a PV still creeping in
-// inside the band is not at the end. Or once the limit from the time to
-// 63 % is past.
+// to rest: its straight-line trend over the later half of the step (at
+// least the rest time) moves it by less than half a PV count (a quarter of
+// the band when the count is not known); a PV still creeping in inside the
+// band is not at the end. Or once the limit from the time to 63 % is past.
 bool TuningSession::StepOver(double now) const {
   if (now >= StepLimit()) return true;
   const StepResponseFigures& f = recorder_.Step()->Figures();
   if (!f.Settled || !writes_.Idle()) return false;
-  const double window = std::max(RestTime(context_), 0.25 * (now - *stepTime_));
+  const double window = std::max(RestTime(context_), 0.5 * (now - *stepTime_));
   std::vector<TuningSample> last;
   for (auto it = recorder_.Samples().rbegin(); it != recorder_.Samples().rend(); ++it) {
     if (it->Time < now - window || it->Time < *stepTime_) break;
@@ -77,7 +76,7 @@ bool TuningSession::StepOver(double now) const {
     stp += (x.Time - st) * (x.PV - sp);
   }
   const double count = context_.PvResolution > 0.0 ? context_.PvResolution : 0.5 * f.Band;
-  return stt > 0.0 && std::fabs(stp / stt) * window < count;
+  return stt > 0.0 && std::fabs(stp / stt) * window < 0.5 * count;
 }
 
 double TuningSession::Step2Target() const {
