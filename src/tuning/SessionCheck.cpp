@@ -88,6 +88,7 @@ SessionPlan DefaultPlan(const SessionContext& context, const LoopValues& now, st
                          (std::isfinite(settling) ? "; the loop's last settling took " + ProcessSecondsText(settling, scale)
                                                   : std::string("; the record shows no settling"));
   }
+  plan.MaxTime = std::ceil(plan.MaxTime * scale / 10.0) * 10.0 / scale;  // whole tens of process seconds
   return plan;
 }
 
