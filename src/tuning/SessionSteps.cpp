@@ -53,9 +53,12 @@ void TuningSession::EndStep(bool second) {
 // to rest: its straight-line trend over the later half of the step (at
 // least the rest time) moves it by less than half a PV count (a quarter of
 // the band when the count is not known); a PV still creeping in inside the
-// band is not at the end. Or once the limit from the time to 63 % is past.
+// band is not at the end, and step 2 lasts at least as long as its
+// prediction takes to come to rest. Or once the step's limit is past.
 bool TuningSession::StepOver(double now) const {
   if (now >= StepLimit()) return true;
+  // Step 2 no shorter than the prediction takes to come to rest: its tail is part of the figures.
+  if (stage_ == SessionStage::Step2 && (now - *stepTime_) * context_.TimeScale < predictedRest_) return false;
   const StepResponseFigures& f = recorder_.Step()->Figures();
   if (!f.Settled || !writes_.Idle()) return false;
   const double window = std::max(RestTime(context_), 0.5 * (now - *stepTime_));
@@ -122,9 +125,22 @@ void TuningSession::Propose() {
                                         back, out0_);
     }
   }
-  // The second step as the model says the new factors will answer it.
+  // The second step as the model says the new factors will answer it, and
+  // when it comes to rest: the last time it is more than half a PV count
+  // (a quarter of the band when the count is not known) from where it ends.
   const FopdtModel process = InProcessTime(model, context_.TimeScale);
   Predict(10.0 * (process.TimeConstant + process.DeadTime));
+  predictedRest_ = 0.0;
+  if (!outcome_.PredictedCurve.empty() && outcome_.Predicted) {
+    const double near = context_.PvResolution > 0.0 ? 0.5 * context_.PvResolution : 0.25 * outcome_.Predicted->Band;
+    const double end = outcome_.PredictedCurve.back().PV;
+    for (auto it = outcome_.PredictedCurve.rbegin(); it != outcome_.PredictedCurve.rend(); ++it) {
+      if (std::fabs(it->PV - end) > near) {
+        predictedRest_ = it->Time;
+        break;
+      }
+    }
+  }
 
   stage_ = SessionStage::Proposed;
   if (outcome_.Plan.ApplyWithoutAsking) QueueApply();
@@ -167,6 +183,9 @@ std::string TuningSession::Waiting() const {
       const double band = recorder_.Step() ? recorder_.Step()->Figures().Band : 0.0;
       std::string text = SessionText("Waiting for PV to settle near %.4g (band \u00b1%.3g) and come to rest", target,
                                      band);
+      if (stage_ == SessionStage::Step2 && predictedRest_ > 0.0) {
+        text += ", not before " + ProcessSecondsText(predictedRest_ / scale, scale) + " into the step (the prediction's)";
+      }
       const double limit = StepLimit();
       if (std::isfinite(limit)) text += ", at most until " + ProcessSecondsText(limit - *stepTime_, scale) + " into the step";
       return text + ".";

@@ -87,7 +87,9 @@ void TuningSession::Sample(const TuningSample& sample) {
 
 double TuningSession::StepLimit() const {
   if (!stepTime_ || !t63_) return INFINITY;
-  return *stepTime_ + std::max(6.0 * *t63_, 10.0 * context_.Poll);
+  // Step 2 at least half as long again as the prediction takes to come to rest.
+  const double rest = stage_ == SessionStage::Step2 ? 1.5 * predictedRest_ / context_.TimeScale : 0.0;
+  return *stepTime_ + std::max({6.0 * *t63_, 10.0 * context_.Poll, rest});
 }
 
 void TuningSession::Tick(bool portOpen) {

@@ -127,6 +127,7 @@ class TuningSession : public WriteObserver, public ResultObserver {
   std::optional<double> stepTime_;  // the running step's write
   std::optional<double> t63_;       // s from the step until PV passed 63 % of it
   double out0_ = 0.0;               // the output as step 1 ended
+  double predictedRest_ = 0.0;      // process s into step 2 after which the prediction is at rest
   double lastGood_ = -INFINITY;
   double lastBad_ = -INFINITY;
   double lastTick_ = 0.0;

@@ -50,6 +50,7 @@ struct RunCase {
   const char* Name;
   std::function<void(ScriptedLoop&)> Loop;  // the loop before its rest
   const char* Said;                         // in what the session said, besides the approval
+  bool Settles = true;                      // step 2 settles before its limit
   friend void PrintTo(const RunCase& c, std::ostream* os) { *os << c.Name; }
 };
 
@@ -86,9 +87,11 @@ TEST_P(SessionRuns, EndWithTheSetpointBackAndStepTwoMeasuredToItsEnd) {
   const double end = o.Step2Time + o.Step2->Elapsed;
   const auto last = std::find_if(loop.Samples.begin(), loop.Samples.end(), [&](auto& x) { return x.Time >= end; });
   ASSERT_NE(last, loop.Samples.end());
-  ASSERT_TRUE(o.Step2->SteadyStateError) << said;
-  EXPECT_NEAR(*o.Step2->SteadyStateError, o.Before.SP + o.Plan.Step + o.VerifyStep - last->PV,
-              std::max(loop.PvCount, 0.2));
+  ASSERT_EQ(o.Step2->SteadyStateError.has_value(), c.Settles) << said;
+  if (c.Settles) {
+    EXPECT_NEAR(*o.Step2->SteadyStateError, o.Before.SP + o.Plan.Step + o.VerifyStep - last->PV,
+                std::max(loop.PvCount, 0.2));
+  }
   EXPECT_NEAR(o.Predicted->Elapsed, o.Step2->Elapsed * loop.TimeScale, 1e-9 * o.Predicted->Elapsed);
   EXPECT_NEAR(o.Step2->Iae * loop.TimeScale, o.Predicted->Iae, 0.35 * o.Predicted->Iae);
   std::string approval;
@@ -103,8 +106,8 @@ const RunCase kRuns[] = {
     // Slow and whole-unit PV: a PV still creeping in inside the band is not the end of step 2.
     {"SlowLoopWholeUnitPv", [](ScriptedLoop& l) { l.Tau = 150.0; l.Theta = 8.0; l.PvCount = 1.0; }, "IAE"},
     // The new band is so narrow that the way back would drive the output to 0 %: a shorter step 2.
-    {"VerificationTheNewFactorsCannotTakeWhole", [](ScriptedLoop& l) { l.K = 0.5; l.Tau = 100.0; l.Band = 10.0; l.PvCount = 0.1; },
-     "step 2 verifies with a step of -"},
+    {"VerificationTheNewFactorsCannotTakeWhole", [](ScriptedLoop& l) { l.K = 0.5; l.Tau = 30.0; l.Band = 10.0; l.PvCount = 0.1; },
+     "step 2 verifies with a step of -", false},
     {"ProcessTwiceAsFastAsTheTicks", [](ScriptedLoop& l) { l.TimeScale = 2.0; }, "s (process) into the step"},
 };
 
