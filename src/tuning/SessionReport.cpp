@@ -107,7 +107,13 @@ std::vector<std::string> ApprovalLines(const SessionOutcome& o, const SessionCon
     };
     lines.push_back(SessionText("Step 2 predicted (a step of %+.4g): rise ", o.VerifyStep) + known(p.RiseTime, unit) +
                     ", overshoot " + known(p.Overshoot, " %") + ", settling " + known(p.SettlingTime, unit) +
-                    ", offset " + known(p.SteadyStateError, "") + SessionText(", IAE %.4g over ", p.Iae) +
+                    // An offset under a thousandth of the step is the simulation's rounding: 0.
+                    ", offset " +
+                    known(p.SteadyStateError && std::fabs(*p.SteadyStateError) < 1e-3 * std::fabs(o.VerifyStep)
+                              ? std::optional<double>(0.0)
+                              : p.SteadyStateError,
+                          "") +
+                    SessionText(", IAE %.4g over ", p.Iae) +
                     SessionText(p.Elapsed >= 100.0 ? "%.0f" : "%.3g", p.Elapsed) + unit + ", peak output " +
                     known(p.PeakOutput, " %") + ".");
   }

@@ -99,15 +99,26 @@ void TuningSession::Propose() {
 
   // The verification step from the output the loop holds now: back to the
   // original setpoint, unless under the new factors that would drive the
-  // output onto a limit (the same 5-95 % rule as the first step's, with the
-  // model's gain); then as far as the rule allows.
+  // output onto a limit (the same 5-95 % rule as the first step's: the
+  // kick, the model's gain, and the output the model predicts for a step of
+  // one unit, integral included); then as far as the rule allows.
   const auto& samples = recorder_.Samples();
   out0_ = samples.empty() ? outcome_.Before.Out : samples.back().Out;
   const FopdtModel& model = outcome_.Model->Model;
+  const FopdtModel process = InProcessTime(model, context_.TimeScale);
   const double back = -outcome_.Plan.Step;
+  const double length = 10.0 * (process.TimeConstant + process.DeadTime);
   outcome_.VerifyStep = back;
   outcome_.VerifyNote.clear();
-  const double largest = LargestStep(out0_, back > 0.0, proposal.Held, context_.Span(), model.Gain);
+  double largest = LargestStep(out0_, back > 0.0, proposal.Held, context_.Span(), model.Gain);
+  double reach = 0.0;  // % the output goes out per unit of step
+  for (const TuningSample& s : PredictClosedLoop(process, proposal.Held, context_.Span(), 0.0, back > 0.0 ? 1.0 : -1.0,
+                                                 out0_, length)) {
+    reach = std::max(reach, back > 0.0 ? s.Out - out0_ : out0_ - s.Out);
+  }
+  const double headroom = back > 0.0 ? kHighOutput - out0_ : out0_ - kLowOutput;
+  if (reach > 0.0) largest = std::isfinite(largest) ? std::min(largest, headroom / reach) : headroom / reach;
+  largest = std::max(largest, 0.0);
   if (std::isfinite(largest) && std::fabs(back) > largest) {
     const double count = context_.SpResolution > 0.0 ? context_.SpResolution : 1.0;
     const double allowed = std::floor(largest / count) * count;
@@ -128,8 +139,7 @@ void TuningSession::Propose() {
   // The second step as the model says the new factors will answer it, and
   // when it comes to rest: the last time it is more than half a PV count
   // (a quarter of the band when the count is not known) from where it ends.
-  const FopdtModel process = InProcessTime(model, context_.TimeScale);
-  Predict(10.0 * (process.TimeConstant + process.DeadTime));
+  Predict(length);
   predictedRest_ = 0.0;
   if (!outcome_.PredictedCurve.empty() && outcome_.Predicted) {
     const double near = context_.PvResolution > 0.0 ? 0.5 * context_.PvResolution : 0.25 * outcome_.Predicted->Band;
