@@ -57,4 +57,20 @@ struct Spread {
 };
 Spread ParameterSpread(const Grid& grid, double gain, double tau, double shift, double offset);
 
+// What the residuals at the polls (PV less the model, oldest first, at
+// `times` s after the step) leave against the noise at rest `noiseSd`:
+// their spread, and the largest run of them a moving average over a few
+// polls shows beyond what the noise gives it (white noise shrinks by the
+// square root of the window, a shape the model missed does not).
+struct Leftover {
+  double Sd = 0.0;
+  double Missed = 0.0, From = 0.0, To = 0.0;  // Missed 0: only noise
+};
+Leftover JudgeResiduals(const std::vector<double>& residuals, const std::vector<double>& times, double noiseSd,
+                        double pvMove);
+
+// The PV register's resolution as the record shows it: the smallest step
+// between two PV samples (0 when PV never moved).
+double PvResolution(const Record& record);
+
 }  // namespace korvane::fit

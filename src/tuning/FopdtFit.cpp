@@ -113,6 +113,15 @@ std::string Text(const char* format, double a, double b = 0.0, double c = 0.0) {
   return text;
 }
 
+// PV's move: the mean of the last quarter against the rest level.
+double PvMove(const fit::Record& r) {
+  const std::vector<TuningSample>& after = r.After;
+  double tail = 0.0;
+  const std::size_t from = after.size() * 3 / 4;
+  for (std::size_t i = from; i < after.size(); ++i) tail += after[i].PV / static_cast<double>(after.size() - from);
+  return tail - r.RestPv;
+}
+
 // Why the record cannot show the process (empty when it can).
 std::string RecordProblem(const fit::Record& r, const FitOptions& options) {
   const std::vector<TuningSample>& after = r.After;
@@ -147,11 +156,7 @@ std::string RecordProblem(const fit::Record& r, const FitOptions& options) {
     return Text("The output sat on a limit for %.0f %% of the record after the step: the loop ran open and the "
                 "process did not show its response. Try a smaller step.", 100.0 * limitTime / duration);
   }
-  // PV's move: the mean of the last quarter against the rest level.
-  double tail = 0.0;
-  const std::size_t from = after.size() * 3 / 4;
-  for (std::size_t i = from; i < after.size(); ++i) tail += after[i].PV / static_cast<double>(after.size() - from);
-  const double pvMove = std::fabs(tail - r.RestPv);
+  const double pvMove = std::fabs(PvMove(r));
   if (r.Rest.size() >= 3) {
     // Drift at rest: the slope of the straight line through the rest
     // samples. An output swinging about a steady level (a limit cycle)
@@ -190,13 +195,25 @@ FopdtModel InProcessTime(const FopdtModel& model, double scale) {
   m.Sampling *= scale;
   m.TimeConstantSpread *= scale;
   m.DeadTimeSpread *= scale;
+  m.MissedFrom *= scale;
+  m.MissedTo *= scale;
   return m;
 }
 
+std::string FitVerdict(const FopdtModel& m) {
+  const std::string spreads = Text("(residuals %.2g units SD, noise at rest %.2g)", m.ResidualSd, m.NoiseSd);
+  if (m.MissedSize == 0.0) return "the fit leaves only the noise " + spreads;
+  return Text("the fit misses a shape: PV runs %.2g units ", std::fabs(m.MissedSize)) +
+         (m.MissedSize > 0.0 ? "above" : "below") +
+         Text(" the model from %.3g s to %.3g s after the step ", m.MissedFrom, m.MissedTo) + spreads;
+}
+
 std::string ModelDoubt(const FopdtModel& m, bool forApply) {
-  const double fitLimit = forApply ? 0.9 : 0.95, gainLimit = forApply ? 0.25 : 0.1, tauLimit = forApply ? 0.4 : 0.2;
-  const double thetaLimit = forApply ? std::max(0.5 * m.DeadTime, m.Sampling) : std::max(0.25 * m.DeadTime, m.Sampling / 2);
-  if (m.Fit < fitLimit) return Text("the fit is loose (R\u00b2 %.3g, under %.2g)", m.Fit, fitLimit);
+  const double gainLimit = forApply ? 0.25 : 0.1, tauLimit = forApply ? 0.4 : 0.2;
+  // The proposal keeps its margins with theta at the long end of its spread,
+  // so for Apply the spread may reach theta itself.
+  const double thetaLimit = forApply ? std::max(m.DeadTime, m.Sampling) : std::max(0.25 * m.DeadTime, m.Sampling / 2);
+  if (m.MissedSize != 0.0) return FitVerdict(m);
   if (m.GainSpread > gainLimit * std::fabs(m.Gain)) {
     return Text("K is uncertain by \u00b1%.0f %% (over %.0f %%)", 100.0 * m.GainSpread / std::fabs(m.Gain), 100.0 * gainLimit);
   }
@@ -238,9 +255,28 @@ Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOpt
   m.Offset = grid.PvMean + best.Offset - best.Gain * grid.OutMean;
   m.Fit = fit;
   m.Sampling = record.Poll;
-  if (!std::isfinite(fit) || !std::isfinite(m.Gain) || !std::isfinite(m.Offset) || fit < options.MinFit) {
-    result.Refusal = Text("The fit is poor (R\u00b2 %.2f, at least %.2f needed): the record does not show a "
-                          "first-order response with dead time.", std::isfinite(fit) ? fit : 0.0, options.MinFit);
+  if (!std::isfinite(fit) || !std::isfinite(m.Gain) || !std::isfinite(m.Offset)) {
+    result.Refusal = "The fit is poor: the record does not show a first-order response with dead time.";
+    return result;
+  }
+  // The fit judged against the noise at rest: a noisy loop leaves a low R^2
+  // and still only noise; a shape left over is a process the model is not.
+  std::vector<double> residuals, times;
+  for (std::size_t i : grid.Polled) {
+    residuals.push_back(grid.Pv[i] - best.Offset - y[i]);
+    times.push_back(static_cast<double>(i) * grid.Dt);
+  }
+  const double pvMove = PvMove(record);
+  m.NoiseSd = std::max(record.NoiseSd, fit::PvResolution(record) / std::sqrt(12.0));
+  const fit::Leftover left = fit::JudgeResiduals(residuals, times, m.NoiseSd, pvMove);
+  m.ResidualSd = left.Sd;
+  m.MissedSize = left.Missed;
+  m.MissedFrom = left.From;
+  m.MissedTo = left.To;
+  if (m.MissedSize != 0.0 && (fit < options.MinFit || std::fabs(m.MissedSize) >= options.MaxMissed * std::fabs(pvMove))) {
+    std::string verdict = FitVerdict(InProcessTime(m, options.TimeScale));
+    verdict[0] = 'T';
+    result.Refusal = verdict + Text(", R\u00b2 %.2f: the record does not show a first-order response with dead time.", fit);
     return result;
   }
   if (best.Tau >= tauHi * 0.99) {

@@ -31,6 +31,13 @@ struct FopdtModel {
   // The fitted dead time was shorter than the sampling resolves (a quarter
   // of a poll): DeadTime holds that floor.
   bool DeadTimeFloored = false;
+  // What the fit leaves: the residuals' spread at the polls against the PV
+  // noise measured at rest (its register resolution included), and a shape
+  // the model missed. MissedSize 0: the residuals look like the noise;
+  // otherwise PV ran MissedSize units off the model (positive: above it)
+  // from MissedFrom to MissedTo s after the step.
+  double ResidualSd = 0.0, NoiseSd = 0.0;
+  double MissedSize = 0.0, MissedFrom = 0.0, MissedTo = 0.0;
 };
 
 // The model with its times (tau, theta, sampling, their spreads) in process
@@ -40,8 +47,13 @@ FopdtModel InProcessTime(const FopdtModel& model, double scale);
 // The shortest dead time a record polled every `sampling` s resolves.
 inline double DeadTimeFloor(double sampling) { return sampling / 4.0; }
 
-// Why the model should not be trusted (empty when it may): its R^2 or the
-// spread of K, tau or theta. `forApply` uses the wider limits past which a
+// How the fit judged against the noise reads: "the fit leaves only the
+// noise (...)" or "the fit misses a shape: ...".
+std::string FitVerdict(const FopdtModel& model);
+
+// Why the model should not be trusted (empty when it may): a shape the fit
+// missed, or the spread of K, tau or theta (R^2 is not judged: on a noisy
+// loop it measures the noise). `forApply` uses the wider limits past which a
 // proposal is not offered for Apply; otherwise the limits of a warning.
 std::string ModelDoubt(const FopdtModel& model, bool forApply);
 
@@ -52,7 +64,8 @@ struct FitOptions {
   double LimitShare = 0.9;     // refuse when the output sat on a limit this share of the record
   double OutLow = 0.5;
   double OutHigh = 99.5;
-  double MinFit = 0.8;         // refuse a fit with a lower R^2
+  double MinFit = 0.8;         // refuse a fit that misses a shape and has a lower R^2
+  double MaxMissed = 0.05;     // refuse a fit that misses a shape this share of PV's move or more
   // The step's time (the write of the setpoint): the record before it is
   // the rest level, the output jumped at it. Unset (NaN): half a poll before
   // the first sample whose output moved.
@@ -75,8 +88,9 @@ struct Identification {
 // after the last such jump is used. Refused, with the reason: too few
 // samples after the step, a gap in them (a paused chart), no output
 // movement, the output on a limit for most of the time after the step, a
-// loop not at rest before the step, PV noise too large for the step, a poor
-// fit, a record shorter than the process's time constant.
+// loop not at rest before the step, PV noise too large for the step, a fit
+// that misses a shape (a large one, or with a poor R^2), a record shorter
+// than the process's time constant.
 Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOptions& options = {});
 
 // The model's PV at each sample's time for the output the samples recorded

@@ -100,10 +100,14 @@ void TuningForm::ShowModel(double scale) {
                           "a poll every %6%5)")
                       .arg(WithSpread(m.Gain, m.GainSpread), WithSpread(m.TimeConstant, m.TimeConstantSpread),
                            WithSpread(m.DeadTime, m.DeadTimeSpread), Num(m.Fit, 3), unit, Num(m.Sampling, 3));
+  // The fit judged against the noise at rest, in the engineer's words.
+  std::string verdict = FitVerdict(m);
+  verdict[0] = 'T';
+  model += QString::fromStdString("\n" + verdict + ".");
   if (m.DeadTimeFloored) model += "\n\u03b8 is shorter than a quarter of a poll: taken as that floor.";
   // How far to trust it, from the model in process time (its times so given).
   const std::string doubt = ModelDoubt(m, false);
-  if (!doubt.empty()) model += QString::fromStdString("\nTrust the model with care: " + doubt + ".");
+  if (!doubt.empty() && doubt != FitVerdict(m)) model += QString::fromStdString("\nTrust the model with care: " + doubt + ".");
   ShowResult(lblModel_, model);
 }
 
