@@ -152,7 +152,10 @@ Grid MakeGrid(const Record& r, std::size_t maxPoints) {
     g.Out[i] = t <= c.Time ? c.Out : c.Out + wo * (d.Out - c.Out);
   }
   for (const TuningSample& s : r.After) {
-    g.Polled.push_back(static_cast<std::size_t>(std::lround(std::min((s.Time - t0) / g.Dt, static_cast<double>(points - 1)))));
+    const double at = std::min((s.Time - t0) / g.Dt, static_cast<double>(points - 1));
+    g.Polled.push_back(static_cast<std::size_t>(std::lround(at)));
+    g.PolledAt.push_back(at);
+    g.PolledPv.push_back(s.PV);
   }
   for (std::size_t i = 0; i < points; ++i) {
     g.PvMean += g.Pv[i] / static_cast<double>(points);
@@ -162,6 +165,7 @@ Grid MakeGrid(const Record& r, std::size_t maxPoints) {
     g.Pv[i] -= g.PvMean;
     g.Out[i] -= g.OutMean;
   }
+  for (double& polled : g.PolledPv) polled -= g.PvMean;
   g.Rest = r.RestOut - g.OutMean;
   return g;
 }
@@ -178,6 +182,13 @@ std::vector<double> Simulate(const Grid& g, double gain, double tau, double shif
     y[i] = gain * state;
   }
   return y;
+}
+
+std::vector<double> AtPolls(const Grid& g, const std::vector<double>& v) {
+  std::vector<double> at;
+  at.reserve(g.PolledAt.size());
+  for (double x : g.PolledAt) at.push_back(At(v, x));
+  return at;
 }
 
 Spread ParameterSpread(const Grid& g, double gain, double tau, double shift, double offset) {

@@ -41,6 +41,8 @@ struct Grid {
   double Rest = 0.0;  // rest output (centred): the output before the grid starts
   std::vector<double> Pv, Out;
   std::vector<std::size_t> Polled;  // grid index of each polled sample after the step
+  std::vector<double> PolledAt;     // the same, exact (fractional)
+  std::vector<double> PolledPv;     // the PV polled there, centred
   double PvMean = 0.0, OutMean = 0.0;
 };
 Grid MakeGrid(const Record& record, std::size_t maxPoints);
@@ -48,6 +50,9 @@ Grid MakeGrid(const Record& record, std::size_t maxPoints);
 // Centred model PV on the grid for gain, time constant (s) and dead time (in
 // grid steps, fractional), before the offset.
 std::vector<double> Simulate(const Grid& grid, double gain, double tau, double shift);
+
+// The value of the grid series `v` at each polled sample's exact time.
+std::vector<double> AtPolls(const Grid& grid, const std::vector<double>& v);
 
 // Half widths of about 95 % (two standard errors) of K, tau and theta (s)
 // from the residuals at the polled samples; autocorrelated residuals count

@@ -20,12 +20,16 @@ struct Trial {
 };
 
 // Sum of squared errors of the best K and offset for one dead time (in grid
-// steps, fractional) and time constant.
-Trial Evaluate(const Grid& g, double shift, double tau) {
-  const std::vector<double> y = fit::Simulate(g, 1.0, tau, shift);
+// steps, fractional) and time constant: over the grid (PV drawn straight
+// between the polls), or, `polled`, over the polled samples alone at their
+// own times (the least-squares fit of the samples themselves).
+Trial Evaluate(const Grid& g, double shift, double tau, bool polled = false) {
+  std::vector<double> y = fit::Simulate(g, 1.0, tau, shift);
+  if (polled) y = fit::AtPolls(g, y);
+  const std::vector<double>& pv = polled ? g.PolledPv : g.Pv;
   double sy = 0, syy = 0, sp = 0, spy = 0, spp = 0;
   for (std::size_t i = 0; i < y.size(); ++i) {
-    const double p = g.Pv[i];
+    const double p = pv[i];
     sy += y[i];
     syy += y[i] * y[i];
     sp += p;
@@ -50,23 +54,23 @@ Trial Evaluate(const Grid& g, double shift, double tau) {
 constexpr double kGolden = 0.6180339887498949;
 
 // Golden-section search of the time constant (on a log scale) for one dead time.
-Trial BestTau(const Grid& g, double shift, double lo, double hi) {
+Trial BestTau(const Grid& g, double shift, double lo, double hi, bool polled = false) {
   double a = std::log(lo), b = std::log(hi);
   double c = b - kGolden * (b - a), d = a + kGolden * (b - a);
-  Trial tc = Evaluate(g, shift, std::exp(c)), td = Evaluate(g, shift, std::exp(d));
+  Trial tc = Evaluate(g, shift, std::exp(c), polled), td = Evaluate(g, shift, std::exp(d), polled);
   for (int i = 0; i < 32; ++i) {
     if (tc.Sse <= td.Sse) {
       b = d;
       d = c;
       td = tc;
       c = b - kGolden * (b - a);
-      tc = Evaluate(g, shift, std::exp(c));
+      tc = Evaluate(g, shift, std::exp(c), polled);
     } else {
       a = c;
       c = d;
       tc = td;
       d = a + kGolden * (b - a);
-      td = Evaluate(g, shift, std::exp(d));
+      td = Evaluate(g, shift, std::exp(d), polled);
     }
   }
   return tc.Sse <= td.Sse ? tc : td;
@@ -104,7 +108,23 @@ Trial BestModel(const Grid& g, double tauLo, double tauHi) {
     if (td.Sse < best.Sse) best = td;
     if (tc.Sse <= td.Sse) b = d; else a = c;
   }
-  return best;
+  // Refined on the polled samples alone, within half a poll either side:
+  // PV drawn straight between coarse polls bends the grid's curve, and that
+  // would move the dead time.
+  const double halfPoll = g.PolledAt.size() > 1
+                              ? 0.5 * (g.PolledAt.back() - g.PolledAt.front()) / static_cast<double>(g.PolledAt.size() - 1)
+                              : 1.0;
+  a = std::max(0.0, best.Shift - halfPoll);
+  b = std::min(static_cast<double>(maxShift), best.Shift + halfPoll);
+  Trial refined = BestTau(g, best.Shift, tauLo, tauHi, true);
+  for (int i = 0; i < 20 && b > a; ++i) {
+    const double c = b - kGolden * (b - a), d = a + kGolden * (b - a);
+    const Trial tc = BestTau(g, c, tauLo, tauHi, true), td = BestTau(g, d, tauLo, tauHi, true);
+    if (tc.Sse < refined.Sse) refined = tc;
+    if (td.Sse < refined.Sse) refined = td;
+    if (tc.Sse <= td.Sse) b = d; else a = c;
+  }
+  return refined;
 }
 
 std::string Text(const char* format, double a, double b = 0.0, double c = 0.0) {
@@ -239,13 +259,18 @@ Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOpt
   const double tauLo = grid.Dt * 0.5, tauHi = duration * 20.0;
   const Trial best = BestModel(grid, tauLo, tauHi);
 
-  // R^2 at the polled samples, not at the grid's interpolated points.
-  const std::vector<double> y = fit::Simulate(grid, best.Gain, best.Tau, best.Shift);
+  // R^2 and the residuals at the polled samples, not at the grid's
+  // interpolated points.
+  const std::vector<double> y = fit::AtPolls(grid, fit::Simulate(grid, best.Gain, best.Tau, best.Shift));
+  const std::vector<double>& pv = grid.PolledPv;
+  std::vector<double> residuals, times;
   double mean = 0.0, sst = 0.0, sse = 0.0;
-  for (std::size_t i : grid.Polled) mean += grid.Pv[i] / static_cast<double>(grid.Polled.size());
-  for (std::size_t i : grid.Polled) {
-    sst += (grid.Pv[i] - mean) * (grid.Pv[i] - mean);
-    sse += std::pow(grid.Pv[i] - best.Offset - y[i], 2);
+  for (double p : pv) mean += p / static_cast<double>(pv.size());
+  for (std::size_t k = 0; k < pv.size(); ++k) {
+    sst += (pv[k] - mean) * (pv[k] - mean);
+    residuals.push_back(pv[k] - best.Offset - y[k]);
+    times.push_back(grid.PolledAt[k] * grid.Dt);
+    sse += residuals.back() * residuals.back();
   }
   const double fit = sst > 0.0 ? 1.0 - sse / sst : 0.0;
   FopdtModel& m = result.Model;
@@ -261,11 +286,6 @@ Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOpt
   }
   // The fit judged against the noise at rest: a noisy loop leaves a low R^2
   // and still only noise; a shape left over is a process the model is not.
-  std::vector<double> residuals, times;
-  for (std::size_t i : grid.Polled) {
-    residuals.push_back(grid.Pv[i] - best.Offset - y[i]);
-    times.push_back(static_cast<double>(i) * grid.Dt);
-  }
   const double pvMove = PvMove(record);
   m.NoiseSd = std::max(record.NoiseSd, fit::PvResolution(record) / std::sqrt(12.0));
   const fit::Leftover left = fit::JudgeResiduals(residuals, times, m.NoiseSd, pvMove);
