@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "base/BoundedRead.h"
+#include "base/FileError.h"
 #include "config/RegisterLine.h"
 
 namespace korvane {
@@ -229,6 +230,23 @@ MapTexts ReadPreset(const std::vector<std::string>& folders, const std::string& 
   } catch (const RegisterLineError& e) {
     throw RegisterLineError(path + ": " + e.what());
   }
+}
+
+std::vector<std::string> PresetNotes(const std::vector<std::string>& folders, const std::string& name) {
+  std::vector<std::string> notes;
+  std::string bytes;
+  try {
+    bytes = ReadFileBounded(FindPreset(folders, name), kMaxPresetBytes);
+    ParsePreset(bytes);
+  } catch (const FileError& e) {
+    return {std::string("not usable: ") + e.what()};
+  } catch (const RegisterLineError& e) {
+    notes.push_back(std::string("not usable: ") + e.what());
+  }
+  for (const IgnoredLine& line : IgnoredPresetLines(bytes)) {
+    notes.push_back("line " + std::to_string(line.Line) + " ignored: " + line.Why);
+  }
+  return notes;
 }
 
 }  // namespace korvane
