@@ -100,7 +100,7 @@ void PollCycle::CheckPlanDeadline() {
   if (!planAwaiting_ || state_.WriteActive != 0 || planNext_ >= plan_.size()) return;
   const auto late = static_cast<std::int32_t>(tick_() - static_cast<std::uint32_t>(state_.ReplyDeadline));
   if (late <= 0) return;
-  for (ResultObserver* observer : observers_) observer->ReplyChecked(PollResult::TimeOut, false);
+  // The link counters count the time-out when the next request goes out.
   if (!tickFailed_) StatusDisplay(PollResult::TimeOut, "Poll " + std::to_string(pollCount_));
   tickFailed_ = true;
   NextPlanRequest();
