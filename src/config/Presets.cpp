@@ -187,6 +187,11 @@ std::vector<IgnoredLine> IgnoredPresetLines(std::string_view bytes) {
   for (const std::string& line : SplitLines(bytes.substr(0, kMaxPresetBytes))) {
     ++lineNumber;
     if (line.empty()) continue;
+    try {
+      if (SplitRegisterLine(line)) continue;
+    } catch (const RegisterLineError&) {
+      continue;  // a register line, bad: reading the preset reports it
+    }
     const std::size_t pos = line.find(", ");
     if (pos == std::string::npos) {
       ignored.push_back({lineNumber, "no \", \" separates its fields"});
@@ -194,11 +199,6 @@ std::vector<IgnoredLine> IgnoredPresetLines(std::string_view bytes) {
     }
     const std::string name = line.substr(0, pos);
     if (RowOfName(name) >= 0) continue;
-    try {
-      if (SplitRegisterLine(line)) continue;
-    } catch (const RegisterLineError&) {
-      continue;  // a register line, bad: reading the preset reports it
-    }
     ignored.push_back({lineNumber, "\"" + name + "\" is not PV, SP, OUT, Hysteresis, K, Ki or Kd"});
   }
   return ignored;

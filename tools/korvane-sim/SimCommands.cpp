@@ -40,7 +40,7 @@ std::string StateLine(const ControllerDevice& device) {
   const PidFactors& f = device.Controller().Factors();
   char text[256];
   std::snprintf(text, sizeof text,
-                "t=%.1fs sp=%.0f pv=%.2f out=%.1f%% mode=%s pb=%.1f%% ki=%.2f/min kd=%.0fs hys=%.0f",
+                "t=%.1fs sp=%.6g pv=%.2f out=%.1f%% mode=%s pb=%.1f%% ki=%.2f/min kd=%.0fs hys=%.0f",
                 device.ProcessTime(), device.Setpoint(), device.ProcessValue(), device.OutputPercent(),
                 device.Automatic() ? "auto" : "manual", f.ProportionalBand, f.Integral, f.Derivative,
                 f.Hysteresis);
