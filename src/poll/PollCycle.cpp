@@ -71,7 +71,8 @@ void PollCycle::SendPlanRequest() {
 
 void PollCycle::NextPlanRequest() {
   planAwaiting_ = false;
-  if (planNext_ >= plan_.size()) return;
+  // A chart paused within the poll stops its reads, as it stops the next poll's.
+  if (planNext_ >= plan_.size() || chart_.ChartPaused()) return;
   try {
     SendPlanRequest();
   } catch (...) {

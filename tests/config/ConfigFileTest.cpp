@@ -48,7 +48,7 @@ std::string ErrorOf(const std::function<void()>& fn) {
 
 // ---- Writing -------------------------------------------------------------
 
-TEST(ConfigFileSave, DefaultsWriteTheKnownTwentyFiveLines) {
+TEST(ConfigFileSave, DefaultsWriteTheKnownThirtyTwoLines) {
   TempDir dir;
   Settings s;
   SaveConfiguration(dir.File("cfg"), s, kEntries, '.');
