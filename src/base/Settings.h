@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/RegisterFormat.h"
+
 namespace korvane {
 
 struct LinkSettings {
@@ -35,6 +37,16 @@ struct RegisterMap {
   float FactorKp = 0.1f;
   float FactorKi = 0.01f;
   float FactorKd = 1.0f;
+  // How each value lies: format, word order, table and write address.
+  // PV, SP, Out and Hys signed 16-bit, the PID factors unsigned 16-bit,
+  // holding registers, no write address named.
+  RegisterLayout LayoutPV;
+  RegisterLayout LayoutSP;
+  RegisterLayout LayoutOut;
+  RegisterLayout LayoutHys;
+  RegisterLayout LayoutKp{.Format = RegisterFormat::U16};
+  RegisterLayout LayoutKi{.Format = RegisterFormat::U16};
+  RegisterLayout LayoutKd{.Format = RegisterFormat::U16};
 };
 
 struct PollSettings {

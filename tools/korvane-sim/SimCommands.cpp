@@ -40,7 +40,7 @@ std::string StateLine(const ControllerDevice& device) {
   const PidFactors& f = device.Controller().Factors();
   char text[256];
   std::snprintf(text, sizeof text,
-                "t=%.1fs sp=%.0f pv=%.2f out=%.1f%% mode=%s pb=%.1f%% ki=%.2f/min kd=%.0fs hys=%.0f",
+                "t=%.1fs sp=%.6g pv=%.2f out=%.1f%% mode=%s pb=%.1f%% ki=%.2f/min kd=%.0fs hys=%.0f",
                 device.ProcessTime(), device.Setpoint(), device.ProcessValue(), device.OutputPercent(),
                 device.Automatic() ? "auto" : "manual", f.ProportionalBand, f.Integral, f.Derivative,
                 f.Hysteresis);
@@ -80,8 +80,7 @@ CommandResult RunCommand(std::string_view line, ControllerDevice& device, FaultP
     if (!ToLong(words[1], v) || v < -32768 || v > 32767) {
       result.Reply = "error: sp takes a whole number";
     } else {
-      result.Reply = WriteReply(device.Write(reg::SP, static_cast<std::uint16_t>(v)),
-                                "sp " + std::to_string(v));
+      result.Reply = WriteReply(device.Set(Quantity::SP, static_cast<double>(v)), "sp " + std::to_string(v));
     }
   } else if (verb == "set" && words.size() == 3) {
     long a = 0, v = 0;
