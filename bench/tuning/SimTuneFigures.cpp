@@ -94,29 +94,50 @@ int main(int argc, char** argv) {
   noisy.TimeConstant = 20.0;
   noisy.DeadTime = 4.0;
   noisy.Noise = 2.0;
+  korvane::sim::ProcessParams level = fopdt;
+  level.Integrating = true;
+  level.Gain = 0.01;  // units/s per % off the balance
+  level.Balance = 40.0;
+  level.DeadTime = 6.0;
+  korvane::sim::ProcessParams second = fopdt;
+  second.TimeConstant = 40.0;
+  second.SecondLag = 15.0;
+  second.DeadTime = 4.0;
   const Case cases[] = {
       {"FOPDT poll 1", fopdt, 1.0, 20, 360},
       {"FOPDT poll 2.5", fopdt, 2.5, 20, 360},
       {"FOPDT poll 4", fopdt, 4.0, 20, 360},
       {"FOPDT noise 2", noisy, 1.0, 20, 200},
+      {"integrating poll 1", level, 1.0, 20, 360},
+      {"second order poll 1", second, 1.0, 20, 400},
   };
   constexpr double kSpan = 400.0;
   for (const Case& c : cases) {
     const korvane::sim::ProcessParams& p = c.Process;
-    const korvane::FopdtModel truth{p.Gain, p.TimeConstant, p.DeadTime, 0, 1, c.Poll};
-    korvane::TuningChoice calm;
+    korvane::FopdtModel truth{p.Gain, p.TimeConstant, p.DeadTime, 0, 1, c.Poll};
+    truth.SecondLag = p.SecondLag;
+    if (p.Integrating) {
+      // An integrator as SIMC treats it: a lag far past any record.
+      truth.Integrating = true;
+      truth.TimeConstant = 1e5;
+      truth.Gain = p.Gain * truth.TimeConstant;
+    }
+    // PID where the second lag asks for it (the simulator has a derivative).
+    const korvane::TuningChoice choice{p.SecondLag > 0.0, 1.0};
+    korvane::TuningChoice calm = choice;
     calm.TcOverTheta = 2.0;
     const korvane::Proposal start = korvane::ProposeSimc(truth, calm, kSpan, {});
-    const korvane::Proposal simc = korvane::ProposeSimc(truth, {}, kSpan, {});
-    std::printf("%s: truth K %g tau %g theta %g, noise %g; SIMC band %.3g %% Ki %.3g /min\n", c.Name, p.Gain,
-                p.TimeConstant, p.DeadTime, p.Noise, simc.Factors.Band, simc.Factors.Ki);
+    const korvane::Proposal simc = korvane::ProposeSimc(truth, choice, kSpan, {});
+    std::printf("%s: truth K %g tau %g tau2 %g theta %g%s, noise %g; SIMC band %.3g %% Ki %.3g /min Kd %.3g s\n",
+                c.Name, p.Gain, p.TimeConstant, p.SecondLag, p.DeadTime, p.Integrating ? " (integrating: K units/s per %)" : "",
+                p.Noise, simc.Factors.Band, simc.Factors.Ki, simc.Factors.Kd);
     bool allWithin = true;
     double worst = 0.0;
     for (int seed = 1; seed <= seeds; ++seed) {
       DeviceParams d;
       d.Process = p;
       d.Process.Seed = static_cast<std::uint32_t>(seed);
-      d.Process.Ambient = 100.0 - p.Gain * 40.0;  // at rest at 100 with the output near 40 %
+      d.Process.Ambient = p.Integrating ? 100.0 : 100.0 - p.Gain * 40.0;  // at rest at 100, the output near 40 %
       d.Setpoint = 100.0;
       d.Factors = {start.Held.Band, start.Held.Ki, 0.0, 1.0};
       ControllerDevice device(d);
@@ -129,13 +150,16 @@ int main(int argc, char** argv) {
       korvane::FitOptions options;
       options.RestUntil = before.StepTime;
       const korvane::Identification id = korvane::IdentifyFopdt(before.Samples, options);
+      if (std::getenv("KORVANE_DUMP") != nullptr && seed == 1) {
+        for (const auto& s : before.Samples) std::fprintf(stderr, "%s %g %g %g %g\n", c.Name, s.Time - before.StepTime, s.SP, s.PV, s.Out);
+      }
       if (!id.Ok) {
         std::printf("  seed %d: refused: %s\n", seed, id.Refusal.c_str());
         allWithin = false;
         continue;
       }
       const korvane::FopdtModel& m = id.Model;
-      const korvane::Proposal proposal = korvane::ProposeSimc(m, {}, kSpan, {});
+      const korvane::Proposal proposal = korvane::ProposeSimc(m, {m.SecondLag > 0.0, 1.0}, kSpan, {});
       const double thetaError = m.DeadTime - p.DeadTime;
       const double tolerance = std::max(c.Poll / 4.0, 0.5);
       allWithin = allWithin && std::fabs(thetaError) <= tolerance;
@@ -147,12 +171,14 @@ int main(int argc, char** argv) {
         now += 10.0 * p.TimeConstant;
         after = Step(device, now, c.Poll, -c.Step, c.Record, phase).Iae;
       }
-      std::printf("  seed %d: K %+.1f %% tau %+.1f %% theta %+.2f s (%+.2f polls) R2 %.2f, %s; band %.3g (%+.1f %%) "
-                  "Ki %.3g (%+.1f %%)%s; IAE %.0f -> %.0f\n",
-                  seed, 100 * (m.Gain / p.Gain - 1), 100 * (m.TimeConstant / p.TimeConstant - 1), thetaError,
+      const double gain = m.Integrating ? m.Gain / m.TimeConstant : m.Gain;
+      std::printf("  seed %d: %s; K %+.1f %% tau %+.1f %% tau2 %.3g theta %+.2f s (%+.2f polls) R2 %.2f, %s; band %.3g "
+                  "(%+.1f %%) Ki %.3g (%+.1f %%) Kd %.3g%s; IAE %.0f -> %.0f\n",
+                  seed, m.Why.c_str(), 100 * (gain / p.Gain - 1), 100 * (m.TimeConstant / p.TimeConstant - 1),
+                  m.SecondLag, thetaError,
                   thetaError / c.Poll, m.Fit, korvane::FitVerdict(m).c_str(), proposal.Factors.Band,
                   100 * (proposal.Factors.Band / simc.Factors.Band - 1), proposal.Factors.Ki,
-                  100 * (proposal.Factors.Ki / simc.Factors.Ki - 1),
+                  100 * (proposal.Factors.Ki / simc.Factors.Ki - 1), proposal.Factors.Kd,
                   proposal.Ok ? "" : (" NOT OFFERED: " + proposal.Refusal).c_str(), before.Iae, after);
     }
     std::printf("  theta within max(poll/4, 0.5 s) in every run: %s (worst %.2f s)\n", allWithin ? "yes" : "NO", worst);

@@ -170,16 +170,18 @@ Grid MakeGrid(const Record& r, std::size_t maxPoints) {
   return g;
 }
 
-std::vector<double> Simulate(const Grid& g, double gain, double tau, double shift) {
+std::vector<double> Simulate(const Grid& g, double gain, double tau, double shift, double tau2) {
   std::vector<double> y(g.Pv.size());
-  const double a = std::exp(-g.Dt / tau);
-  double state = g.Rest;
+  const double a = std::exp(-g.Dt / tau), b = tau2 > 0.0 ? std::exp(-g.Dt / tau2) : 0.0;
+  double state = g.Rest, second = g.Rest;
   for (std::size_t i = 0; i < y.size(); ++i) {
     if (i > 0) {
       const double hi = static_cast<double>(i) - shift;
+      const double before = state;
       state = a * state + (1.0 - a) * MeanInput(g, hi - 1.0, hi);
+      second = b * second + (1.0 - b) * 0.5 * (before + state);
     }
-    y[i] = gain * state;
+    y[i] = gain * (tau2 > 0.0 ? second : state);
   }
   return y;
 }
@@ -191,12 +193,12 @@ std::vector<double> AtPolls(const Grid& g, const std::vector<double>& v) {
   return at;
 }
 
-Spread ParameterSpread(const Grid& g, double gain, double tau, double shift, double offset) {
-  const std::vector<double> y = Simulate(g, gain, tau, shift);
+Spread ParameterSpread(const Grid& g, double gain, double tau, double shift, double offset, double tau2) {
+  const std::vector<double> y = Simulate(g, gain, tau, shift, tau2);
   const double h = 0.01 * tau;
-  const std::vector<double> tauUp = Simulate(g, gain, tau + h, shift), tauDown = Simulate(g, gain, tau - h, shift);
-  const std::vector<double> late = Simulate(g, gain, tau, shift + 0.5);
-  const std::vector<double> early = Simulate(g, gain, tau, std::max(0.0, shift - 0.5));
+  const std::vector<double> tauUp = Simulate(g, gain, tau + h, shift, tau2), tauDown = Simulate(g, gain, tau - h, shift, tau2);
+  const std::vector<double> late = Simulate(g, gain, tau, shift + 0.5, tau2);
+  const std::vector<double> early = Simulate(g, gain, tau, std::max(0.0, shift - 0.5), tau2);
   const double dShift = shift + 0.5 - std::max(0.0, shift - 0.5);
   double normal[4][4] = {};
   double sse = 0.0, lag = 0.0, last = 0.0;

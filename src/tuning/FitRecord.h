@@ -48,8 +48,9 @@ struct Grid {
 Grid MakeGrid(const Record& record, std::size_t maxPoints);
 
 // Centred model PV on the grid for gain, time constant (s) and dead time (in
-// grid steps, fractional), before the offset.
-std::vector<double> Simulate(const Grid& grid, double gain, double tau, double shift);
+// grid steps, fractional), before the offset; through a second lag `tau2`
+// (s) after the first when above 0.
+std::vector<double> Simulate(const Grid& grid, double gain, double tau, double shift, double tau2 = 0.0);
 
 // The value of the grid series `v` at each polled sample's exact time.
 std::vector<double> AtPolls(const Grid& grid, const std::vector<double>& v);
@@ -60,7 +61,7 @@ std::vector<double> AtPolls(const Grid& grid, const std::vector<double>& v);
 struct Spread {
   double Gain = 0.0, Tau = 0.0, DeadTime = 0.0;
 };
-Spread ParameterSpread(const Grid& grid, double gain, double tau, double shift, double offset);
+Spread ParameterSpread(const Grid& grid, double gain, double tau, double shift, double offset, double tau2 = 0.0);
 
 // What the residuals at the polls (PV less the model, oldest first, at
 // `times` s after the step) leave against the noise at rest `noiseSd`:

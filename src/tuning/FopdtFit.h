@@ -1,6 +1,8 @@
 #pragma once
 // Identification of the loop as a first-order process with dead time:
 //   PV(t) = K * y(t) + offset,  tau * dy/dt + y = Out(t - theta),
+// beside which a second lag after the first and an integrating process
+// (the lag longer than many records) are tried, and the residuals pick;
 // by least squares over the record from the step on (what came before is
 // the rest level): for every dead time on a grid an eighth of a poll fine
 // (coarse, then refined, then between grid steps) the time constant is
@@ -38,7 +40,20 @@ struct FopdtModel {
   // from MissedFrom to MissedTo s after the step.
   double ResidualSd = 0.0, NoiseSd = 0.0;
   double MissedSize = 0.0, MissedFrom = 0.0, MissedTo = 0.0;
+  // The kind of process the residuals picked: a second lag (s) after the
+  // first when above 0 (second order plus dead time); or integrating, PV
+  // with no level of its own over the record: then Gain / TimeConstant is
+  // its slope (units/s per %) and TimeConstant a lag far past the record,
+  // which is how SIMC's rule for integrating processes treats it.
+  double SecondLag = 0.0;
+  bool Integrating = false;
+  std::string Why{};  // the model picked and why, in process seconds
 };
+
+// The time the model takes to answer a step (s): tau + the second lag +
+// theta, or for an integrating process what a calm controller takes to
+// take the ramp back (a few dead times).
+double ResponseTime(const FopdtModel& model);
 
 // The model with its times (tau, theta, sampling, their spreads) in process
 // seconds, for a model fitted on a clock `scale` times slower.

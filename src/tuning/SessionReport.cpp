@@ -19,7 +19,7 @@ std::string ModelLine(const FopdtModel& m, const std::string& unit) {
          SessionText("\u03c4 %.4g \u00b1 %.2g", m.TimeConstant, m.TimeConstantSpread) + unit +
          SessionText(", \u03b8 %.4g \u00b1 %.2g", m.DeadTime, m.DeadTimeSpread) + unit +
          SessionText(" (about 95 %%), R\u00b2 %.3f, a poll every %.3g", m.Fit, m.Sampling) + unit + "; " +
-         FitVerdict(m) + ".";
+         FitVerdict(m) + "." + (m.Why.empty() ? std::string() : " Model picked: " + m.Why + ".");
 }
 
 }  // namespace

@@ -28,8 +28,10 @@ std::vector<TuningSample> ClosedLoopRecord(const FopdtModel& truth, double poll,
     return whole ? std::round(noisy) : noisy;
   };
   for (double t = -20 * poll + phase * poll; t < 0; t += poll) record.push_back({t, 100, pv(100), 40});
-  const double step = outputMove * truth.Gain;  // the output settles this much higher, its first kick under 100 %
-  const double length = 10 * truth.TimeConstant;
+  // The output settles this much higher, its first kick under 100 %; a
+  // level is stepped by 20 units and recorded until its ramp is taken back.
+  const double step = truth.Integrating ? 20.0 : outputMove * truth.Gain;
+  const double length = truth.Integrating ? 60 * truth.DeadTime : 10 * (truth.TimeConstant + truth.SecondLag);
   const auto loop = PredictClosedLoop(truth, {20.0, 1.0, 0.0}, 400.0, 100.0, 100.0 + step, 40.0, length);
   const double dt = loop[1].Time;
   for (double t = phase * poll; t <= length; t += poll) {
@@ -55,7 +57,20 @@ struct Process {
   double OutputMove;         // %
   double DeadTimeTolerance;  // s
   double Slack = 1.0;        // K and tau tolerances and the spreads allowed, times this (a noisy record)
+  const char* Picked = "first order";
 };
+
+// A second-order truth, and an integrating one (PV's slope in units/s per
+// %, as a lag far past the record).
+FopdtModel Lags(FopdtModel m, double secondLag) {
+  m.SecondLag = secondLag;
+  return m;
+}
+FopdtModel Level(double slope, double deadTime) {
+  FopdtModel m{slope * 1e5, 1e5, deadTime, 0, 0};
+  m.Integrating = true;
+  return m;
+}
 void PrintTo(const Process& p, std::ostream* os) { *os << "theta " << p.Truth.DeadTime << " poll " << p.Poll; }
 
 class IdentifyFopdtOf : public testing::TestWithParam<Process> {};
@@ -67,13 +82,20 @@ TEST_P(IdentifyFopdtOf, FindsTheProcessOfAClosedLoopStepBetweenThePolls) {
   const Identification id = IdentifyFopdt(ClosedLoopRecord(p.Truth, p.Poll, p.NoiseSd, p.Whole, p.OutputMove), AtTheWrite());
   ASSERT_TRUE(id.Ok) << id.Refusal;
   const FopdtModel& m = id.Model;
-  EXPECT_NEAR(m.Gain, p.Truth.Gain, 0.05 * p.Slack * p.Truth.Gain);
-  EXPECT_NEAR(m.TimeConstant, p.Truth.TimeConstant, 0.1 * p.Slack * p.Truth.TimeConstant);
+  EXPECT_EQ(m.Why.rfind(p.Picked, 0), 0u) << m.Why;
   EXPECT_NEAR(m.DeadTime, p.Truth.DeadTime, p.DeadTimeTolerance);
   EXPECT_NEAR(m.Sampling, p.Poll, 1e-9);
-  // The spread is honest: the truth lies inside it, and it is not wide.
-  EXPECT_LE(std::fabs(m.Gain - p.Truth.Gain), std::max(m.GainSpread, 0.01 * p.Truth.Gain));
-  EXPECT_LT(m.GainSpread, 0.1 * p.Slack * p.Truth.Gain);
+  if (p.Truth.Integrating) {
+    const double slope = p.Truth.Gain / p.Truth.TimeConstant;
+    EXPECT_NEAR(m.Gain / m.TimeConstant, slope, 0.05 * p.Slack * slope);
+  } else {
+    EXPECT_NEAR(m.Gain, p.Truth.Gain, 0.05 * p.Slack * p.Truth.Gain);
+    EXPECT_NEAR(m.TimeConstant, p.Truth.TimeConstant, 0.1 * p.Slack * p.Truth.TimeConstant);
+    EXPECT_NEAR(m.SecondLag, p.Truth.SecondLag, 0.1 * p.Slack * p.Truth.TimeConstant);
+    // The spread is honest: the truth lies inside it, and it is not wide.
+    EXPECT_LE(std::fabs(m.Gain - p.Truth.Gain), std::max(m.GainSpread, 0.01 * p.Truth.Gain));
+    EXPECT_LT(m.GainSpread, 0.1 * p.Slack * p.Truth.Gain);
+  }
   // Judged against the noise at rest, however noisy: trusted and offered.
   EXPECT_EQ(m.MissedSize, 0.0) << FitVerdict(m);
   EXPECT_EQ(FitVerdict(m).rfind("the fit leaves only the noise", 0), 0u);
@@ -89,7 +111,9 @@ INSTANTIATE_TEST_SUITE_P(Processes, IdentifyFopdtOf,
                                          // 0.06 s: half the fit's grid step (an eighth of a poll)
                                          Process{{2.0, 30.0, 4.35, 0, 0}, 1.0, 0.0, false, 12, 0.06},
                                          // PV noise SD 2 on a 20-unit step: R^2 about 0.8, only noise left
-                                         Process{{1.0, 20.0, 4.0, 0, 0}, 1.0, 2.0, true, 20, 1.0, 3.0}));
+                                         Process{{1.0, 20.0, 4.0, 0, 0}, 1.0, 2.0, true, 20, 1.0, 3.0},
+                                         Process{Lags({1.5, 40.0, 4.0, 0, 0}, 15.0), 1.0, 0.3, true, 12, 1.0, 1.5, "second order"},
+                                         Process{Level(0.01, 6.0), 1.0, 0.3, true, 0, 0.5, 1.0, "integrating"}));
 
 TEST(IdentifyFopdt, RefusesRecordsThatCannotShowTheProcessAndSaysWhy) {
   const FopdtModel truth{1.0, 20.0, 4.0, 0, 0};
@@ -207,6 +231,14 @@ INSTANTIATE_TEST_SUITE_P(
                           "(4 s) is shorter than one poll (5 s)"},
                     Asked{"NoDeadTime", {3.0, 60.0, 0.0, 20, 1}, {}, 1.0, 0, 0, 0, "dead time"},
                     Asked{"UncertainGain", With(kDefault, 1.0, 1.0), {}, 1.0, 0, 0, 0, "Not offered for Apply: K"},
+                    // Series Kc 60 / (3 x 6), Ti 24 s, Td = tau2 10 s; ideal Kc x 34 / 24, Ti 34 s, Td 240 / 34 s
+                    Asked{"SecondOrderPid", Lags(With(kDefault, 1.0), 10.0), {true, 1.0}, 1.0, 1e4 / (60.0 / 18 * 34 / 24 * 400),
+                          60.0 / 34, 240.0 / 34, nullptr},
+                    // Half rule: tau 65 s, theta 8 s = tau_c: Kc 65 / (3 x 16), Ti 64 s
+                    Asked{"SecondOrderPi", Lags(With(kDefault, 1.0), 10.0), {}, 1.0, 1e4 / (65.0 / 48 * 400), 60.0 / 64,
+                          0.0, nullptr},
+                    // Slope 0.01 units/s per %, theta 5 s: Kc 1 / (0.01 x 10), Ti 40 s; PI though PID was asked
+                    Asked{"Integrating", With(Level(0.01, 5.0), 1.0), {true, 1.0}, 1.0, 2.5, 1.5, 0.0, nullptr},
                     Asked{"NoisyLowR2", {3.0, 60.0, 3.0, 20, 0.8, 1.0}, {}, 1.0, 7.5, 2.5, 0.0, nullptr},
                     Asked{"MissedShape", Missing(kDefault, -1.5), {}, 1.0, 0, 0, 0,
                           "Not offered for Apply: the fit misses a shape: PV runs 1.5 units below the model from 10 s"}),

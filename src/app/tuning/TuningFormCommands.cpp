@@ -104,6 +104,7 @@ void TuningForm::ShowModel(double scale) {
   std::string verdict = FitVerdict(m);
   verdict[0] = 'T';
   model += QString::fromStdString("\n" + verdict + ".");
+  if (!m.Why.empty()) model += QString::fromStdString("\nModel picked: " + m.Why + ".");
   if (m.DeadTimeFloored) model += "\n\u03b8 is shorter than a quarter of a poll: taken as that floor.";
   // How far to trust it, from the model in process time (its times so given).
   const std::string doubt = ModelDoubt(m, false);
@@ -131,7 +132,7 @@ void TuningForm::PredictStep() {
   predicted_.clear();
   const double scale = tuning_.TimeScale, from = step->StepTime(), size = step->Figures().Step;
   const auto curve = PredictClosedLoop(*processModel_, *predictedFactors_, tuning_.Span(), 0.0, size,
-                                       recorder_->OutputBeforeStep(), 10.0 * processModel_->TimeConstant);
+                                       recorder_->OutputBeforeStep(), 10.0 * ResponseTime(*processModel_));
   for (const TuningSample& s : curve) predicted_.emplace_back(from + s.Time / scale, step->OldSetpoint() + s.PV);
 }
 
