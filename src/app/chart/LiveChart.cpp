@@ -4,7 +4,6 @@
 #include <QGraphicsScene>
 #include <QGraphicsTextItem>
 #include <QGraphicsView>
-#include <QGraphicsLineItem>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,17 +33,15 @@ QList<QPointF> ToQt(const std::vector<PlotPoint>& points) {
   return list;
 }
 
-// The chart's titles, axis labels, grid lines and axis lines lie under and
-// beside the plot, and every series update repaints whatever its outline
-// touches there: held as pixmaps, they are copied instead of laid out and
-// drawn again. (The series themselves change at every update and are drawn.)
-void CacheStillParts(QGraphicsItem* item) {
+// The chart's titles and axis labels are text items next to the plot, and a
+// series update repaints whatever its outline touches at the plot's edges:
+// held as pixmaps, they are copied instead of laid out and drawn again.
+void CacheTexts(QGraphicsItem* item) {
   for (QGraphicsItem* child : item->childItems()) {
-    const bool still = child->type() == QGraphicsTextItem::Type || child->type() == QGraphicsLineItem::Type;
-    if (still && child->cacheMode() == QGraphicsItem::NoCache) {
+    if (child->type() == QGraphicsTextItem::Type && child->cacheMode() == QGraphicsItem::NoCache) {
       child->setCacheMode(QGraphicsItem::DeviceCoordinateCache);
     }
-    CacheStillParts(child);
+    CacheTexts(child);
   }
 }
 
@@ -69,12 +66,12 @@ LiveChart::LiveChart(const LiveChartWidgets& widgets, ChartHistory& history, QOb
   seriesTimer_->setObjectName("SeriesRefreshTimer");
   seriesTimer_->setSingleShot(true);
   connect(seriesTimer_, &QTimer::timeout, this, &LiveChart::ApplyPendingSeries);
-  auto newParts = [this] { stillPartsWalks_ = 2; };
+  auto newLabels = [this] { labelWalks_ = 2; };
   for (QValueAxis* axis : {w_.BottomAxis, w_.LeftAxis, w_.RightAxis}) {
-    connect(axis, &QValueAxis::rangeChanged, this, newParts);
-    connect(axis, &QValueAxis::tickCountChanged, this, newParts);
+    connect(axis, &QValueAxis::rangeChanged, this, newLabels);
+    connect(axis, &QValueAxis::tickCountChanged, this, newLabels);
   }
-  connect(w_.Chart1, &QChart::plotAreaChanged, this, newParts);
+  connect(w_.Chart1, &QChart::plotAreaChanged, this, newLabels);
   // Every sample the poll cycle adds redraws the chart.
   history_.SetRedraw([this] { RePlotFromSample(); });
 }
@@ -135,11 +132,11 @@ void LiveChart::Draw(bool coalesce) {
     if (const auto range = AutoAxisRange(leftSeries)) w_.LeftAxis->setRange(range->min, range->max);
   }
 
-  // New labels and grid lines come with a new range or plot size, made by
-  // the chart's layout after this redraw: the next redraw caches them.
-  if (stillPartsWalks_ > 0) {
-    CacheStillParts(w_.Chart1);
-    --stillPartsWalks_;
+  // New labels come with a new range, tick count or plot size, made by the
+  // chart's layout after this redraw: the next redraw caches them too.
+  if (labelWalks_ > 0) {
+    CacheTexts(w_.Chart1);
+    --labelWalks_;
   }
 
   // Series updates closer together than one screen refresh are never seen
