@@ -50,7 +50,7 @@ Look LookOf(const QStyleOption& option, const QWidget& widget, qreal ratio) {
 }
 
 // The style of one such widget: every element as the application's style
-// draws it, but the line-edit panel and the scroll bar's groove and arrows
+// draws it, but the line-edit panel and the scroll bar's groove from the kept
 // from the kept picture.
 class PictureStyle : public QProxyStyle {
  public:
@@ -84,16 +84,14 @@ class PictureStyle : public QProxyStyle {
     look.detail1 = static_cast<int>(option->activeSubControls);
     look.detail2 = static_cast<int>(bar->orientation);
     look.detail3 = look.detail3 * 2 + (bar->minimum == bar->maximum ? 1 : 0);
-    QStyleOptionSlider rest = *bar;
-    rest.subControls = bar->subControls & ~SC_ScrollBarSlider;
+    QStyleOptionSlider groove = *bar;
+    groove.subControls = bar->subControls & SC_ScrollBarGroove;
     painter->drawPixmap(option->rect.topLeft(), Picture(look, *option, *widget, [&](QPainter& p) {
-      QProxyStyle::drawComplexControl(CC_ScrollBar, &rest, &p, widget);
+      QProxyStyle::drawComplexControl(CC_ScrollBar, &groove, &p, widget);
     }));
-    if (bar->subControls & SC_ScrollBarSlider) {
-      QStyleOptionSlider handle = *bar;
-      handle.subControls = SC_ScrollBarSlider;
-      QProxyStyle::drawComplexControl(CC_ScrollBar, &handle, painter, widget);
-    }
+    QStyleOptionSlider rest = *bar;
+    rest.subControls = bar->subControls & ~SC_ScrollBarGroove;
+    QProxyStyle::drawComplexControl(CC_ScrollBar, &rest, painter, widget);
   }
 
  private:

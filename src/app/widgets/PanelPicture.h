@@ -9,10 +9,10 @@
 // and the frame.
 //
 // A scroll bar whose range grows moves or resizes its handle, and the style
-// paints groove, arrows and handle again, the groove as a gradient the
-// bar's length. KeepGroovePicture keeps the bar without its handle as a
-// picture per look and draws only the handle over it (the style draws the
-// handle after the groove and beside the arrows, so the pixels are the same).
+// paints groove, handle and arrows again, the groove as a gradient the
+// bar's length. KeepGroovePicture keeps the groove (and what lies beneath
+// it) as a picture per look and draws the rest over it as the style does:
+// the style draws the groove first, so the pixels are the same.
 
 class QLineEdit;
 class QScrollBar;
