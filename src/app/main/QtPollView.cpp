@@ -31,8 +31,8 @@ namespace {
 void ShowText(QLineEdit* box, const std::string& text, RefreshHold* hold = nullptr) {
   const QString shown = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
   if (box->text() == shown) return;
-  if (hold != nullptr) hold->Changing();
-  box->setText(shown);
+  if (hold == nullptr) return box->setText(shown);
+  hold->Change([&] { box->setText(shown); });
 }
 
 }  // namespace

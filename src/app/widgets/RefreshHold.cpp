@@ -9,25 +9,34 @@ RefreshHold::RefreshHold(QWidget* widget) : QObject(widget), widget_(widget), ti
   timer_->setObjectName("RefreshHoldTimer");
   timer_->setSingleShot(true);
   timer_->setInterval(kRefreshMs);
+  timer_->setTimerType(Qt::PreciseTimer);
   connect(timer_, &QTimer::timeout, this, &RefreshHold::Release);
 }
 
 RefreshHold::~RefreshHold() = default;
 
-void RefreshHold::Changing() {
-  if (holding_ || widget_ == nullptr) return;
-  // With its updates off, a change marks nothing to repaint; switching them
-  // back on repaints the whole widget once.
-  holding_ = true;
-  widget_->setUpdatesEnabled(false);
-  timer_->start();
+void RefreshHold::Change(const std::function<void()>& change) {
+  if (widget_ == nullptr || widget_->testAttribute(Qt::WA_UpdatesDisabled)) {
+    change();  // nothing is painted now anyway
+    return;
+  }
+  if (!holding_) {
+    holding_ = true;
+    timer_->start();
+  }
+  // While the attribute is set, the widget's update() marks nothing to
+  // repaint; unlike setUpdatesEnabled(false), it is set only for the change,
+  // so every other paint still draws the widget.
+  widget_->setAttribute(Qt::WA_UpdatesDisabled, true);
+  change();
+  widget_->setAttribute(Qt::WA_UpdatesDisabled, false);
 }
 
 void RefreshHold::Release() {
   timer_->stop();
   if (!holding_) return;
   holding_ = false;
-  if (widget_ != nullptr) widget_->setUpdatesEnabled(true);
+  if (widget_ != nullptr) widget_->update();
 }
 
 }  // namespace korvane

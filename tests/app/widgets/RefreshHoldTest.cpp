@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QImage>
 #include <QLineEdit>
 #include <QTest>
 
@@ -36,8 +37,7 @@ class RefreshHoldTest : public ::testing::Test {
     box_.installEventFilter(&painted_);
   }
   void Show(const std::string& text) {
-    hold_.Changing();
-    box_.setText(QString::fromStdString(text));
+    hold_.Change([&] { box_.setText(QString::fromStdString(text)); });
     EXPECT_EQ(box_.text().toStdString(), text);  // at once, for readers and assistive tools
   }
   static void Settle() {
@@ -82,6 +82,16 @@ TEST_F(RefreshHoldTest, TheRefreshTimerPaintsTheLastText) {
   Settle();
   ASSERT_FALSE(painted_.texts.empty());
   EXPECT_EQ(painted_.texts.back(), "Poll 7");
+}
+
+// A picture taken within the refresh (a grab, an exposed window) shows the
+// newest text, never an empty box.
+TEST_F(RefreshHoldTest, APictureWithinTheRefreshShowsTheNewestText) {
+  Show("Poll 8 Data OK");
+  const QImage within = box_.grab().toImage();
+  hold_.Release();
+  Settle();
+  EXPECT_EQ(within, box_.grab().toImage());
 }
 
 }  // namespace
