@@ -51,10 +51,12 @@ Look LookOf(const QStyleOption& option, const QWidget& widget, qreal ratio) {
 
 // The style of one such widget: every element as the application's style
 // draws it, but the line-edit panel and the scroll bar's groove from the kept
-// from the kept picture.
+// picture. The groove is kept only with the Fusion style, which draws it
+// before everything else of the bar; other styles draw their bars whole.
 class PictureStyle : public QProxyStyle {
  public:
-  explicit PictureStyle(QStyle* base) : QProxyStyle(base) {}
+  explicit PictureStyle(QStyle* base)
+      : QProxyStyle(base), fusion_(base->name().compare("fusion", Qt::CaseInsensitive) == 0) {}
 
   void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
                      const QWidget* widget) const override {
@@ -75,7 +77,7 @@ class PictureStyle : public QProxyStyle {
   void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
                           const QWidget* widget) const override {
     const auto* bar = qstyleoption_cast<const QStyleOptionSlider*>(option);
-    if (control != CC_ScrollBar || bar == nullptr || !Keeps(*option, widget) ||
+    if (control != CC_ScrollBar || bar == nullptr || !Keeps(*option, widget) || !fusion_ ||
         styleHint(SH_ScrollBar_Transient, option, widget) != 0) {
       QProxyStyle::drawComplexControl(control, option, painter, widget);
       return;
@@ -116,6 +118,7 @@ class PictureStyle : public QProxyStyle {
     return picture_;
   }
 
+  const bool fusion_;
   mutable Look look_;
   mutable QPixmap picture_;
 };

@@ -12,7 +12,8 @@
 // paints groove, handle and arrows again, the groove as a gradient the
 // bar's length. KeepGroovePicture keeps the groove (and what lies beneath
 // it) as a picture per look and draws the rest over it as the style does:
-// the style draws the groove first, so the pixels are the same.
+// Fusion draws the groove first, so the pixels are the same (with other
+// styles the bar is drawn whole, as before).
 
 class QLineEdit;
 class QScrollBar;
