@@ -2,6 +2,7 @@
 
 #include <QChart>
 #include <QGraphicsScene>
+#include <QGraphicsLineItem>
 #include <QGraphicsTextItem>
 #include <QGraphicsView>
 #include <QCheckBox>
@@ -33,15 +34,17 @@ QList<QPointF> ToQt(const std::vector<PlotPoint>& points) {
   return list;
 }
 
-// The chart's titles and axis labels are text items next to the plot, and a
-// series update repaints whatever its outline touches at the plot's edges:
-// held as pixmaps, they are copied instead of laid out and drawn again.
-void CacheTexts(QGraphicsItem* item) {
+// The chart's titles, axis labels, grid lines and axis lines lie under and
+// beside the plot, and a series update repaints whatever its outline
+// touches: held as pixmaps, they are copied instead of laid out and drawn
+// again. (The series change at every update and are drawn.)
+void CacheStillParts(QGraphicsItem* item) {
   for (QGraphicsItem* child : item->childItems()) {
-    if (child->type() == QGraphicsTextItem::Type && child->cacheMode() == QGraphicsItem::NoCache) {
+    const bool still = child->type() == QGraphicsTextItem::Type || child->type() == QGraphicsLineItem::Type;
+    if (still && child->cacheMode() == QGraphicsItem::NoCache) {
       child->setCacheMode(QGraphicsItem::DeviceCoordinateCache);
     }
-    CacheTexts(child);
+    CacheStillParts(child);
   }
 }
 
@@ -132,10 +135,11 @@ void LiveChart::Draw(bool coalesce) {
     if (const auto range = AutoAxisRange(leftSeries)) w_.LeftAxis->setRange(range->min, range->max);
   }
 
-  // New labels come with a new range, tick count or plot size, made by the
-  // chart's layout after this redraw: the next redraw caches them too.
+  // New labels and lines come with a new range, tick count or plot size,
+  // made by the chart's layout after this redraw: the next redraw caches
+  // them too.
   if (labelWalks_ > 0) {
-    CacheTexts(w_.Chart1);
+    CacheStillParts(w_.Chart1);
     --labelWalks_;
   }
 
