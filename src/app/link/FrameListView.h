@@ -1,16 +1,16 @@
 #pragma once
 // A read-only list of text lines (the frame monitor's lines) that stays
 // cheap while lines arrive: each line is laid out once when it is added
-// (glyphs by table, LineGlyphs), new lines and scrolling move the pixels already drawn and
-// paint only the rows that come into view, and the list keeps at most
-// `capacity` lines. While scrolled to the end it follows new lines.
+// (its glyphs looked up by table, LineGlyphs), new lines and scrolling move
+// the pixels already drawn and paint only the rows that come into view, and
+// the list keeps at most `capacity` lines. While scrolled to the end it
+// follows new lines.
 
 #include <QAbstractScrollArea>
 #include <QStringList>
 
 #include <cstdint>
 #include <deque>
-#include <memory>
 
 #include "app/link/LineGlyphs.h"
 
