@@ -111,8 +111,10 @@ void FrameListView::paintEvent(QPaintEvent* event) {
   const int first = value + std::max(0, area.top() / lineHeight_);
   const int last = std::min(LineCount(), value + area.bottom() / lineHeight_ + 1);
   const int x = kMargin - horizontalScrollBar()->value();
+  const QColor background = viewport()->palette().color(viewport()->backgroundRole());
   for (int i = first; i < last; ++i) {
-    glyphs_.Draw(painter, QPointF(x, (i - value) * lineHeight_), lines_[static_cast<std::size_t>(i)]);
+    glyphs_.Draw(painter, QPointF(x, (i - value) * lineHeight_), lines_[static_cast<std::size_t>(i)], background,
+                 lineHeight_);
   }
 }
 

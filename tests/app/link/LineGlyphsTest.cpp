@@ -1,5 +1,6 @@
-// A frame line drawn from its glyph table gives the pixels the text layout
-// gives for the same text, font and place.
+// A frame line drawn from its glyph table, its tail from a kept picture or
+// not, gives the pixels the text layout gives for the same text, font and
+// place.
 #include <gtest/gtest.h>
 
 #include <QFontDatabase>
@@ -25,6 +26,7 @@ TEST(LineGlyphsTest, DrawsThePixelsOfTheTextLayout) {
   };
   const Row rows[] = {
       {"12:00:01.250  TX  01 03 00 00 00 14 45 C5  slave 1 read holding registers", 4},
+      {"12:00:01.250  TX  01 03 00 00 00 14 45 C5  slave 1 read holding registers", 4.5},
       {"12:00:01.262  RX  01 03 28 00 07 00 FA 01 2C 00 00 00 00 00 00 00 50 00 19  good reply", 4},
       {"scrolled right by a few pixels: ~!@#$%^&*()_+{}|:\"<>?`-=[]\\;',./", -37},
       {"Latin-1 beyond ASCII: \xe4\xf6\xfc \xdf \xb0" "C \xb5" "s \xd7", 4},
@@ -50,6 +52,16 @@ TEST(LineGlyphsTest, DrawsThePixelsOfTheTextLayout) {
       glyphs.Draw(painter, QPointF(row.x, 2), glyphs.Lay(text));
     }
     EXPECT_EQ(got, want) << row.text;
+    for (int pass = 0; pass < 2; ++pass) {  // the tail's picture made, then kept
+      QImage kept = Blank();
+      {
+        QPainter painter(&kept);
+        painter.setFont(font);
+        painter.translate(3, 0);
+        glyphs.Draw(painter, QPointF(row.x - 3, 2), glyphs.Lay(text), Qt::white, QFontMetrics(font).lineSpacing());
+      }
+      EXPECT_EQ(kept, want) << row.text << " pass " << pass;
+    }
     EXPECT_EQ(glyphs.Lay(text).text, text);
   }
 }
