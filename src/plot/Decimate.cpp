@@ -83,6 +83,15 @@ std::vector<std::size_t> ColumnStarts(std::span<const PlotPoint> points, const P
   return starts;
 }
 
+// The series without repeated points and inner points of horizontal runs:
+// the same line, with fewer points to lay out and stroke.
+std::vector<PlotPoint> Flattened(std::span<const PlotPoint> points) {
+  std::vector<PlotPoint> out;
+  out.reserve(points.size());
+  for (const PlotPoint& p : points) Append(out, p);
+  return out;
+}
+
 std::vector<PlotPoint> Thin(std::span<const PlotPoint> points, const std::vector<std::size_t>& starts) {
   std::vector<PlotPoint> out;
   out.reserve(4 * starts.size());
@@ -94,7 +103,7 @@ std::vector<PlotPoint> Thin(std::span<const PlotPoint> points, const std::vector
 
 std::vector<PlotPoint> DecimateForColumns(std::span<const PlotPoint> points,
                                           const PixelColumns& columns) {
-  if (!WorthThinning(points.size(), columns)) return {points.begin(), points.end()};
+  if (!WorthThinning(points.size(), columns)) return Flattened(points);
   return Thin(points, ColumnStarts(points, columns));
 }
 
@@ -108,9 +117,7 @@ void DecimateRedraw(RedrawResult& redraw, const PixelColumns& columns) {
     for (std::vector<PlotPoint>* s : series) *s = Thin(*s, starts);
     return;
   }
-  for (std::vector<PlotPoint>* s : series) {
-    if (WorthThinning(s->size(), columns)) *s = DecimateForColumns(*s, columns);
-  }
+  for (std::vector<PlotPoint>* s : series) *s = DecimateForColumns(*s, columns);
 }
 
 }  // namespace korvane

@@ -9,7 +9,8 @@
 // same picture, while a redraw costs at most four points per column,
 // whatever the number of samples in the window. A point that repeats the
 // previous one, or continues a horizontal run, adds nothing to the line
-// either and is left out too.
+// either and is left out too, also from a series too short to thin (a
+// steady setpoint then costs two points, not one per sample).
 
 #include <span>
 #include <vector>
@@ -33,8 +34,8 @@ struct PixelColumns {
 // The points of an ascending-x series to draw into `columns`: the series
 // itself when it holds no more than four points per column (or the mapping
 // is empty), else per column its first and last point and the lowest and
-// highest they do not reach, each once, in stored order, without repeated
-// points or the inner points of horizontal runs. NaN y values never count
+// highest they do not reach, each once, in stored order; either way without
+// repeated points or the inner points of horizontal runs. NaN y values never count
 // as lowest or highest.
 std::vector<PlotPoint> DecimateForColumns(std::span<const PlotPoint> points,
                                           const PixelColumns& columns);

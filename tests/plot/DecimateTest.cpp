@@ -1,7 +1,8 @@
 // Thinning a drawn series to its pixel columns keeps the picture: the same
 // pixels are lit as by the whole series, repeated points and the inner
-// points of horizontal runs go, and nothing is thinned while the series has
-// no more than four points per column.
+// points of horizontal runs go (also from a series too short to thin), and
+// nothing else is thinned while the series has no more than four points per
+// column.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -93,6 +94,11 @@ TEST(Decimate, KeepsEverythingWhileColumnsOutnumberAQuarterOfThePoints) {
   std::reverse(points.begin(), points.end());
   EXPECT_EQ(DecimateForColumns(points, kColumns), points);
   EXPECT_EQ(DecimateForColumns(points, PixelColumns{0.0, 0.0, 0.0, 500.0, 1.0}), points);
+  // A steady setpoint, a step, a repeated sample: only the ends of each run.
+  const std::vector<PlotPoint> steady{{-60, 40}, {-50, 40}, {-40, 40}, {-30, 40}, {-30, 40},
+                                      {-30, 70}, {-20, 70}, {-10, 70}, {0, 70}};
+  const std::vector<PlotPoint> ends{{-60, 40}, {-30, 40}, {-30, 70}, {0, 70}};
+  EXPECT_EQ(DecimateForColumns(steady, kColumns), ends);
 }
 
 TEST(Decimate, NanNeverCountsAsAnExtremeAndRedrawThinsAllThreeSeries) {

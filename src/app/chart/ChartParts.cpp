@@ -4,7 +4,10 @@
 #include <QColor>
 #include <QFont>
 #include <QLineSeries>
+#include <QPen>
 #include <QValueAxis>
+
+#include <utility>
 
 namespace korvane {
 
@@ -20,6 +23,19 @@ QValueAxis* MakeAxis(QChart* chart, const char* name, const QString& title, Qt::
   titleFont.setBold(true);
   axis->setTitleFont(titleFont);
   chart->addAxis(axis, side);
+  // One-pixel grid and axis lines as cosmetic pens (width 0): the same
+  // pixels, but a line item with a pen of width 1 works out its bounding
+  // rectangle by stroking its outline, which every repaint of the plot asks
+  // for, for each grid line and tick.
+  for (auto [get, set] : {std::pair{&QValueAxis::gridLinePen, &QValueAxis::setGridLinePen},
+                          std::pair{&QValueAxis::linePen, &QValueAxis::setLinePen},
+                          std::pair{&QValueAxis::minorGridLinePen, &QValueAxis::setMinorGridLinePen}}) {
+    QPen pen = (axis->*get)();
+    if (pen.widthF() == 1.0) {
+      pen.setWidthF(0.0);
+      (axis->*set)(pen);
+    }
+  }
   return axis;
 }
 

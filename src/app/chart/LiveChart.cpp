@@ -2,6 +2,7 @@
 
 #include <QChart>
 #include <QGraphicsScene>
+#include <QGraphicsLineItem>
 #include <QGraphicsTextItem>
 #include <QGraphicsView>
 #include <QCheckBox>
@@ -33,15 +34,17 @@ QList<QPointF> ToQt(const std::vector<PlotPoint>& points) {
   return list;
 }
 
-// The chart's titles and axis labels are text items next to the plot, and a
-// series update repaints whatever its outline touches at the plot's edges:
-// held as pixmaps, they are copied instead of laid out and drawn again.
-void CacheTexts(QGraphicsItem* item) {
+// The chart's titles, axis labels, grid lines and axis lines lie under and
+// beside the plot, and a series update repaints whatever its outline
+// touches: held as pixmaps, they are copied instead of laid out and drawn
+// again. (The series change at every update and are drawn.)
+void CacheStillParts(QGraphicsItem* item) {
   for (QGraphicsItem* child : item->childItems()) {
-    if (child->type() == QGraphicsTextItem::Type && child->cacheMode() == QGraphicsItem::NoCache) {
+    const bool still = child->type() == QGraphicsTextItem::Type || child->type() == QGraphicsLineItem::Type;
+    if (still && child->cacheMode() == QGraphicsItem::NoCache) {
       child->setCacheMode(QGraphicsItem::DeviceCoordinateCache);
     }
-    CacheTexts(child);
+    CacheStillParts(child);
   }
 }
 
@@ -66,6 +69,12 @@ LiveChart::LiveChart(const LiveChartWidgets& widgets, ChartHistory& history, QOb
   seriesTimer_->setObjectName("SeriesRefreshTimer");
   seriesTimer_->setSingleShot(true);
   connect(seriesTimer_, &QTimer::timeout, this, &LiveChart::ApplyPendingSeries);
+  auto newLabels = [this] { labelWalks_ = 2; };
+  for (QValueAxis* axis : {w_.BottomAxis, w_.LeftAxis, w_.RightAxis}) {
+    connect(axis, &QValueAxis::rangeChanged, this, newLabels);
+    connect(axis, &QValueAxis::tickCountChanged, this, newLabels);
+  }
+  connect(w_.Chart1, &QChart::plotAreaChanged, this, newLabels);
   // Every sample the poll cycle adds redraws the chart.
   history_.SetRedraw([this] { RePlotFromSample(); });
 }
@@ -126,7 +135,13 @@ void LiveChart::Draw(bool coalesce) {
     if (const auto range = AutoAxisRange(leftSeries)) w_.LeftAxis->setRange(range->min, range->max);
   }
 
-  CacheTexts(w_.Chart1);  // the axes may have made new labels
+  // New labels and lines come with a new range, tick count or plot size,
+  // made by the chart's layout after this redraw: the next redraw caches
+  // them too.
+  if (labelWalks_ > 0) {
+    CacheStillParts(w_.Chart1);
+    --labelWalks_;
+  }
 
   // Series updates closer together than one screen refresh are never seen
   // apart: keep the newest and apply it when the refresh interval is over.

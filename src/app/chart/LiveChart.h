@@ -101,6 +101,7 @@ class LiveChart : public QObject {
   std::unique_ptr<RedrawResult> pending_;  // series waiting for the refresh timer
   std::unique_ptr<RedrawResult> shown_;    // the series' points last handed to the chart
   QTimer* seriesTimer_ = nullptr;
+  int labelWalks_ = 2;  // redraws that still look for new labels and lines to cache
 };
 
 }  // namespace korvane

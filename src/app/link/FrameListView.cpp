@@ -18,7 +18,9 @@ constexpr int kMargin = 4;
 }
 
 FrameListView::FrameListView(int capacity, QWidget* parent)
-    : QAbstractScrollArea(parent), capacity_(std::max(capacity, 1)) {
+    : QAbstractScrollArea(parent),
+      glyphs_(QFontDatabase::systemFont(QFontDatabase::FixedFont)),
+      capacity_(std::max(capacity, 1)) {
   setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   lineHeight_ = fontMetrics().lineSpacing();
   viewport()->setBackgroundRole(QPalette::Base);
@@ -39,11 +41,9 @@ void FrameListView::AppendLines(const QStringList& lines) {
   const std::int64_t top = dropped_ + bar->value();  // counted from the first line ever added
   const std::int64_t firstNew = dropped_ + LineCount();
   for (const QString& line : lines) {
-    QStaticText text(line);
-    text.setTextFormat(Qt::PlainText);
-    text.prepare(QTransform(), font());
-    widest_ = std::max(widest_, static_cast<int>(text.size().width()));
-    lines_.push_back(std::move(text));
+    LineGlyphs::Line laid = glyphs_.Lay(line);
+    widest_ = std::max(widest_, static_cast<int>(laid.width));
+    lines_.push_back(std::move(laid));
     if (static_cast<int>(lines_.size()) > capacity_) {
       lines_.pop_front();
       ++dropped_;
@@ -111,8 +111,10 @@ void FrameListView::paintEvent(QPaintEvent* event) {
   const int first = value + std::max(0, area.top() / lineHeight_);
   const int last = std::min(LineCount(), value + area.bottom() / lineHeight_ + 1);
   const int x = kMargin - horizontalScrollBar()->value();
+  const QColor background = viewport()->palette().color(viewport()->backgroundRole());
   for (int i = first; i < last; ++i) {
-    painter.drawStaticText(x, (i - value) * lineHeight_, lines_[static_cast<std::size_t>(i)]);
+    glyphs_.Draw(painter, QPointF(x, (i - value) * lineHeight_), lines_[static_cast<std::size_t>(i)], background,
+                 lineHeight_);
   }
 }
 

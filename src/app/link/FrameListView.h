@@ -1,16 +1,18 @@
 #pragma once
 // A read-only list of text lines (the frame monitor's lines) that stays
 // cheap while lines arrive: each line is laid out once when it is added
-// (QStaticText), new lines and scrolling move the pixels already drawn and
-// paint only the rows that come into view, and the list keeps at most
-// `capacity` lines. While scrolled to the end it follows new lines.
+// (its glyphs looked up by table, LineGlyphs), new lines and scrolling move
+// the pixels already drawn and paint only the rows that come into view, and
+// the list keeps at most `capacity` lines. While scrolled to the end it
+// follows new lines.
 
 #include <QAbstractScrollArea>
-#include <QStaticText>
 #include <QStringList>
 
 #include <cstdint>
 #include <deque>
+
+#include "app/link/LineGlyphs.h"
 
 namespace korvane {
 
@@ -22,7 +24,7 @@ class FrameListView : public QAbstractScrollArea {
   void AppendLines(const QStringList& lines);
   void Clear();
   int LineCount() const { return static_cast<int>(lines_.size()); }
-  QString Line(int index) const { return lines_[static_cast<std::size_t>(index)].text(); }
+  QString Line(int index) const { return lines_[static_cast<std::size_t>(index)].text; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -33,7 +35,8 @@ class FrameListView : public QAbstractScrollArea {
   int VisibleLines() const;
   void UpdateScrollBars(bool follow);
 
-  std::deque<QStaticText> lines_;
+  LineGlyphs glyphs_;
+  std::deque<LineGlyphs::Line> lines_;
   int capacity_;
   int lineHeight_;
   int widest_ = 0;

@@ -10,6 +10,7 @@
 
 #include "app/link/DockRefresh.h"
 #include "app/widgets/FormControls.h"
+#include "app/widgets/PanelPicture.h"
 #include "link/LinkMonitor.h"
 
 namespace korvane {
@@ -77,6 +78,7 @@ LinkPanel::LinkPanel(LinkMonitor& monitor, QWidget* parent) : QDockWidget("Link"
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
     value->setPalette(palette);
     value->setAutoFillBackground(true);
+    KeepPanelPicture(value);  // and its panel drawn once, not at each new text
     form->addRow(label, value);
     values_.push_back(value);
   };

@@ -10,6 +10,7 @@
 #include <QPushButton>
 
 #include "app/widgets/FormControls.h"
+#include "app/widgets/PanelPicture.h"
 #include "app/main/MainFormLayout.h"
 #include "app/chart/SeriesColours.h"
 
@@ -23,6 +24,8 @@ QLineEdit* AddRow(QGroupBox* group, QGridLayout* grid, int row, const char* labe
   auto* edit = MakeEdit(group, editName, label);
   // Wide enough for any value the boxes show ("%8.3f" of a 16-bit register).
   edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance("-32768.000") + 6);
+  // Each poll writes new values: repainting them must not repaint the group.
+  KeepPanelPicture(edit);
   grid->addWidget(label, row, 0);
   grid->addWidget(edit, row, 1);
   return edit;

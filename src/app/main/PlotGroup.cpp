@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "app/widgets/FormControls.h"
+#include "app/widgets/PanelPicture.h"
 #include "app/main/MainFormLayout.h"
 
 namespace korvane {
@@ -61,6 +62,7 @@ QGroupBox* BuildPlotGroup(QWidget* parent, MainFormWidgets& w) {
   grid->addWidget(lblStatus, row++, 0, 1, 3);
   w.TxtStatus = MakeEdit(group, "TxtStatus", lblStatus);
   w.TxtStatus->setReadOnly(true);
+  KeepPanelPicture(w.TxtStatus);  // a new text each poll repaints the box alone
   grid->addWidget(w.TxtStatus, row++, 0, 1, 3);
 
   grid->setColumnStretch(1, 1);

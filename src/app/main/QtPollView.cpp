@@ -4,11 +4,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/widgets/RefreshHold.h"
 #include "app/widgets/SystemLocale.h"
 
 namespace korvane {
 
-QtPollView::QtPollView(const MainFormWidgets& widgets) : w_(widgets) {}
+QtPollView::QtPollView(const MainFormWidgets& widgets)
+    : w_(widgets), statusHold_(new RefreshHold(widgets.TxtStatus)) {}
 
 QLineEdit* QtPollView::Box(ValueBox box) const {
   switch (box) {
@@ -27,14 +29,16 @@ namespace {
 // Every poll shows the status and all six values two or three times, most
 // of them unchanged: an equal text is left as it is (which also leaves the
 // cursor where the operator put it).
-void ShowText(QLineEdit* box, const std::string& text) {
+void ShowText(QLineEdit* box, const std::string& text, RefreshHold* hold = nullptr) {
   const QString shown = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-  if (box->text() != shown) box->setText(shown);
+  if (box->text() == shown) return;
+  if (hold == nullptr) return box->setText(shown);
+  hold->Change([&] { box->setText(shown); });
 }
 
 }  // namespace
 
-void QtPollView::SetStatus(const std::string& text) { ShowText(w_.TxtStatus, text); }
+void QtPollView::SetStatus(const std::string& text) { ShowText(w_.TxtStatus, text, statusHold_); }
 
 void QtPollView::ShowValue(ValueBox box, const std::string& text) { ShowText(Box(box), text); }
 

@@ -7,6 +7,8 @@
 
 namespace korvane {
 
+class RefreshHold;
+
 class QtPollView : public ValueView {
  public:
   explicit QtPollView(const MainFormWidgets& widgets);
@@ -27,6 +29,9 @@ class QtPollView : public ValueView {
   QLineEdit* Box(ValueBox box) const;
 
   const MainFormWidgets& w_;
+  // "Poll n" and the reply's text a few milliseconds later are painted
+  // once, with the reply's text, when both fall within one screen refresh.
+  RefreshHold* statusHold_;  // owned by the status box
 };
 
 }  // namespace korvane

@@ -2,10 +2,14 @@
 
 #include <QStyleOptionSlider>
 
+#include "app/widgets/PanelPicture.h"
+
 namespace korvane {
 
 QuietScrollBar::QuietScrollBar(Qt::Orientation orientation, QWidget* parent)
-    : QScrollBar(orientation, parent) {}
+    : QScrollBar(orientation, parent) {
+  KeepGroovePicture(this);  // a repaint draws the handle over the kept groove
+}
 
 QuietScrollBar::Look QuietScrollBar::CurrentLook() const {
   QStyleOptionSlider option;
