@@ -50,6 +50,10 @@ Trial Evaluate(const Grid& g, double shift, double tau, bool polled = false, dou
   trial.Gain = vpy / vyy;
   trial.Offset = (sp - trial.Gain * sy) / dn;
   trial.Sse = std::max(0.0, vpp - vpy * vpy / vyy);
+  // In a closed loop PV and a short lag of the output run against each
+  // other once the kick is past: a negative gain would fit that, and it is
+  // the controller, not the process. Such a trial explains nothing.
+  if (!(trial.Gain > 0.0)) trial.Sse = vpp;
   return trial;
 }
 
