@@ -100,7 +100,31 @@ Trial BestTau(const Grid& g, double shift, double lo, double hi, bool polled = f
 // the best coarse one, then between grid steps by golden section.
 // `ratio`: the second lag as a share of the first (0: none); `longest`:
 // the longest dead time tried, in grid steps (0: half the record).
-Trial BestModel(const Grid& g, double tauLo, double tauHi, double ratio = 0.0, std::size_t longest = 0) {
+Trial BestModel(const Grid& g, double tauLo, double tauHi, double ratio = 0.0, std::size_t longest = 0);
+
+// Refined on the polled samples alone, within half a poll either side of
+// `best`: PV drawn straight between coarse polls bends the grid's curve, and
+// that would move the dead time.
+Trial Refined(const Grid& g, const Trial& best, double tauLo, double tauHi, std::size_t maxShift) {
+  const double ratio = best.Ratio;
+  const double halfPoll = g.PolledAt.size() > 1
+                              ? 0.5 * (g.PolledAt.back() - g.PolledAt.front()) / static_cast<double>(g.PolledAt.size() - 1)
+                              : 1.0;
+  double a = std::max(0.0, best.Shift - halfPoll);
+  double b = std::min(static_cast<double>(maxShift), best.Shift + halfPoll);
+  Trial refined = BestTau(g, best.Shift, tauLo, tauHi, true, ratio);
+  for (int i = 0; i < 20 && b > a; ++i) {
+    const double c = b - kGolden * (b - a), d = a + kGolden * (b - a);
+    const Trial tc = BestTau(g, c, tauLo, tauHi, true, ratio), td = BestTau(g, d, tauLo, tauHi, true, ratio);
+    if (tc.Sse < refined.Sse) refined = tc;
+    if (td.Sse < refined.Sse) refined = td;
+    if (tc.Sse <= td.Sse) b = d; else a = c;
+  }
+  return refined;
+}
+
+// The best model on the grid; `refine`: then on the polled samples.
+Trial BestModel(const Grid& g, double tauLo, double tauHi, double ratio, std::size_t longest, bool refine) {
   const std::size_t maxShift = longest > 0 ? std::min(longest, g.Pv.size() / 2) : g.Pv.size() / 2;
   const std::size_t coarse = std::max<std::size_t>(1, maxShift / 40);
   Trial best;
@@ -130,23 +154,11 @@ Trial BestModel(const Grid& g, double tauLo, double tauHi, double ratio = 0.0, s
     if (td.Sse < best.Sse) best = td;
     if (tc.Sse <= td.Sse) b = d; else a = c;
   }
-  // Refined on the polled samples alone, within half a poll either side:
-  // PV drawn straight between coarse polls bends the grid's curve, and that
-  // would move the dead time.
-  const double halfPoll = g.PolledAt.size() > 1
-                              ? 0.5 * (g.PolledAt.back() - g.PolledAt.front()) / static_cast<double>(g.PolledAt.size() - 1)
-                              : 1.0;
-  a = std::max(0.0, best.Shift - halfPoll);
-  b = std::min(static_cast<double>(maxShift), best.Shift + halfPoll);
-  Trial refined = BestTau(g, best.Shift, tauLo, tauHi, true, ratio);
-  for (int i = 0; i < 20 && b > a; ++i) {
-    const double c = b - kGolden * (b - a), d = a + kGolden * (b - a);
-    const Trial tc = BestTau(g, c, tauLo, tauHi, true, ratio), td = BestTau(g, d, tauLo, tauHi, true, ratio);
-    if (tc.Sse < refined.Sse) refined = tc;
-    if (td.Sse < refined.Sse) refined = td;
-    if (tc.Sse <= td.Sse) b = d; else a = c;
-  }
-  return refined;
+  return refine ? Refined(g, best, tauLo, tauHi, maxShift) : best;
+}
+
+Trial BestModel(const Grid& g, double tauLo, double tauHi, double ratio, std::size_t longest) {
+  return BestModel(g, tauLo, tauHi, ratio, longest, true);
 }
 
 std::string Text(const char* format, double a, double b = 0.0, double c = 0.0) {
@@ -312,7 +324,7 @@ Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOpt
     constexpr double kRatios[] = {0.1, 0.25, 0.5, 1.0};
     std::size_t at = 0;
     for (std::size_t i = 0; i < 4; ++i) {
-      const Trial t = BestModel(grid, tauLo, tauHi, kRatios[i], longest);
+      const Trial t = BestModel(grid, tauLo, tauHi, kRatios[i], longest, false);
       if (t.Sse < second.Sse) {
         second = t;
         at = i;
@@ -322,12 +334,14 @@ Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOpt
     double a = std::log(kRatios[at > 0 ? at - 1 : 0]), b = std::log(kRatios[std::min<std::size_t>(at + 1, 3)]);
     for (int i = 0; i < 5; ++i) {
       const double c = b - kGolden * (b - a), d = a + kGolden * (b - a);
-      const Trial tc = BestModel(grid, tauLo, tauHi, std::exp(c), longest);
-      const Trial td = BestModel(grid, tauLo, tauHi, std::exp(d), longest);
+      const Trial tc = BestModel(grid, tauLo, tauHi, std::exp(c), longest, false);
+      const Trial td = BestModel(grid, tauLo, tauHi, std::exp(d), longest, false);
       if (tc.Sse < second.Sse) second = tc;
       if (td.Sse < second.Sse) second = td;
       if (tc.Sse <= td.Sse) b = d; else a = c;
     }
+    // Compared with the first-order fit on the polled samples, as it was refined.
+    second = Refined(grid, second, tauLo, tauHi, std::min(longest, grid.Pv.size() / 2));
     const double lag2 = second.Ratio * second.Tau;
     if (second.Sse < 0.8 * first.Sse && lag2 >= 0.5 * record.Poll && second.Tau < integrating) {
       best = second;
