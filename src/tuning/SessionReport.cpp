@@ -15,8 +15,13 @@ std::string Num(std::optional<double> value) {
 
 // The model in process time, its times in `unit`.
 std::string ModelLine(const FopdtModel& m, const std::string& unit) {
-  return SessionText("Model: K %.4g \u00b1 %.2g units per %%, ", m.Gain, m.GainSpread) +
-         SessionText("\u03c4 %.4g \u00b1 %.2g", m.TimeConstant, m.TimeConstantSpread) + unit +
+  // An integrator is its slope (K and tau stand for it together).
+  const std::string process =
+      m.Integrating ? SessionText("Model: integrating, PV's slope %.4g units/s per %% of output", m.Gain / m.TimeConstant)
+                    : SessionText("Model: K %.4g \u00b1 %.2g units per %%, ", m.Gain, m.GainSpread) +
+                          SessionText("\u03c4 %.4g \u00b1 %.2g", m.TimeConstant, m.TimeConstantSpread) + unit +
+                          (m.SecondLag > 0.0 ? SessionText(", \u03c42 %.4g", m.SecondLag) + unit : std::string());
+  return process +
          SessionText(", \u03b8 %.4g \u00b1 %.2g", m.DeadTime, m.DeadTimeSpread) + unit +
          SessionText(" (about 95 %%), R\u00b2 %.3f, a poll every %.3g", m.Fit, m.Sampling) + unit + "; " +
          FitVerdict(m) + "." + (m.Why.empty() ? std::string() : " Model picked: " + m.Why + ".");

@@ -100,6 +100,15 @@ void TuningForm::ShowModel(double scale) {
                           "a poll every %6%5)")
                       .arg(WithSpread(m.Gain, m.GainSpread), WithSpread(m.TimeConstant, m.TimeConstantSpread),
                            WithSpread(m.DeadTime, m.DeadTimeSpread), Num(m.Fit, 3), unit, Num(m.Sampling, 3));
+  // An integrator is its slope (K and tau stand for it together); a second lag is named.
+  if (m.Integrating) {
+    model = QString("Model: integrating, PV's slope %1 units/s per % of output, \u03b8 %2%4, fit R\u00b2 %3 "
+                    "(\u00b1 about 95 %; a poll every %5%4)")
+                .arg(Num(m.Gain / m.TimeConstant, 3), WithSpread(m.DeadTime, m.DeadTimeSpread), Num(m.Fit, 3), unit,
+                     Num(m.Sampling, 3));
+  } else if (m.SecondLag > 0.0) {
+    model += QString("; second lag \u03c42 %1%2").arg(Num(m.SecondLag, 3), unit);
+  }
   // The fit judged against the noise at rest, in the engineer's words.
   std::string verdict = FitVerdict(m);
   verdict[0] = 'T';
