@@ -256,8 +256,9 @@ Leftover JudgeResiduals(const std::vector<double>& residuals, const std::vector<
   while (first > 0 && inRun(first - 1)) --first;
   while (last + 1 < mean.size() && inRun(last + 1)) ++last;
   left.Missed = mean[at];
-  left.From = times[first];
-  left.To = times[last + w - 1];
+  // The run's windows by their middles: where the residuals themselves ran off.
+  left.From = times[first + (w - 1) / 2];
+  left.To = times[last + w / 2];
   return left;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tuning/FitRecord.h"
 #include "tuning/FopdtFit.h"
 #include "tuning/SimcTuning.h"
 
@@ -295,6 +296,38 @@ TEST(IdentifyFopdt, SettledFlatStretchIsNoGap) {
   for (int i = 1; i <= 10; ++i) record.push_back({last.Time + i, last.SP, last.PV, last.Out});
   const Identification id = IdentifyFopdt(record, AtTheWrite());
   EXPECT_TRUE(id.Ok) << id.Refusal;
+}
+
+}  // namespace
+}  // namespace korvane
+
+namespace korvane {
+namespace {
+
+// What the residuals leave against the noise at rest (SD 0.5, a 20-unit
+// move): noise alone, a whole-unit PV's rounding, and shapes the model missed.
+TEST(JudgeResiduals, NamesOnlyAShapeTheNoiseCannotMake) {
+  std::mt19937 random(5);
+  std::normal_distribution<double> noise(0.0, 0.5);
+  std::vector<double> times, white, rounded, bump, late;
+  for (int i = 0; i < 200; ++i) {
+    times.push_back(i);
+    white.push_back(noise(random));
+    rounded.push_back(std::round(100 + 0.05 * i + white.back()) - (100 + 0.05 * i));
+    bump.push_back(white.back() - (i >= 20 && i < 40 ? 2.0 : 0.0));
+    late.push_back(white.back() + (i >= 150 ? 1.5 : 0.0));
+  }
+  const struct {
+    const std::vector<double>& Residuals;
+    double Missed, From, To;  // Missed 0: only noise
+  } cases[] = {{white, 0, 0, 0}, {rounded, 0, 0, 0}, {bump, -2.0, 20, 39}, {late, 1.5, 150, 199}};
+  for (const auto& c : cases) {
+    const fit::Leftover left = fit::JudgeResiduals(c.Residuals, times, 0.5, 20.0);
+    EXPECT_NEAR(left.Missed, c.Missed, 0.5);
+    if (c.Missed == 0.0) continue;
+    EXPECT_NEAR(left.From, c.From, 4.0);
+    EXPECT_NEAR(left.To, c.To, 4.0);
+  }
 }
 
 }  // namespace
