@@ -6,7 +6,9 @@
 //   - the controller holds the originals, or the approved factors with the
 //     original setpoint, or exactly what the session's last words name;
 //   - no value was written that the plan and the user's answers did not cover;
+//   - the write-back is given up only by the user;
 //   - one session write in flight at most, none after the session stopped;
+//   - a step runs only with what the session wrote for it in the controller;
 //   - the journal lists every write put on the line, in order.
 // A failing run prints its seed and its events cut down to the fewest that
 // still fail: {seed, "events"} is a row for kFound below.
@@ -81,6 +83,7 @@ struct Setup {
   double K, Tau, Theta, Band, Ki, Kd, Out0, Rest;
   SessionPlan Plan;
   bool Approves;  // the answer to a proposal left open at the end
+  bool TimeOuts;  // unanswered writes reported as timed out (else never reported)
 };
 
 Setup SetupOf(std::uint64_t seed) {
@@ -100,6 +103,7 @@ Setup SetupOf(std::uint64_t seed) {
   s.Plan.MaxTime = std::round(Uniform(rng, 40.0, 800.0));
   s.Plan.ApplyWithoutAsking = rng() % 2 == 0;
   s.Approves = rng() % 2 == 0;
+  s.TimeOuts = rng() % 2 == 0;
   return s;
 }
 
@@ -140,7 +144,7 @@ class RandomRun {
     loop_.Ki = setup_.Ki;
     loop_.Kd = setup_.Kd;
     loop_.Init(setup_.Out0);
-    loop_.TimeOutReplies = true;
+    loop_.TimeOutReplies = setup_.TimeOuts;
     loop_.Settle(setup_.Rest);
   }
 
@@ -185,6 +189,7 @@ class RandomRun {
     if (std::getenv("KORVANE_SESSION_WHY") && !missing.empty()) std::printf("not started: %s\n", missing[0].c_str());
     if (!missing.empty()) return;
     begun_ = true;
+    givenUp_ = false;
     approved_ = setup_.Plan.ApplyWithoutAsking;
     wireFrom_ = seen_ = loop_.Wire.size();
   }
@@ -194,7 +199,10 @@ class RandomRun {
     const bool running = s.Running();
     const bool restoring = s.Stage() == SessionStage::Restoring;
     switch (a) {
-      case Act::Abort: s.Abort("Aborted by the user."); break;
+      case Act::Abort:
+        givenUp_ = givenUp_ || restoring;
+        s.Abort("Aborted by the user.");
+        break;
       case Act::Escape:
         if (running && !restoring) s.Abort("Aborted by the user (Escape).");
         break;
@@ -248,6 +256,17 @@ class RandomRun {
       loop_.Overlaps = 0;
     }
     const SessionOutcome& o = session_->Outcome();
+    // A step goes on only with what it wrote in the controller.
+    const double late = session_->FailTime() + 1.0;
+    const SessionStage stage = session_->Stage();
+    if (stage == SessionStage::Step1 && loop_.Time > o.Step1Time + late && loop_.SP != o.Before.SP + o.Plan.Step) {
+      Fault("step 1 goes on without its setpoint");
+    }
+    if (stage == SessionStage::Step2 && o.Proposed && loop_.Time > o.Step2Time + late &&
+        (loop_.SP != o.Before.SP || loop_.Band != o.Proposed->Held.Band || loop_.Ki != o.Proposed->Held.Ki ||
+         loop_.Kd != o.Proposed->Held.Kd)) {
+      Fault("step 2 goes on without the new factors");
+    }
     for (; seen_ < loop_.Wire.size(); ++seen_) {
       const ScriptedLoop::WireWrite& w = loop_.Wire[seen_];
       if (w.Hand) continue;
@@ -271,6 +290,8 @@ class RandomRun {
     const SessionOutcome& o = s.Outcome();
     if (s.Running()) return Fault("still running with everything healed");
     const std::string& words = o.Result;
+    // Only the user gives the write-back up; a closed port ends it.
+    if (words.find("write-back was given up") != std::string::npos && !givenUp_) Fault("gave up by itself: " + words);
     const ControllerFactors& f = o.Before.Factors;
     const ControllerFactors want = o.Applied && o.Proposed ? o.Proposed->Held : f;
     if (words.find("In the controller now:") != std::string::npos) {
@@ -297,7 +318,7 @@ class RandomRun {
   std::vector<Event> events_;
   ScriptedLoop loop_;
   TuningSession* session_ = nullptr;
-  bool begun_ = false, approved_ = false;
+  bool begun_ = false, approved_ = false, givenUp_ = false;
   std::size_t wireFrom_ = 0, seen_ = 0;
   std::vector<std::string> faults_;
 };
@@ -372,6 +393,13 @@ const Found kFound[] = {
     // A factor typed by hand during the write-back stayed in the controller.
     {"FactorTypedDuringTheWriteBack", 234, "110 Refuse, 174 HandWrite"},
     {"SetpointTypedInTheSessionsTickThenAFactor", 275, "62 Refuse, 81 HandSameTick, 147 HandWrite"},
+    // Found by one-line slips: PV outside its limits while the write-back is
+    // unanswered; the original Kd; the write in flight when the write-back
+    // is queued; an unanswered factor write.
+    {"PvOutsideWhileTheWriteBackIsUnanswered", 179, "13 Silent, 54 PvLeaves"},
+    {"DeviceGoneAfterTheNewFactors", 125, "227 DeviceGone"},
+    {"EscapeWithTheStepHandedOver", 113, "0 Escape"},
+    {"FactorWriteNeverAnswered", 553, "128 Silent, 163 Approve"},
 };
 
 INSTANTIATE_TEST_SUITE_P(TuningSession, SessionFound, ::testing::ValuesIn(kFound),
