@@ -114,11 +114,13 @@ void TuningSession::Tick(bool portOpen) {
   if (now - lastGood_ > FailTime()) {
     return Abort(SessionText("The device has not answered for %.3g s: polls are failing.", now - lastGood_));
   }
-  if (writes_.GaveUp()) return Abort("The write of the " + writes_.GaveUp()->What + " was not answered.");
   if (outcome_.ActiveTime > outcome_.Plan.MaxTime) {
     return Abort(SessionText("The session ran past its longest time (%.4g s).", outcome_.Plan.MaxTime));
   }
+  // Checked after the hand-over, which gives up a write: nothing goes on as
+  // if it had arrived.
   writes_.Tick(now, FailTime());
+  if (writes_.GaveUp()) return Abort("The write of the " + writes_.GaveUp()->What + " was not answered.");
   if (stage_ == SessionStage::Returning && writes_.Idle()) {
     Finish(SessionStage::Done, "Declined: the setpoint is back and the old factors stay.");
     return;
@@ -191,6 +193,7 @@ void TuningSession::WriteSent(std::string_view what, double oldValue, double new
   if (!Running()) return;
   const double now = clock_();
   const bool ours = writes_.Sent(what, newValue, now) == SessionWrites::Seen::Ours;
+  const bool firstFactor = what != "setpoint" && !factorsTouched_;
   if (what != "setpoint") factorsTouched_ = true;
   if (!ours) {
     if (stage_ != SessionStage::Restoring) {
@@ -200,6 +203,9 @@ void TuningSession::WriteSent(std::string_view what, double oldValue, double new
     }
     return;
   }
+  // A factor handed over before an abort went out during the write-back:
+  // the factors are written back as well.
+  if (stage_ == SessionStage::Restoring && firstFactor) Restore(true);
   if (what == "setpoint" && (stage_ == SessionStage::Step1 || stage_ == SessionStage::Applying)) {
     if (stage_ == SessionStage::Applying) {
       stage_ = SessionStage::Step2;

@@ -393,6 +393,13 @@ const Found kFound[] = {
     // A factor typed by hand during the write-back stayed in the controller.
     {"FactorTypedDuringTheWriteBack", 234, "110 Refuse, 174 HandWrite"},
     {"SetpointTypedInTheSessionsTickThenAFactor", 275, "62 Refuse, 81 HandSameTick, 147 HandWrite"},
+    // Found by the long runs: a declined session's setpoint write given up
+    // on the tick it ended; a factor handed over before an abort went out
+    // during a write-back of the setpoint alone.
+    {"DeclineWhoseSetpointWasNotAnswered", 1783, "49 Silent, 148 Decline"},
+    {"EscapeWithAFactorHandedOver", 15067, "127 Escape"},
+    {"WindowClosedWithAFactorHandedOver", 19155, "79 CloseWindow"},
+    {"EscapeWithTheBandHandedOver", 19565, "67 Escape"},
     // Found by one-line slips: PV outside its limits while the write-back is
     // unanswered; the original Kd; the write in flight when the write-back
     // is queued; an unanswered factor write.
