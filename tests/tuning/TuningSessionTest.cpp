@@ -266,6 +266,7 @@ struct NotReadyCase {
   const char* Name;
   std::function<void(ScriptedLoop&, SessionPlan&, ReadinessInput&)> Change;
   const char* Missing;
+  double PvOffset = 0.0;  // PV away from the setpoint at the start of the record
   friend void PrintTo(const NotReadyCase& c, std::ostream* os) { *os << c.Name; }
 };
 
@@ -273,7 +274,7 @@ class SessionRefused : public ::testing::TestWithParam<NotReadyCase> {};
 
 TEST_P(SessionRefused, SaysWhatIsMissing) {
   const NotReadyCase& c = GetParam();
-  ScriptedLoop loop(40.0, c.Name == std::string("LoopNotAtRest") ? 30.0 : 0.0);
+  ScriptedLoop loop(40.0, c.PvOffset);
   loop.Settle(60.0);
   SessionPlan plan;
   plan.Step = 20.0;
@@ -293,11 +294,15 @@ TEST_P(SessionRefused, SaysWhatIsMissing) {
 }
 
 const NotReadyCase kNotReady[] = {
-    {"LoopNotAtRest", nullptr, "not at rest"},
+    {"LoopNotAtRest", nullptr, "not at rest", 30.0},
+    {"LoopRisingFromBelow", nullptr, "not at rest", -30.0},
     {"PortClosed", [](ScriptedLoop&, SessionPlan&, ReadinessInput& i) { i.PortOpen = false; }, "not open"},
     {"PollsFailing", [](ScriptedLoop&, SessionPlan&, ReadinessInput& i) { i.PollsClean = false; }, "errors"},
     {"NoSpan", [](ScriptedLoop&, SessionPlan&, ReadinessInput& i) { i.SpanEntered = false; }, "span"},
     {"StepTheOutputCannotFollow", [](ScriptedLoop&, SessionPlan& p, ReadinessInput&) { p.Step = 150.0; },
+     "onto a limit"},
+    // From 40 %, a band of 50 % leaves 70 units down (to 5 %), 110 up.
+    {"StepDownTheOutputCannotFollow", [](ScriptedLoop&, SessionPlan& p, ReadinessInput&) { p.Step = -90.0; },
      "onto a limit"},
     {"TooLittleRecord", [](ScriptedLoop& l, SessionPlan&, ReadinessInput& i) { i.Samples = {}; (void)l; },
      "not been watched long enough"},

@@ -58,7 +58,7 @@ TuningSessionPanel::TuningSessionPanel(PollCycle& poll, ChartHistory& history, c
   setAccessibleName("Tuning session");
   session_ = std::make_unique<TuningSession>(
       Context(), [this] { return static_cast<double>(history_.ChartClock()); },
-      [this](ValueBox box, double value) { poll_.WriteTextClick(box, WriteText(value)); });
+      [this](ValueBox box, double value) { poll_.WriteTextClick(box, std::isnan(value) ? "" : WriteText(value)); });
   poll_.AddWriteObserver(session_.get());
   poll_.AddResultObserver(session_.get());
 
