@@ -261,8 +261,11 @@ class RandomRun {
     if (stage == SessionStage::Step1 && loop_.Time > o.Step1Time + late && loop_.SP != o.Before.SP + o.Plan.Step) {
       Fault("step 1 goes on without its setpoint");
     }
+    // Step 2 goes back to the original setpoint, or only as far as the new
+    // factors keep the output within its limits (the proposal says so).
+    const double step2Sp = o.VerifyStep == -o.Plan.Step ? o.Before.SP : o.Before.SP + o.Plan.Step + o.VerifyStep;
     if (stage == SessionStage::Step2 && o.Proposed && loop_.Time > o.Step2Time + late &&
-        (loop_.SP != o.Before.SP || loop_.Band != o.Proposed->Held.Band || loop_.Ki != o.Proposed->Held.Ki ||
+        (loop_.SP != step2Sp || loop_.Band != o.Proposed->Held.Band || loop_.Ki != o.Proposed->Held.Ki ||
          loop_.Kd != o.Proposed->Held.Kd)) {
       Fault("step 2 goes on without the new factors");
     }
@@ -273,7 +276,8 @@ class RandomRun {
       const ControllerFactors& f = o.Before.Factors;
       bool covered;
       if (w.What == "setpoint") {
-        covered = w.New == o.Before.SP || w.New == o.Before.SP + o.Plan.Step;
+        covered = w.New == o.Before.SP || w.New == o.Before.SP + o.Plan.Step ||
+                  (approved_ && o.Proposed && w.New == step2Sp);
       } else {
         const double before = w.What == "Kp" ? f.Band : w.What == "Ki" ? f.Ki : f.Kd;
         const ControllerFactors held = o.Proposed ? o.Proposed->Held : f;
