@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/PidForm.h"
+
 namespace korvane {
 
 struct LinkSettings {
@@ -35,6 +37,9 @@ struct RegisterMap {
   float FactorKp = 0.1f;
   float FactorKi = 0.01f;
   float FactorKd = 1.0f;
+  // How the controller holds Kp, Ki and Kd: from the preset's units and
+  // "Form" line (not in the configuration file).
+  PidForm Form;
 };
 
 struct PollSettings {

@@ -59,6 +59,7 @@ void ConfigCode::ShowCurrentSettings() {
 
 void ConfigCode::ShowCurrentMap() {
   const RegisterMap& m = ctx_.settings.Map;
+  form_ = m.Form;
   MapTexts t;
   t.Addr = {std::to_string(m.AddrPV), std::to_string(m.AddrSP),  std::to_string(m.AddrOut),
             std::to_string(m.AddrHys), std::to_string(m.AddrKp), std::to_string(m.AddrKi),
@@ -120,6 +121,7 @@ void ConfigCode::updateVals(const std::string& name) {
   } else {
     MapTexts prefill = PresetPrefill();
     view_.SetMapBoxes(prefill);
+    form_ = prefill.Form;
     MapTexts texts;
     try {
       texts = ReadPreset(ctx_.presetFolders, name);
@@ -128,6 +130,7 @@ void ConfigCode::updateVals(const std::string& name) {
       return;
     }
     view_.SetMapBoxes(texts);
+    form_ = texts.Form;
   }
   SelectTypeItem(name);
 }
@@ -186,6 +189,7 @@ bool ConfigCode::CmdExitClick() {
     for (std::size_t i = 0; i < kMapRows; ++i) *addrs[i] = LenientInt(t.Addr[i]);
     for (std::size_t i = 0; i < kMapRows; ++i) *factors[i] = ToFloat32(LenientFloat(t.Factor[i]));
     m.ControllerType = view_.BoxText(ConfigBox::Type);
+    m.Form = form_;
     ctx_.setPollInterval(s.Poll.PollTime * 1000);
     if (ctx_.displayRegs) ctx_.displayRegs();
     s.Link.SlaveAddress = LenientInt(view_.BoxText(ConfigBox::Address));

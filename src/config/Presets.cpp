@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "base/BoundedRead.h"
+#include "config/PresetForm.h"
 
 namespace korvane {
 namespace {
@@ -159,6 +160,7 @@ MapTexts ReadPreset(const std::string& folder, const std::string& name) {
 MapTexts ParsePreset(std::string_view bytes) {
   MapTexts texts = PresetPrefill();
   ApplyPresetLines(bytes.substr(0, kMaxPresetBytes), texts);
+  texts.Form = ParsePresetForm(bytes.substr(0, kMaxPresetBytes));
   return texts;
 }
 

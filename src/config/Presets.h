@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/PidForm.h"
+
 namespace korvane {
 
 // The seven rows of the register map, in the dialog's order.
@@ -21,6 +23,7 @@ inline constexpr std::size_t kMapRows = 7;
 struct MapTexts {
   std::array<std::string, kMapRows> Addr;
   std::array<std::string, kMapRows> Factor;
+  PidForm Form;  // from the K, Ki and Kd units and the "Form" line (PresetForm.h)
 
   std::string& AddrOf(MapRow row) { return Addr[static_cast<std::size_t>(row)]; }
   std::string& FactorOf(MapRow row) { return Factor[static_cast<std::size_t>(row)]; }

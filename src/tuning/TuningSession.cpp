@@ -157,8 +157,8 @@ void TuningSession::RestoreOld() {
   ++gRunning;
   userRestore_ = true;
   stage_ = SessionStage::Restoring;
-  const ControllerFactors& f = outcome_.Before.Factors;
-  writes_.Queue({{ValueBox::K, "Kp", f.Band, context_.Registers.Kp},
+  const FormFactors& f = outcome_.Before.Factors;
+  writes_.Queue({{ValueBox::K, "Kp", f.K, context_.Registers.Kp},
                  {ValueBox::Ki, "Ki", f.Ki, context_.Registers.Ki},
                  {ValueBox::Kd, "Kd", f.Kd, context_.Registers.Kd}},
                 kManyTries);
@@ -169,9 +169,9 @@ void TuningSession::RestoreOld() {
 void TuningSession::Restore(bool factors) {
   stage_ = SessionStage::Restoring;
   std::deque<SessionWrite> back{{ValueBox::SetPt, "setpoint", outcome_.Before.SP, context_.SpResolution}};
-  const ControllerFactors& f = outcome_.Before.Factors;
+  const FormFactors& f = outcome_.Before.Factors;
   if (factors && factorsTouched_) {
-    back.push_back({ValueBox::K, "Kp", f.Band, context_.Registers.Kp});
+    back.push_back({ValueBox::K, "Kp", f.K, context_.Registers.Kp});
     back.push_back({ValueBox::Ki, "Ki", f.Ki, context_.Registers.Ki});
     back.push_back({ValueBox::Kd, "Kd", f.Kd, context_.Registers.Kd});
   }
@@ -236,9 +236,9 @@ void TuningSession::WriteRefused(std::string_view what, const std::string& reaso
 
 std::string TuningSession::ControllerHolds() const {
   std::string text = "In the controller now:";
-  const ControllerFactors& f = outcome_.Before.Factors;
+  const FormFactors& f = outcome_.Before.Factors;
   const std::pair<const char*, double> originals[] = {
-      {"setpoint", outcome_.Before.SP}, {"Kp", f.Band}, {"Ki", f.Ki}, {"Kd", f.Kd}};
+      {"setpoint", outcome_.Before.SP}, {"Kp", f.K}, {"Ki", f.Ki}, {"Kd", f.Kd}};
   const char* sep = " ";
   for (const auto& [what, original] : originals) {
     double value = original;

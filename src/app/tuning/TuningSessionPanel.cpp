@@ -21,6 +21,7 @@
 #include "base/Settings.h"
 #include "plot/ChartHistory.h"
 #include "poll/PollCycle.h"
+#include "tuning/FormConversion.h"
 
 namespace korvane {
 namespace {
@@ -120,7 +121,7 @@ SessionContext TuningSessionPanel::Context() const {
   c.TimeScale = tuning_.TimeScale;
   c.Poll = std::max(1, settings_.Poll.PollTime);
   c.SpResolution = settings_.Map.FactorSP;
-  c.Registers = {settings_.Map.FactorKp, settings_.Map.FactorKi, settings_.Map.FactorKd};
+  c.Registers = {settings_.Map.FactorKp, settings_.Map.FactorKi, settings_.Map.FactorKd, settings_.Map.Form};
   c.PvResolution = settings_.Map.FactorPV;
   return c;
 }
@@ -274,12 +275,11 @@ void TuningSessionPanel::ShowState() {
   ShowResult(lblElapsed_, QString("Elapsed %1%2").arg(QString::number(session_->Elapsed() * scale, 'f', 0),
                                                        TimeUnit(scale)));
   if (stage == SessionStage::Proposed && o.Proposed) {
-    const ControllerFactors& f = o.Proposed->Held;
-    const ControllerFactors& b = o.Before.Factors;
-    ShowResult(lblResult_, QString("%1\nProposed: Kp (band) %2 %, Ki %3 repeats/min, Kd %4 s (now %5 %, %6, %7 s)")
-                               .arg(QString::fromStdString(o.Proposed->Rule), QString::number(f.Band),
-                                    QString::number(f.Ki), QString::number(f.Kd), QString::number(b.Band),
-                                    QString::number(b.Ki), QString::number(b.Kd)));
+    const PidForm& form = session_->Context().Registers.Form;
+    ShowResult(lblResult_, QString("%1\nProposed: %2\nNow: %3")
+                               .arg(QString::fromStdString(o.Proposed->Rule),
+                                    QString::fromStdString(FactorsText(o.Proposed->HeldInForm, form)),
+                                    QString::fromStdString(FactorsText(o.Before.Factors, form))));
   } else if (!running) {
     ShowResult(lblResult_, QString::fromStdString(o.Result));
   }
