@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "ControllerDevice.h"
 #include "Framer.h"
 #include "SlaveEngine.h"
@@ -91,6 +94,24 @@ TEST(SlaveProtocol, OtherAddressesAreIgnoredAndBroadcastWritesSilent) {
   EXPECT_FALSE(s.Ask("00 06 00 19 00 C8"));
   EXPECT_EQ(s.device.Read(reg::SP), 200);
   EXPECT_FALSE(s.Ask("00 03 00 00 00 01"));
+}
+
+TEST(SlaveProtocol, TheFloatMapServesCdabFloatsInBothTables) {
+  DeviceParams params = Quiet();
+  params.Map = FindSimMap("float");
+  ASSERT_NE(params.Map, nullptr);
+  Slave s{ControllerDevice(params)};
+  const std::vector<std::pair<const char*, const char*>> rows = {
+      {"01 03 0B B8 00 02", "01 03 04 00 00 42 C8"},              // SP 100.0 at 3000
+      {"01 04 10 00 00 04", "01 04 08 00 00 41 A0 00 00 00 00"},  // PV 20.0, Out 0.0 at input 4096
+      {"01 03 10 00 00 02", "01 03 04 00 00 41 00"},              // Kp 8.0 at holding 4096
+      {"01 10 0B B8 00 02 04 00 00 42 F7", "01 10 0B B8 00 02"},  // SP 123.5 written whole
+      {"01 03 0B B8 00 02", "01 03 04 00 00 42 F7"},
+      {"01 06 0B B8 00 00", "01 86 02"},                          // half a float
+      {"01 03 0B B7 00 02", "01 83 02"},                          // outside the map's areas
+      {"01 10 0B B8 00 02 04 00 00 44 00", "01 90 03"},           // SP 512 beyond the span
+  };
+  for (const auto& [request, reply] : rows) EXPECT_EQ(ToHex(*s.Ask(request)), reply) << request;
 }
 
 // ---- framing ----

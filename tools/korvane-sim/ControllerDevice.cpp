@@ -2,21 +2,35 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace korvane::sim {
 
 namespace {
 
-std::uint16_t Word(double value) {
-  long v = std::lround(std::clamp(value, -32768.0, 32767.0));
-  return static_cast<std::uint16_t>(static_cast<std::int16_t>(v));
+// The register number of a quantity in an integer format: rounded and held
+// to the format's range, as a panel shows a value it cannot represent.
+double HeldToFormat(RegisterFormat format, double number) {
+  switch (format) {
+    case RegisterFormat::S16: return std::clamp(std::round(number), -32768.0, 32767.0);
+    case RegisterFormat::U16: return std::clamp(std::round(number), 0.0, 65535.0);
+    case RegisterFormat::S32: return std::clamp(std::round(number), -2147483648.0, 2147483647.0);
+    case RegisterFormat::U32: return std::clamp(std::round(number), 0.0, 4294967295.0);
+    case RegisterFormat::F32: break;
+  }
+  const double max = std::numeric_limits<float>::max();
+  return std::clamp(number, -max, max);
 }
 
-std::uint16_t UnsignedWord(double value) {
-  return static_cast<std::uint16_t>(std::lround(std::clamp(value, 0.0, 65535.0)));
+bool Covers(const MapEntry& e, RegisterTable table, int address) {
+  return e.Table == table && address >= e.Address && address < e.Address + RegisterSpan(e.Format);
 }
 
-double Signed(std::uint16_t value) { return static_cast<std::int16_t>(value); }
+bool InArea(const SimMap& map, RegisterTable table, int address) {
+  return std::any_of(map.Areas.begin(), map.Areas.end(), [&](const RegisterArea& a) {
+    return a.Table == table && address >= a.First && address < a.First + a.Count;
+  });
+}
 
 }  // namespace
 
@@ -41,63 +55,110 @@ void ControllerDevice::Advance(double seconds) {
   }
 }
 
-std::optional<std::uint16_t> ControllerDevice::Read(int address) const {
+double ControllerDevice::Get(Quantity what) const {
   const PidFactors& f = pid_.Factors();
-  switch (address) {
-    case reg::SP:
-    case reg::SPWrite: return Word(setpoint_);
-    case reg::PV: return Word(measured_);
-    case reg::Out: return Word(output_ * 10.0);
-    case reg::Mode: return automatic_ ? 1 : 0;
-    case reg::ManualOut: return Word(manualOutput_ * 10.0);
-    case reg::SpanLow: return Word(params_.SpanLow);
-    case reg::SpanHigh: return Word(params_.SpanHigh);
-    case reg::Ki: return UnsignedWord(f.Integral * 100.0);
-    case reg::Kd: return UnsignedWord(f.Derivative);
-    case reg::Kp: return UnsignedWord(f.ProportionalBand * 10.0);
-    case reg::Hys: return UnsignedWord(f.Hysteresis);
-    default:
-      if (address >= 0 && address < reg::Count) return 0;
-      return std::nullopt;
+  switch (what) {
+    case Quantity::SP: return setpoint_;
+    case Quantity::PV: return measured_;
+    case Quantity::Out: return output_;
+    case Quantity::Mode: return automatic_ ? 1 : 0;
+    case Quantity::ManualOut: return manualOutput_;
+    case Quantity::SpanLow: return params_.SpanLow;
+    case Quantity::SpanHigh: return params_.SpanHigh;
+    case Quantity::Ki: return f.Integral;
+    case Quantity::Kd: return f.Derivative;
+    case Quantity::Kp: return f.ProportionalBand;
+    case Quantity::Hys: return f.Hysteresis;
   }
+  return 0;
 }
 
-ControllerDevice::WriteResult ControllerDevice::CheckWrite(int address, std::uint16_t value) const {
-  switch (address) {
-    case reg::SP:
-    case reg::SPWrite:
+std::optional<std::uint16_t> ControllerDevice::Read(RegisterTable table, int address) const {
+  const SimMap& map = Map();
+  if (!InArea(map, table, address)) return std::nullopt;
+  for (const MapEntry& e : map.Entries) {
+    if (!Covers(e, table, address)) continue;
+    const double number = HeldToFormat(e.Format, Get(e.What) * e.Scale);
+    const auto words = EncodeRegisters(e.Format, e.Order, number);
+    if (!words) return 0;
+    return (*words)[static_cast<std::size_t>(address - e.Address)];
+  }
+  return 0;
+}
+
+ControllerDevice::WriteResult ControllerDevice::Check(Quantity what, double value) const {
+  if (!std::isfinite(value)) return WriteResult::IllegalValue;
+  switch (what) {
+    case Quantity::SP:
       // The setpoint is limited to the input span, as the panel's own limits do.
-      if (Signed(value) < params_.SpanLow || Signed(value) > params_.SpanHigh) {
-        return WriteResult::IllegalValue;
-      }
-      return WriteResult::Ok;
-    case reg::Mode: return value <= 1 ? WriteResult::Ok : WriteResult::IllegalValue;
-    case reg::ManualOut: return value <= 1000 ? WriteResult::Ok : WriteResult::IllegalValue;
-    case reg::Kp: return value <= 9999 ? WriteResult::Ok : WriteResult::IllegalValue;
-    case reg::Ki:
-    case reg::Kd:
-    case reg::Hys: return WriteResult::Ok;
-    default: return WriteResult::IllegalAddress;
+      return value < params_.SpanLow || value > params_.SpanHigh ? WriteResult::IllegalValue : WriteResult::Ok;
+    case Quantity::Mode: return value == 0 || value == 1 ? WriteResult::Ok : WriteResult::IllegalValue;
+    case Quantity::ManualOut: return value >= 0 && value <= 100 ? WriteResult::Ok : WriteResult::IllegalValue;
+    case Quantity::Kp: return value >= 0 && value <= 999.9 + 1e-9 ? WriteResult::Ok : WriteResult::IllegalValue;
+    case Quantity::Ki:
+    case Quantity::Kd:
+    case Quantity::Hys: return value >= 0 ? WriteResult::Ok : WriteResult::IllegalValue;
+    case Quantity::PV:
+    case Quantity::Out:
+    case Quantity::SpanLow:
+    case Quantity::SpanHigh: break;
   }
+  return WriteResult::IllegalAddress;
 }
 
-ControllerDevice::WriteResult ControllerDevice::Write(int address, std::uint16_t value) {
-  WriteResult check = CheckWrite(address, value);
-  if (check != WriteResult::Ok) return check;
+void ControllerDevice::Apply(Quantity what, double value) {
   PidFactors f = pid_.Factors();
-  switch (address) {
-    case reg::SP:
-    case reg::SPWrite: setpoint_ = Signed(value); break;
-    case reg::Mode: automatic_ = value == 1; break;
-    case reg::ManualOut: manualOutput_ = value / 10.0; break;
-    case reg::Ki: f.Integral = value / 100.0; break;
-    case reg::Kd: f.Derivative = value; break;
-    case reg::Kp: f.ProportionalBand = value / 10.0; break;
-    case reg::Hys: f.Hysteresis = value; break;
+  switch (what) {
+    case Quantity::SP: setpoint_ = value; break;
+    case Quantity::Mode: automatic_ = value == 1; break;
+    case Quantity::ManualOut: manualOutput_ = value; break;
+    case Quantity::Ki: f.Integral = value; break;
+    case Quantity::Kd: f.Derivative = value; break;
+    case Quantity::Kp: f.ProportionalBand = value; break;
+    case Quantity::Hys: f.Hysteresis = value; break;
     default: break;
   }
   pid_.SetFactors(f);
+}
+
+ControllerDevice::WriteResult ControllerDevice::CheckWrite(int start, std::span<const std::uint16_t> words) const {
+  const int end = start + static_cast<int>(words.size());
+  for (int a = start; a < end; ++a) {
+    const bool covered = std::any_of(Map().Entries.begin(), Map().Entries.end(), [&](const MapEntry& e) {
+      return e.Writable && Covers(e, RegisterTable::Holding, a);
+    });
+    if (!covered) return WriteResult::IllegalAddress;
+  }
+  for (const MapEntry& e : Map().Entries) {
+    if (e.Table != RegisterTable::Holding) continue;
+    const int last = e.Address + RegisterSpan(e.Format) - 1;
+    if (last < start || e.Address >= end) continue;
+    if (e.Address < start || last >= end) return WriteResult::IllegalAddress;  // half a 32-bit value
+    const auto at = static_cast<std::size_t>(e.Address - start);
+    const std::array<std::uint16_t, 2> pair{words[at], RegisterSpan(e.Format) == 2 ? words[at + 1] : std::uint16_t{0}};
+    const WriteResult r = Check(e.What, DecodeRegisters(e.Format, e.Order, pair) / e.Scale);
+    if (r != WriteResult::Ok) return r;
+  }
   return WriteResult::Ok;
+}
+
+ControllerDevice::WriteResult ControllerDevice::Write(int start, std::span<const std::uint16_t> words) {
+  const WriteResult check = CheckWrite(start, words);
+  if (check != WriteResult::Ok) return check;
+  const int end = start + static_cast<int>(words.size());
+  for (const MapEntry& e : Map().Entries) {
+    if (e.Table != RegisterTable::Holding || e.Address < start || e.Address >= end) continue;
+    const auto at = static_cast<std::size_t>(e.Address - start);
+    const std::array<std::uint16_t, 2> pair{words[at], RegisterSpan(e.Format) == 2 ? words[at + 1] : std::uint16_t{0}};
+    Apply(e.What, DecodeRegisters(e.Format, e.Order, pair) / e.Scale);
+  }
+  return WriteResult::Ok;
+}
+
+ControllerDevice::WriteResult ControllerDevice::Set(Quantity what, double value) {
+  const WriteResult r = Check(what, value);
+  if (r == WriteResult::Ok) Apply(what, value);
+  return r;
 }
 
 }  // namespace korvane::sim

@@ -1,18 +1,22 @@
 #pragma once
 // The simulated panel controller: its register map, the PID controller and
 // the process behind it. Register values are the raw 16-bit words of the
-// wire; the units match Korvane's default factors (PV and SP x1, output in
-// tenths of a percent, Ki x0.01 repeats/min, Kd in seconds, Kp as the
-// proportional band in tenths of a percent, hysteresis x1).
+// wire, laid out by the device's map (SimMaps.h). With the default map the
+// units match Korvane's default factors (PV and SP x1, output in tenths of a
+// percent, Ki x0.01 repeats/min, Kd in seconds, Kp as the proportional band
+// in tenths of a percent, hysteresis x1).
 
 #include <cstdint>
 #include <optional>
+#include <span>
 
 #include "PidController.h"
 #include "ProcessModel.h"
+#include "SimMaps.h"
 
 namespace korvane::sim {
 
+// Addresses of the default map.
 namespace reg {
 constexpr int SP = 0;          // setpoint, engineering units (read/write)
 constexpr int PV = 1;          // process value (read only)
@@ -37,6 +41,7 @@ struct DeviceParams {
   double Setpoint = 60.0;
   double SpanLow = 0.0;
   double SpanHigh = 400.0;
+  const SimMap* Map = &DefaultSimMap();
 };
 
 class ControllerDevice {
@@ -47,13 +52,21 @@ class ControllerDevice {
   // in steps of ProcessModel::kStep (the remainder is carried to the next call).
   void Advance(double seconds);
 
-  // Raw register word; nothing outside 0..reg::Count-1.
-  std::optional<std::uint16_t> Read(int address) const;
+  // Raw register word; nothing outside the map's areas.
+  std::optional<std::uint16_t> Read(RegisterTable table, int address) const;
+  std::optional<std::uint16_t> Read(int address) const { return Read(RegisterTable::Holding, address); }
   // Result of a register write as Modbus sees it.
   enum class WriteResult { Ok, IllegalAddress, IllegalValue };
-  WriteResult Write(int address, std::uint16_t value);
-  // Whether a write of `value` would be accepted (for all-or-nothing multiple writes).
-  WriteResult CheckWrite(int address, std::uint16_t value) const;
+  // Writes holding registers start.. with `words`, all or nothing: every
+  // register must belong to a writable value, a 32-bit value must be
+  // written whole, and every value must be one the controller accepts.
+  WriteResult Write(int start, std::span<const std::uint16_t> words);
+  WriteResult Write(int address, std::uint16_t value) { return Write(address, std::span(&value, 1)); }
+  // Whether that write would be accepted.
+  WriteResult CheckWrite(int start, std::span<const std::uint16_t> words) const;
+  // Sets a quantity as a write of it would (the setpoint within the span, ...).
+  WriteResult Set(Quantity what, double value);
+  const SimMap& Map() const { return *params_.Map; }
 
   double Setpoint() const { return setpoint_; }
   double ProcessValue() const { return measured_; }
@@ -64,6 +77,10 @@ class ControllerDevice {
   double ProcessTime() const { return time_; }
 
  private:
+  double Get(Quantity what) const;
+  WriteResult Check(Quantity what, double value) const;
+  void Apply(Quantity what, double value);
+
   DeviceParams params_;
   ProcessModel process_;
   PidController pid_;

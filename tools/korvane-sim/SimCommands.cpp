@@ -80,8 +80,7 @@ CommandResult RunCommand(std::string_view line, ControllerDevice& device, FaultP
     if (!ToLong(words[1], v) || v < -32768 || v > 32767) {
       result.Reply = "error: sp takes a whole number";
     } else {
-      result.Reply = WriteReply(device.Write(reg::SP, static_cast<std::uint16_t>(v)),
-                                "sp " + std::to_string(v));
+      result.Reply = WriteReply(device.Set(Quantity::SP, static_cast<double>(v)), "sp " + std::to_string(v));
     }
   } else if (verb == "set" && words.size() == 3) {
     long a = 0, v = 0;

@@ -33,7 +33,7 @@ bool IsComName(const std::string& name) {
 }
 
 std::string Usage() {
-  return R"(Usage: korvane-sim [options]
+  std::string text = R"(Usage: korvane-sim [options]
 A simulated PID controller (Modbus RTU/ASCII slave) with a process behind it,
 on a pseudo-terminal (or a loopback TCP port) mapped to a COM name, for
 trying and testing Korvane.
@@ -55,6 +55,7 @@ Line:
   --slave N          slave address 1..247 (default 1)
   --gap MS           RTU end-of-frame silence, at least (default 5)
 Controller (register units in brackets):
+  --map NAME         register map: MAPS (default: default)
   --setpoint V       initial setpoint (default 60) [x1]
   --pb PERCENT       proportional band, 0 = on/off (default 8.0) [x0.1]
   --ki REPEATS       integral, repeats per minute (default 2.5) [x0.01]
@@ -82,6 +83,8 @@ Other:
 Commands on stdin: fault KIND [values] [key=value...] | fault none | vanish |
   sp VALUE | set ADDRESS VALUE | show | quit
 )";
+  text.replace(text.find("MAPS"), 4, SimMapNames());
+  return text;
 }
 
 bool ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string* error) {
@@ -137,6 +140,10 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string*
         return fail("--parity takes N, E or O");
       }
       o.Parity = static_cast<char>(std::toupper(static_cast<unsigned char>(v[0])));
+    } else if (arg == "--map") {
+      if (!value(v)) return fail("--map needs a name: " + SimMapNames());
+      d.Map = FindSimMap(v);
+      if (d.Map == nullptr) return fail("--map " + v + ": no such map (" + SimMapNames() + ")");
     } else if (arg == "--fault") {
       Fault f;
       std::string why;

@@ -1,5 +1,7 @@
 #include "SlaveProtocol.h"
 
+#include <vector>
+
 namespace korvane::sim {
 
 namespace {
@@ -25,10 +27,14 @@ std::string ReadRegisters(const ControllerDevice& device, std::string_view req) 
   int start = Word(req, 2);
   int count = Word(req, 4);
   if (count < 1 || count > 125) return ExceptionBody(slave, function, exception::IllegalDataValue);
-  if (start + count > reg::Count) return ExceptionBody(slave, function, exception::IllegalDataAddress);
+  const RegisterTable table = function == 4 ? RegisterTable::Input : RegisterTable::Holding;
   std::string reply{static_cast<char>(slave), static_cast<char>(function),
                     static_cast<char>(count * 2)};
-  for (int a = start; a < start + count; ++a) PutWord(reply, *device.Read(a));
+  for (int a = start; a < start + count; ++a) {
+    const std::optional<std::uint16_t> word = device.Read(table, a);
+    if (!word) return ExceptionBody(slave, function, exception::IllegalDataAddress);
+    PutWord(reply, *word);
+  }
   return reply;
 }
 
@@ -50,14 +56,11 @@ std::string WriteMultiple(ControllerDevice& device, std::string_view req) {
       req.size() != 7 + bytes) {
     return ExceptionBody(slave, 16, exception::IllegalDataValue);
   }
-  // All or nothing: check every register before writing any.
-  for (int i = 0; i < count; ++i) {
-    auto r = device.CheckWrite(start + i, static_cast<std::uint16_t>(Word(req, static_cast<std::size_t>(7 + 2 * i))));
-    if (r != ControllerDevice::WriteResult::Ok) return ExceptionBody(slave, 16, WriteException(r));
-  }
-  for (int i = 0; i < count; ++i) {
-    device.Write(start + i, static_cast<std::uint16_t>(Word(req, static_cast<std::size_t>(7 + 2 * i))));
-  }
+  std::vector<std::uint16_t> words;
+  for (int i = 0; i < count; ++i) words.push_back(static_cast<std::uint16_t>(Word(req, static_cast<std::size_t>(7 + 2 * i))));
+  // All or nothing: the device checks every register before writing any.
+  auto r = device.Write(start, words);
+  if (r != ControllerDevice::WriteResult::Ok) return ExceptionBody(slave, 16, WriteException(r));
   return std::string(req.substr(0, 6));
 }
 

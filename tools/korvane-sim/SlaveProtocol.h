@@ -1,7 +1,8 @@
 #pragma once
 // Modbus slave side of the simulated controller: turns one checked request
 // (address, function code and data, no checksum) into the reply to send.
-// Functions 3, 4 (both read the register map), 6 and 16; exception 1 for any
+// Functions 3 and 4 (holding and input registers of the device's map), 6
+// and 16; exception 1 for any
 // other function, 2 for addresses outside the map, 3 for a bad quantity or
 // value. Requests for other addresses get no reply; broadcasts (address 0)
 // are carried out without a reply.
