@@ -220,9 +220,18 @@ void ExpectDefaultMap(const std::string& folder) {
     EXPECT_EQ(t.Addr[i], std::to_string(addrs[i])) << i;
     EXPECT_EQ(static_cast<float>(std::stod(t.Factor[i])), factors[i]) << i;
   }
+  EXPECT_EQ(t.Form, PidForm{});
 }
 
 TEST(ShippedPreset, NovusN1100HoldsTheDefaultMap) { ExpectDefaultMap(KORVANE_PRESET_SOURCE_DIR); }
+
+TEST(ShippedPreset, SimulatorFormMapsNameTheirForms) {
+  const PidForm gain = ReadPreset(KORVANE_PRESET_SOURCE_DIR, "gain").Form;
+  EXPECT_EQ(gain, (PidForm{ProportionalUnit::Gain, IntegralUnit::TimeSeconds, DerivativeUnit::Seconds, false, {}}));
+  const PidForm series = ReadPreset(KORVANE_PRESET_SOURCE_DIR, "series").Form;
+  EXPECT_EQ(series,
+            (PidForm{ProportionalUnit::BandPercent, IntegralUnit::TimeMinutes, DerivativeUnit::Seconds, true, {}}));
+}
 
 TEST(ShippedPreset, IsFoundBesideTheBuiltPrograms) {
   PresetScan scan = ScanPresets(KORVANE_PROGRAM_DIR);

@@ -276,7 +276,7 @@ void TuningSessionPanel::ShowState() {
                                                        TimeUnit(scale)));
   if (stage == SessionStage::Proposed && o.Proposed) {
     const PidForm& form = session_->Context().Registers.Form;
-    ShowResult(lblResult_, QString("%1\nProposed: %2\nNow: %3")
+    ShowResult(lblResult_, QString("%1\nProposed: %2 (now %3)")
                                .arg(QString::fromStdString(o.Proposed->Rule),
                                     QString::fromStdString(FactorsText(o.Proposed->HeldInForm, form)),
                                     QString::fromStdString(FactorsText(o.Before.Factors, form))));
