@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/PidForm.h"
+#include "base/RegisterFormat.h"
 
 namespace korvane {
 
@@ -40,6 +41,16 @@ struct RegisterMap {
   // How the controller holds Kp, Ki and Kd: from the preset's units and
   // "Form" line (not in the configuration file).
   PidForm Form;
+  // How each value lies: format, word order, table and write address.
+  // PV, SP, Out and Hys signed 16-bit, the PID factors unsigned 16-bit,
+  // holding registers, no write address named.
+  RegisterLayout LayoutPV;
+  RegisterLayout LayoutSP;
+  RegisterLayout LayoutOut;
+  RegisterLayout LayoutHys;
+  RegisterLayout LayoutKp{.Format = RegisterFormat::U16};
+  RegisterLayout LayoutKi{.Format = RegisterFormat::U16};
+  RegisterLayout LayoutKd{.Format = RegisterFormat::U16};
 };
 
 struct PollSettings {

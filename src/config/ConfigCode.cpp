@@ -1,12 +1,14 @@
 #include "config/ConfigCode.h"
 
 #include <algorithm>
+#include <array>
 #include <exception>
 #include <utility>
 
 #include "base/Convert.h"
 #include "base/FileError.h"
 #include "base/Float32.h"
+#include "config/RegisterLine.h"
 #include "ports/ComNameMap.h"
 
 namespace korvane {
@@ -68,6 +70,14 @@ void ConfigCode::ShowCurrentMap() {
   // shown with it too, whatever the system's separator.
   t.Factor = {Format83(m.FactorPV), Format63(m.FactorSP), Format63(m.FactorOut), Format63(m.FactorHys),
               Format63(m.FactorKp), Format63(m.FactorKi), Format63(m.FactorKd)};
+  const RegisterLayout* layouts[kMapRows] = {&m.LayoutPV, &m.LayoutSP, &m.LayoutOut, &m.LayoutHys,
+                                             &m.LayoutKp, &m.LayoutKi, &m.LayoutKd};
+  for (std::size_t i = 0; i < kMapRows; ++i) {
+    RegisterLineTexts shown = LayoutTexts(static_cast<MapRow>(i), *layouts[i]);
+    t.Format[i] = std::move(shown.Format);
+    t.Table[i] = std::move(shown.Table);
+    t.WriteAddr[i] = std::move(shown.WriteAddr);
+  }
   view_.SetMapBoxes(t);
 }
 
@@ -128,6 +138,10 @@ void ConfigCode::updateVals(const std::string& name) {
     } catch (const FileError& e) {
       view_.ShowError(e.what());
       return;
+    } catch (const RegisterLineError& e) {
+      // A preset with a bad register line is not used half read.
+      view_.ShowError(e.what());
+      return;
     }
     view_.SetMapBoxes(texts);
     form_ = texts.Form;
@@ -176,18 +190,47 @@ void ConfigCode::ApplyLinkAndOpen() {
   if (view_.Checked(ConfigCheck::PortActive)) ctx_.portActivate();
 }
 
+namespace {
+
+// The layouts the map boxes give; a row whose format, table and write
+// address boxes are empty keeps today's reading (its address box is then
+// read leniently, as always). Throws RegisterLineError naming the row.
+std::array<RegisterLayout, kMapRows> LayoutsOf(const MapTexts& t) {
+  static constexpr std::array<const char*, kMapRows> kRowNames = {"PV", "SetPoint", "Out", "Hysterisis",
+                                                                   "Kp", "Ki", "Kd"};
+  std::array<RegisterLayout, kMapRows> layouts{};
+  for (std::size_t i = 0; i < kMapRows; ++i) {
+    const auto row = static_cast<MapRow>(i);
+    layouts[i] = DefaultLayout(row);
+    if (t.Format[i].empty() && t.Table[i].empty() && t.WriteAddr[i].empty()) continue;
+    try {
+      layouts[i] = CheckedLayout(row, t.Addr[i], t.Format[i], t.Table[i], t.WriteAddr[i]);
+    } catch (const RegisterLineError& e) {
+      throw RegisterLineError(std::string(kRowNames[i]) + " " + e.what());
+    }
+  }
+  return layouts;
+}
+
+}  // namespace
+
 bool ConfigCode::CmdExitClick() {
   try {
-    ApplyLinkAndOpen();
-
     Settings& s = ctx_.settings;
     RegisterMap& m = s.Map;
     MapTexts t = view_.MapBoxes();
+    // Checked before anything is applied: a bad box loses nothing.
+    const std::array<RegisterLayout, kMapRows> layouts = LayoutsOf(t);
+    ApplyLinkAndOpen();
+
     std::int32_t* addrs[kMapRows] = {&m.AddrPV, &m.AddrSP, &m.AddrOut, &m.AddrHys, &m.AddrKp, &m.AddrKi, &m.AddrKd};
     float* factors[kMapRows] = {&m.FactorPV,  &m.FactorSP, &m.FactorOut, &m.FactorHys,
                                 &m.FactorKp, &m.FactorKi, &m.FactorKd};
     for (std::size_t i = 0; i < kMapRows; ++i) *addrs[i] = LenientInt(t.Addr[i]);
     for (std::size_t i = 0; i < kMapRows; ++i) *factors[i] = ToFloat32(LenientFloat(t.Factor[i]));
+    RegisterLayout* targets[kMapRows] = {&m.LayoutPV, &m.LayoutSP, &m.LayoutOut, &m.LayoutHys,
+                                         &m.LayoutKp, &m.LayoutKi, &m.LayoutKd};
+    for (std::size_t i = 0; i < kMapRows; ++i) *targets[i] = layouts[i];
     m.ControllerType = view_.BoxText(ConfigBox::Type);
     m.Form = form_;
     ctx_.setPollInterval(s.Poll.PollTime * 1000);

@@ -7,6 +7,7 @@
 
 #include "base/BoundedRead.h"
 #include "config/PresetForm.h"
+#include "config/RegisterLine.h"
 
 namespace korvane {
 namespace {
@@ -120,10 +121,21 @@ MapTexts PresetPrefill() {
   return t;
 }
 
+namespace {
+
+std::string AtLine(std::size_t line, const std::exception& e) {
+  return "line " + std::to_string(line) + ", " + e.what();
+}
+
+}  // namespace
+
 void ApplyPresetLines(std::string_view content, MapTexts& texts) {
   static constexpr std::string_view kSeparator = ", ";
   std::array<std::string, 5> fields;  // carried over from line to line
+  std::array<std::size_t, kMapRows> registerLine{};  // 0: the row has none
+  std::size_t lineNumber = 0;
   for (const std::string& line : SplitLines(content)) {
+    ++lineNumber;
     std::string_view rest = line;
     bool reachedAll = true;
     for (std::size_t k = 0; k < 4; ++k) {
@@ -138,11 +150,58 @@ void ApplyPresetLines(std::string_view content, MapTexts& texts) {
     // The factor is what follows the fourth ", " up to the line end; a line
     // with further separators leaves it as the line before had it.
     if (reachedAll && rest.find(kSeparator) == std::string_view::npos) fields[4] = std::string(rest);
-    int row = RowOfName(fields[0]);
-    if (row < 0) continue;
-    texts.Addr[static_cast<std::size_t>(row)] = fields[1];
-    texts.Factor[static_cast<std::size_t>(row)] = fields[4];
+    std::optional<RegisterLineTexts> reg;
+    try {
+      reg = SplitRegisterLine(line);
+    } catch (const RegisterLineError& e) {
+      throw RegisterLineError(AtLine(lineNumber, e));
+    }
+    if (!reg) {
+      int row = RowOfName(fields[0]);
+      if (row < 0) continue;
+      texts.Addr[static_cast<std::size_t>(row)] = fields[1];
+      texts.Factor[static_cast<std::size_t>(row)] = fields[4];
+      continue;
+    }
+    const auto r = static_cast<std::size_t>(reg->Row);
+    texts.Format[r] = reg->Format;
+    texts.Table[r] = reg->Table;
+    texts.WriteAddr[r] = reg->WriteAddr;
+    registerLine[r] = lineNumber;
   }
+  // Checked once every line is in: the address lies on the value line,
+  // which may come before or after the register line.
+  for (std::size_t r = 0; r < kMapRows; ++r) {
+    if (registerLine[r] == 0) continue;
+    try {
+      CheckedLayout(static_cast<MapRow>(r), texts.Addr[r], texts.Format[r], texts.Table[r], texts.WriteAddr[r]);
+    } catch (const RegisterLineError& e) {
+      throw RegisterLineError(AtLine(registerLine[r], e));
+    }
+  }
+}
+
+std::vector<IgnoredLine> IgnoredPresetLines(std::string_view bytes) {
+  std::vector<IgnoredLine> ignored;
+  std::size_t lineNumber = 0;
+  for (const std::string& line : SplitLines(bytes.substr(0, kMaxPresetBytes))) {
+    ++lineNumber;
+    if (line.empty()) continue;
+    const std::size_t pos = line.find(", ");
+    if (pos == std::string::npos) {
+      ignored.push_back({lineNumber, "no \", \" separates its fields"});
+      continue;
+    }
+    const std::string name = line.substr(0, pos);
+    if (RowOfName(name) >= 0 || name == "Form") continue;  // "Form": the PID form (PresetForm.h)
+    try {
+      if (SplitRegisterLine(line)) continue;
+    } catch (const RegisterLineError&) {
+      continue;  // a register line, bad: reading the preset reports it
+    }
+    ignored.push_back({lineNumber, "\"" + name + "\" is not PV, SP, OUT, Hysteresis, K, Ki or Kd"});
+  }
+  return ignored;
 }
 
 std::string PresetPath(const std::string& folder, const std::string& name) {
@@ -165,7 +224,13 @@ MapTexts ParsePreset(std::string_view bytes) {
 }
 
 MapTexts ReadPreset(const std::vector<std::string>& folders, const std::string& name) {
-  return ParsePreset(ReadFileBounded(FindPreset(folders, name), kMaxPresetBytes));
+  const std::string path = FindPreset(folders, name);
+  const std::string bytes = ReadFileBounded(path, kMaxPresetBytes);
+  try {
+    return ParsePreset(bytes);
+  } catch (const RegisterLineError& e) {
+    throw RegisterLineError(path + ": " + e.what());
+  }
 }
 
 }  // namespace korvane

@@ -3,7 +3,10 @@
 // its installed data folder, or the user's own folder), one line per
 // controller value, five fields separated by ", ":
 //   name, address, (unused), (unused), factor
-// The address and factor texts go unchanged into the dialog's map boxes.
+// and, for a value that does not lie as one 16-bit holding register written
+// where it is read, a register line (RegisterLine.h):
+//   name register, format[, table[, write address]]
+// The texts go unchanged into the dialog's map boxes.
 
 #include <array>
 #include <cstddef>
@@ -19,10 +22,14 @@ namespace korvane {
 enum class MapRow { PV = 0, SP, Out, Hys, Kp, Ki, Kd };
 inline constexpr std::size_t kMapRows = 7;
 
-// Texts of the 14 map boxes: address and factor of each row.
+// Texts of the map boxes: address and factor of each row, and its register
+// line's format, table and write address (empty: today's reading).
 struct MapTexts {
   std::array<std::string, kMapRows> Addr;
   std::array<std::string, kMapRows> Factor;
+  std::array<std::string, kMapRows> Format;
+  std::array<std::string, kMapRows> Table;
+  std::array<std::string, kMapRows> WriteAddr;
   PidForm Form;  // from the K, Ki and Kd units and the "Form" line (PresetForm.h)
 
   std::string& AddrOf(MapRow row) { return Addr[static_cast<std::size_t>(row)]; }
@@ -73,17 +80,28 @@ MapTexts PresetPrefill();
 // Applies the lines of a preset to `texts`. Fields a line does not reach
 // keep the text they had on the line before; with more than four ", " the
 // factor keeps its text from the line before. Unknown names change nothing.
+// A bad register line throws RegisterLineError, "line N, FIELD: why".
 void ApplyPresetLines(std::string_view content, MapTexts& texts);
 
 // The bytes of a preset file (the first kMaxPresetBytes of them): the
-// pre-fill with their lines applied. Never fails.
+// pre-fill with their lines applied. Throws as ApplyPresetLines.
 MapTexts ParsePreset(std::string_view bytes);
+
+// A line the preset format passes over, 1-based, and why.
+struct IgnoredLine {
+  std::size_t Line;
+  std::string Why;
+};
+// The lines of a preset that change nothing: unknown names (a typo such as
+// "Kp" or "pv") and lines without the ", " separator. Empty lines are not named.
+std::vector<IgnoredLine> IgnoredPresetLines(std::string_view bytes);
 
 // The path of the preset file for a controller type.
 std::string PresetPath(const std::string& folder, const std::string& name);
 
 // Reads the preset file for `name` in `folder` and parses it (ParsePreset).
-// Throws FileError when the file cannot be opened or read.
+// Throws FileError when the file cannot be opened or read, RegisterLineError
+// ("FILE: line N, FIELD: why") for a bad register line.
 MapTexts ReadPreset(const std::string& folder, const std::string& name);
 // The same, from the file FindPreset chooses.
 MapTexts ReadPreset(const std::vector<std::string>& folders, const std::string& name);

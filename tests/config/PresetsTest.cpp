@@ -226,9 +226,9 @@ void ExpectDefaultMap(const std::string& folder) {
 TEST(ShippedPreset, NovusN1100HoldsTheDefaultMap) { ExpectDefaultMap(KORVANE_PRESET_SOURCE_DIR); }
 
 TEST(ShippedPreset, SimulatorFormMapsNameTheirForms) {
-  const PidForm gain = ReadPreset(KORVANE_PRESET_SOURCE_DIR, "gain").Form;
+  const PidForm gain = ReadPreset(KORVANE_PRESET_SOURCE_DIR, "korvane-sim gain").Form;
   EXPECT_EQ(gain, (PidForm{ProportionalUnit::Gain, IntegralUnit::TimeSeconds, DerivativeUnit::Seconds, false, {}}));
-  const PidForm series = ReadPreset(KORVANE_PRESET_SOURCE_DIR, "series").Form;
+  const PidForm series = ReadPreset(KORVANE_PRESET_SOURCE_DIR, "korvane-sim series").Form;
   EXPECT_EQ(series,
             (PidForm{ProportionalUnit::BandPercent, IntegralUnit::TimeMinutes, DerivativeUnit::Seconds, true, {}}));
 }
