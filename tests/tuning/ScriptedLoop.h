@@ -21,6 +21,9 @@ class ScriptedLoop {
   // Process: K units per %, tau, theta s; controller band %, Ki repeats/min.
   double K = 2.0, Tau = 20.0, Theta = 4.0, Span = 400.0;
   double SP = 100.0, Band = 50.0, Ki = 0.5, Kd = 0.0;
+  // Band and Ki as this form holds them (a gain, an integral time in s: the
+  // loop follows; other units are only passed to the session).
+  PidForm Form;
   bool DevicePresent = true, PortOpen = true;
   Answer WriteAnswer = Answer::Ok;
   double Time = 0.0;
@@ -38,6 +41,7 @@ class ScriptedLoop {
     c.SpanHigh = Span;
     c.Poll = 1.0;
     c.SpResolution = 1.0;
+    c.Registers.Form = Form;
     return c;
   }
   LoopValues Now() const { return {SP, Pv(), out_, {Band, Ki, Kd}}; }
@@ -75,7 +79,11 @@ class ScriptedLoop {
 
  private:
   static constexpr double kDt = 0.1;
-  double Kc() const { return 100.0 / Band; }  // % output per % of the span
+  // % output per % of the span, and repeats per minute.
+  double Kc() const { return Form.K == ProportionalUnit::Gain ? Band : 100.0 / Band; }
+  double Rate() const {
+    return Form.Ki != IntegralUnit::TimeSeconds ? Ki : Ki > 0.0 ? 60.0 / Ki : 0.0;
+  }
 
   void Integrate() {
     for (int i = 0; i < 10; ++i) {
@@ -87,7 +95,7 @@ class ScriptedLoop {
       // The integral is kept in output units, so a new band moves no bump.
       const double free = Kc() * e + integral_;
       // No integration while the output is held at a limit it is pushed past.
-      if (!((free > 100.0 && e > 0.0) || (free < 0.0 && e < 0.0))) integral_ += Kc() * e * Ki / 60.0 * kDt;
+      if (!((free > 100.0 && e > 0.0) || (free < 0.0 && e < 0.0))) integral_ += Kc() * e * Rate() / 60.0 * kDt;
       out_ = std::clamp(Kc() * e + integral_, 0.0, 100.0);
     }
   }
