@@ -90,25 +90,5 @@ TEST_F(TuningLines, NoApplyForADeadTimeShorterThanAPollAndTheReasonSaid) {
   EXPECT_FALSE(tuning.findChild<QPushButton*>("CmdApply")->isEnabled());
 }
 
-// A controller holding a gain and an integral time: the proposal in those
-// units; a unit the tuning cannot use: none, with the unit named.
-TEST_F(TuningLines, ProposalInTheControllersFormOrNoneForAUnitItCannotUse) {
-  form->AppSettings().Map.Form = {ProportionalUnit::Gain, IntegralUnit::TimeSeconds, DerivativeUnit::Seconds, false, {}};
-  form->AppSettings().Map.FactorKp = 0.01f;
-  form->AppSettings().Map.FactorKi = 1.0f;
-  Record({1.5, 30.0, 2.5, 0, 0}, 0.5);
-  tuning.CmdIdentifyClick();
-  ASSERT_TRUE(tuning.Proposed() && tuning.Proposed()->Ok) << tuning.Proposed()->Refusal;
-  const QString text = Line("LblProposal")->text();
-  EXPECT_TRUE(text.contains("Kp (gain) " + QString::number(tuning.Proposed()->HeldInForm.K, 'g', 4)) &&
-              text.contains("Ki (integral time) ") && text.contains("Controller: ideal form: Kp as gain"))
-      << text.toStdString();
-  form->AppSettings().Map.Form.Unusable = "Ki unit \"rep/h\"";
-  tuning.CmdIdentifyClick();
-  EXPECT_TRUE(Line("LblProposal")->text().contains("No proposal: The preset's Ki unit \"rep/h\""))
-      << Line("LblProposal")->text().toStdString();
-  EXPECT_FALSE(tuning.findChild<QPushButton*>("CmdApply")->isEnabled());
-}
-
 }  // namespace
 }  // namespace korvane::test
