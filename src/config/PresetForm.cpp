@@ -1,10 +1,12 @@
 #include "config/PresetForm.h"
 
 #include <array>
+#include <exception>
 #include <optional>
 #include <string>
 
 #include "base/BoundedRead.h"
+#include "config/Presets.h"
 
 namespace korvane {
 namespace {
@@ -65,6 +67,14 @@ PidForm ParsePresetForm(std::string_view content) {
     if (!problem.empty()) form.Unusable += (form.Unusable.empty() ? "" : ", ") + problem;
   }
   return form;
+}
+
+PidForm PresetFormOf(const std::vector<std::string>& folders, const std::string& type) {
+  try {
+    return ReadPreset(folders, type).Form;
+  } catch (const std::exception&) {
+    return {};
+  }
 }
 
 }  // namespace korvane

@@ -10,12 +10,19 @@
 // unusable, naming the field: monitoring and writes go on, the tuning
 // proposes nothing.
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/PidForm.h"
 
 namespace korvane {
 
 PidForm ParsePresetForm(std::string_view content);
+
+// The form the preset for controller type `type` names (a configuration
+// file names only the type); today's form when no preset of that name can
+// be read ("Other", a missing or bad file).
+PidForm PresetFormOf(const std::vector<std::string>& folders, const std::string& type);
 
 }  // namespace korvane

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "support/TempDir.h"
+#include "config/PresetForm.h"
 #include "config/Presets.h"
 #include "base/Settings.h"
 #include "base/FileError.h"
@@ -226,11 +227,12 @@ void ExpectDefaultMap(const std::string& folder) {
 TEST(ShippedPreset, NovusN1100HoldsTheDefaultMap) { ExpectDefaultMap(KORVANE_PRESET_SOURCE_DIR); }
 
 TEST(ShippedPreset, SimulatorFormMapsNameTheirForms) {
-  const PidForm gain = ReadPreset(KORVANE_PRESET_SOURCE_DIR, "korvane-sim gain").Form;
-  EXPECT_EQ(gain, (PidForm{ProportionalUnit::Gain, IntegralUnit::TimeSeconds, DerivativeUnit::Seconds, false, {}}));
-  const PidForm series = ReadPreset(KORVANE_PRESET_SOURCE_DIR, "korvane-sim series").Form;
-  EXPECT_EQ(series,
+  const std::vector<std::string> folders{KORVANE_PRESET_SOURCE_DIR};
+  EXPECT_EQ(PresetFormOf(folders, "korvane-sim gain"),
+            (PidForm{ProportionalUnit::Gain, IntegralUnit::TimeSeconds, DerivativeUnit::Seconds, false, {}}));
+  EXPECT_EQ(PresetFormOf(folders, "korvane-sim series"),
             (PidForm{ProportionalUnit::BandPercent, IntegralUnit::TimeMinutes, DerivativeUnit::Seconds, true, {}}));
+  EXPECT_EQ(PresetFormOf(folders, "Other"), PidForm{});  // no such preset: today's form
 }
 
 TEST(ShippedPreset, IsFoundBesideTheBuiltPrograms) {
