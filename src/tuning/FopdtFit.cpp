@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "tuning/FitRecord.h"
+#include "tuning/SessionText.h"
 
 namespace korvane {
 namespace {
@@ -134,8 +135,8 @@ std::string RecordProblem(const fit::Record& r, const FitOptions& options) {
   if (after.front().Out >= options.OutHigh) highTime += first;
   const double gap = r.Gap;
   if (gap > std::max(4.0 * r.Poll, r.Poll + 1.0)) {
-    return Text("The record has a gap of %.3g s after the step (the chart was paused, or the replies stopped): "
-                "make the step again.", gap);
+    return "The record has a gap of " + ProcessSecondsText(gap, options.TimeScale) +
+           " after the step (the chart was paused, or the replies stopped): make the step again.";
   }
   if (!(outMax - outMin >= options.MinOutputMove)) {
     return "The output did not move: a setpoint step (or a change of the output) is needed.";
@@ -169,8 +170,8 @@ std::string RecordProblem(const fit::Record& r, const FitOptions& options) {
     const double span = r.Rest.back().Time - r.Rest.front().Time;
     const double pvDrift = stt > 0.0 ? std::fabs(stv / stt) * span : 0.0;
     if (pvDrift > std::max(3.0 * r.NoiseSd, 0.2 * pvMove)) {
-      return Text("The loop was not at rest before the step: PV moved %.3g units over the %.3g s before it. Wait "
-                  "until it is steady, then make the step.", pvDrift, span);
+      return Text("The loop was not at rest before the step: PV moved %.3g units over the ", pvDrift) +
+             ProcessSecondsText(span, options.TimeScale) + " before it. Wait until it is steady, then make the step.";
     }
   }
   if (r.NoiseSd > 0.25 * pvMove) {

@@ -57,6 +57,9 @@ struct FitOptions {
   // the rest level, the output jumped at it. Unset (NaN): half a poll before
   // the first sample whose output moved.
   double RestUntil = std::numeric_limits<double>::quiet_NaN();
+  // Process seconds per record second: times in the refusals are given in
+  // process seconds.
+  double TimeScale = 1.0;
 };
 
 struct Identification {

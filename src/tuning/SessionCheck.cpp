@@ -12,7 +12,50 @@ double RestTime(const SessionContext& context) {
   return std::max(10.0 * context.Poll, 20.0 / context.TimeScale);
 }
 
-SessionPlan DefaultPlan(const SessionContext& context, const LoopValues& now) {
+namespace {
+
+// PV noise from successive differences (a slow drift does not count).
+double NoiseOf(const std::vector<TuningSample>& rest) {
+  if (rest.size() < 5) return 0.0;
+  double sum = 0.0;
+  for (std::size_t i = 1; i < rest.size(); ++i) sum += (rest[i].PV - rest[i - 1].PV) * (rest[i].PV - rest[i - 1].PV);
+  return std::sqrt(sum / static_cast<double>(rest.size() - 1) / 2.0);
+}
+
+// The settling band of a step of `step` at rest in `rest`.
+double RestBand(const SessionContext& context, double step, const std::vector<TuningSample>& rest) {
+  return std::max({context.BandShare * std::fabs(step), 2.0 * context.PvResolution, 3.0 * NoiseOf(rest)});
+}
+
+// Chart seconds from the loop's last upset (a setpoint change, or the
+// record's start with PV away from its setpoint) until PV last came into
+// the band; NaN when the record shows PV in the band throughout.
+double LastSettling(std::span<const TuningSample> record, double band) {
+  std::vector<TuningSample> usable;
+  for (const TuningSample& s : record) {
+    if (IsUsable(s)) usable.push_back(s);
+  }
+  std::size_t last = usable.size();  // the newest sample outside the band
+  for (std::size_t i = usable.size(); i-- > 0;) {
+    if (std::fabs(usable[i].PV - usable[i].SP) > band) {
+      last = i;
+      break;
+    }
+  }
+  if (last + 1 >= usable.size()) return NAN;
+  double from = usable.front().Time;
+  for (std::size_t i = last; i > 0; --i) {
+    if (usable[i].SP != usable[i - 1].SP) {
+      from = usable[i].Time;
+      break;
+    }
+  }
+  return usable[last + 1].Time - from;
+}
+
+}  // namespace
+
+SessionPlan DefaultPlan(const SessionContext& context, const LoopValues& now, std::span<const TuningSample> record) {
   SessionPlan plan;
   plan.PvLow = context.SpanLow;
   plan.PvHigh = context.SpanHigh;
@@ -26,18 +69,32 @@ SessionPlan DefaultPlan(const SessionContext& context, const LoopValues& now) {
   const double count = context.SpResolution > 0.0 ? context.SpResolution : 1.0;
   step = std::floor(step / count) * count;
   plan.Step = up ? step : -step;
+
+  const double scale = context.TimeScale > 0.0 ? context.TimeScale : 1.0;
+  const double least = std::max(600.0 / scale, 60.0 * context.Poll);
+  std::vector<TuningSample> rest;
+  for (auto it = record.rbegin(); it != record.rend() && rest.size() < 30; ++it) rest.push_back(*it);
+  const double settling = LastSettling(record, RestBand(context, plan.Step, rest));
+  const double integral = now.Factors.Ki > 0.0 ? 60.0 / now.Factors.Ki / scale : NAN;
+  if (std::isfinite(settling) && 4.0 * settling > least) {
+    plan.MaxTime = 4.0 * settling;
+    plan.MaxTimeSource = "four times the loop's last settling in the record (" +
+                         ProcessSecondsText(settling, scale) + ")";
+  } else if (!std::isfinite(settling) && std::isfinite(integral) && 20.0 * integral > least) {
+    plan.MaxTime = 20.0 * integral;
+    plan.MaxTimeSource = "twenty integral times of the present Ki (" + ProcessSecondsText(integral, scale) +
+                         " each): the record shows no settling";
+  } else {
+    plan.MaxTime = least;
+    plan.MaxTimeSource = "the shortest offered, 600 process seconds or 60 polls" +
+                         (std::isfinite(settling) ? "; the loop's last settling took " + ProcessSecondsText(settling, scale)
+                                                  : std::string("; the record shows no settling"));
+  }
+  plan.MaxTime = std::ceil(plan.MaxTime * scale / 10.0) * 10.0 / scale;  // whole tens of process seconds
   return plan;
 }
 
 namespace {
-
-// PV noise from successive differences (a slow drift does not count).
-double NoiseOf(const std::vector<TuningSample>& rest) {
-  if (rest.size() < 5) return 0.0;
-  double sum = 0.0;
-  for (std::size_t i = 1; i < rest.size(); ++i) sum += (rest[i].PV - rest[i - 1].PV) * (rest[i].PV - rest[i - 1].PV);
-  return std::sqrt(sum / static_cast<double>(rest.size() - 1) / 2.0);
-}
 
 std::string RestProblem(const ReadinessInput& input, const SessionPlan& plan, const SessionContext& context) {
   const double need = RestTime(context);
@@ -50,11 +107,10 @@ std::string RestProblem(const ReadinessInput& input, const SessionPlan& plan, co
     rest.push_back(*it);
   }
   if (rest.size() < 5 || rest.front().Time - rest.back().Time < 0.9 * need) {
-    return SessionText("The loop has not been watched long enough to know it is at rest: wait %.3g s (chart) with the "
-                  "port polling.", need);
+    return "The loop has not been watched long enough to know it is at rest: wait " +
+           ProcessSecondsText(need, context.TimeScale) + " with the port polling.";
   }
-  const double band = std::max({context.BandShare * std::fabs(plan.Step), 2.0 * context.PvResolution,
-                                3.0 * NoiseOf(rest)});
+  const double band = RestBand(context, plan.Step, rest);
   for (const TuningSample& s : rest) {
     if (s.SP != rest.front().SP) return "The setpoint changed in the last moments: wait until the loop is at rest.";
     if (std::fabs(s.PV - s.SP) > band) {

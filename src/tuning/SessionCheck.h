@@ -22,6 +22,7 @@ struct SessionPlan {
   double Step = 0.0;  // PV units, signed
   double PvLow = 0.0, PvHigh = 0.0;
   double MaxTime = 600.0;
+  std::string MaxTimeSource;  // where the offered longest time came from
   bool ApplyWithoutAsking = false;
   TuningChoice Choice;
 };
@@ -57,8 +58,14 @@ struct ReadinessInput {
 double RestTime(const SessionContext& context);
 // The plan the window offers: the step from the advice (a tenth of the span,
 // at most the largest step the output can follow, towards the side with
-// more room), the span as PV limits.
-SessionPlan DefaultPlan(const SessionContext& context, const LoopValues& now);
+// more room), the span as PV limits, and the longest time from `record`
+// (the samples before the session, oldest first): four times the loop's
+// last settling seen there (from the last setpoint change, or from the
+// record's start, until PV last came into the settling band of its
+// setpoint), else twenty integral times of the present Ki; never less than
+// 600 process seconds nor 60 polls. MaxTimeSource says which.
+SessionPlan DefaultPlan(const SessionContext& context, const LoopValues& now,
+                        std::span<const TuningSample> record = {});
 // What is missing, one sentence each.
 std::vector<std::string> CheckReadiness(const ReadinessInput& input, const SessionPlan& plan,
                                         const SessionContext& context);

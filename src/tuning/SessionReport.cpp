@@ -14,6 +14,14 @@ std::string Num(std::optional<double> value) {
   return value && std::isfinite(*value) ? SessionText("%.4g", *value) : std::string();
 }
 
+// The model in process time, its times in `unit`.
+std::string ModelLine(const FopdtModel& m, const std::string& unit) {
+  return SessionText("Model: K %.4g \u00b1 %.2g units per %%, ", m.Gain, m.GainSpread) +
+         SessionText("\u03c4 %.4g \u00b1 %.2g", m.TimeConstant, m.TimeConstantSpread) + unit +
+         SessionText(", \u03b8 %.4g \u00b1 %.2g", m.DeadTime, m.DeadTimeSpread) + unit +
+         SessionText(" (about 95 %%), R\u00b2 %.3f, a poll every %.3g", m.Fit, m.Sampling) + unit + ".";
+}
+
 }  // namespace
 
 std::vector<FigureRow> FigureRows(const SessionOutcome& o, double scale) {
@@ -58,11 +66,7 @@ std::vector<std::string> ReportLines(const SessionOutcome& o, const SessionConte
   lines.push_back(SessionText("Span %.6g to %.6g; step %+.4g from setpoint %.6g; PV limits %.6g to %.6g.", c.SpanLow,
                               c.SpanHigh, o.Plan.Step, o.Before.SP, o.Plan.PvLow, o.Plan.PvHigh));
   if (o.Model && o.Model->Ok) {
-    const FopdtModel m = InProcessTime(o.Model->Model, c.TimeScale);
-    lines.push_back(SessionText("Model: K %.4g \u00b1 %.2g units per %%, \u03c4 %.4g \u00b1 %.2g s, ", m.Gain,
-                                m.GainSpread, m.TimeConstant, m.TimeConstantSpread) +
-                    SessionText("\u03b8 %.4g \u00b1 %.2g s (about 95 %%), R\u00b2 %.3f, a poll every %.3g s.",
-                                m.DeadTime, m.DeadTimeSpread, m.Fit, m.Sampling));
+    lines.push_back(ModelLine(InProcessTime(o.Model->Model, c.TimeScale), " s"));
   } else if (o.Model) {
     lines.push_back("No model: " + o.Model->Refusal);
   }
@@ -78,6 +82,41 @@ std::vector<std::string> ReportLines(const SessionOutcome& o, const SessionConte
   }
   if (!o.StopReason.empty()) lines.push_back("Stopped early: " + o.StopReason);
   if (!o.Result.empty()) lines.push_back(o.Result);
+  return lines;
+}
+
+std::vector<std::string> ApprovalLines(const SessionOutcome& o, const SessionContext& c) {
+  std::vector<std::string> lines;
+  if (!o.Model || !o.Model->Ok || !o.Proposed) return lines;
+  const std::string unit = c.TimeScale == 1.0 ? " s" : " s (process)";
+  const FopdtModel m = InProcessTime(o.Model->Model, c.TimeScale);
+  lines.push_back(ModelLine(m, unit));
+  const std::string doubt = ModelDoubt(m, false);
+  if (!doubt.empty()) lines.push_back("Trust the model with care: " + doubt + ".");
+  lines.push_back(o.Proposed->Rule + SessionText("; gain margin %.2g, phase margin %.2g\u00b0.", o.Proposed->GainMargin,
+                                                 o.Proposed->PhaseMargin));
+  const PidForm& form = c.Registers.Form;
+  lines.push_back("Proposed: " + FactorsText(o.Proposed->HeldInForm, form) + " (now " +
+                  FactorsText(o.Before.Factors, form) + ")" +
+                  (form == PidForm{} ? std::string(".") : "; " + FormName(form) + "."));
+  if (!o.VerifyNote.empty()) lines.push_back(o.VerifyNote);
+  if (o.Predicted) {
+    const StepResponseFigures& p = *o.Predicted;
+    auto known = [&](const std::optional<double>& v, const std::string& u) {
+      return v ? SessionText("%.3g", *v) + u : std::string("not known");
+    };
+    lines.push_back(SessionText("Step 2 predicted (a step of %+.4g): rise ", o.VerifyStep) + known(p.RiseTime, unit) +
+                    ", overshoot " + known(p.Overshoot, " %") + ", settling " + known(p.SettlingTime, unit) +
+                    // An offset under a thousandth of the step is the simulation's rounding: 0.
+                    ", offset " +
+                    known(p.SteadyStateError && std::fabs(*p.SteadyStateError) < 1e-3 * std::fabs(o.VerifyStep)
+                              ? std::optional<double>(0.0)
+                              : p.SteadyStateError,
+                          "") +
+                    SessionText(", IAE %.4g over ", p.Iae) +
+                    SessionText(p.Elapsed >= 100.0 ? "%.0f" : "%.3g", p.Elapsed) + unit + ", peak output " +
+                    known(p.PeakOutput, " %") + ".");
+  }
   return lines;
 }
 

@@ -33,6 +33,13 @@ void SaveFiguresCsv(const std::string& path, const SessionOutcome& outcome, doub
 // factors before and after, and why the session stopped early.
 std::vector<std::string> ReportLines(const SessionOutcome& outcome, const SessionContext& context);
 
+// What the window shows when it asks whether to write the proposal: the
+// model with its spreads and R² (and how far to trust it), the rule, the
+// factors proposed beside the present ones, the verification step when it
+// is shorter than the way back, and step 2's predicted figures. Times in
+// process seconds, marked so when the chart runs on another clock.
+std::vector<std::string> ApprovalLines(const SessionOutcome& outcome, const SessionContext& context);
+
 // One step's record for a plot: process seconds from the step's write.
 struct StepPlot {
   std::string Title;

@@ -138,9 +138,12 @@ void StepFigures::UpdateSettling() {
   const double edge = out.Pv > settle ? settle + band : settle - band;
   const double entry = in.Pv == out.Pv ? in.T : out.T + (edge - out.Pv) / (in.Pv - out.Pv) * (in.T - out.T);
   if (elapsed - entry < entry) return;
+  // Where PV ends: the later half of its stay in the band (at least three
+  // samples), so a PV still coming in at the band's edge does not count.
+  const std::size_t tail = std::max<std::size_t>(inside / 2, 3);
   double inBand = 0.0;
-  for (std::size_t i = points_.size() - inside; i < points_.size(); ++i) inBand += points_[i].Pv;
-  const double final = inBand / static_cast<double>(inside);
+  for (std::size_t i = points_.size() - tail; i < points_.size(); ++i) inBand += points_[i].Pv;
+  const double final = inBand / static_cast<double>(tail);
   figures_.Settled = true;
   figures_.SettlingTime = entry;
   figures_.SteadyStateError = target_ - final;

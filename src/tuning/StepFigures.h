@@ -40,7 +40,7 @@ struct StepResponseFigures {
   std::optional<double> Overshoot;
   bool Settled = false;
   std::optional<double> SettlingTime;      // s, once settled
-  std::optional<double> SteadyStateError;  // new setpoint - mean PV once settled
+  std::optional<double> SteadyStateError;  // new setpoint - mean PV over the later half of its stay in the band
   double Iae = 0.0;                        // integral of |new setpoint - PV| dt so far
   std::optional<double> PeakOutput;        // output farthest in the step's direction
   double LimitTime = 0.0;                  // s the output sat on a limit

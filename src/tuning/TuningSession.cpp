@@ -76,7 +76,7 @@ void TuningSession::Sample(const TuningSample& sample) {
   recorder_.AddSample(sample);
   const bool stepping = stage_ == SessionStage::Step1 || stage_ == SessionStage::Step2;
   if (stepping && stepTime_ && !t63_ && sample.Time >= *stepTime_) {
-    const double step = stage_ == SessionStage::Step1 ? outcome_.Plan.Step : -outcome_.Plan.Step;
+    const double step = stage_ == SessionStage::Step1 ? outcome_.Plan.Step : outcome_.VerifyStep;
     const double from = stage_ == SessionStage::Step1 ? outcome_.Before.SP : outcome_.Before.SP + outcome_.Plan.Step;
     if ((sample.PV - from) / step >= 0.632) t63_ = sample.Time - *stepTime_;
   }
@@ -87,7 +87,9 @@ void TuningSession::Sample(const TuningSample& sample) {
 
 double TuningSession::StepLimit() const {
   if (!stepTime_ || !t63_) return INFINITY;
-  return *stepTime_ + std::max(6.0 * *t63_, 10.0 * context_.Poll);
+  // Step 2 at least half as long again as the prediction takes to come to rest.
+  const double rest = stage_ == SessionStage::Step2 ? 1.5 * predictedRest_ / context_.TimeScale : 0.0;
+  return *stepTime_ + std::max({6.0 * *t63_, 10.0 * context_.Poll, rest});
 }
 
 void TuningSession::Tick(bool portOpen) {
@@ -112,20 +114,24 @@ void TuningSession::Tick(bool portOpen) {
   }
   if (!portOpen) return Abort("The port closed.");
   if (now - lastGood_ > FailTime()) {
-    return Abort(SessionText("The device has not answered for %.3g s: polls are failing.", now - lastGood_));
+    return Abort("The device has not answered for " + ProcessSecondsText(now - lastGood_, context_.TimeScale) +
+                 ": polls are failing.");
   }
   if (writes_.GaveUp()) return Abort("The write of the " + writes_.GaveUp()->What + " was not answered.");
   if (outcome_.ActiveTime > outcome_.Plan.MaxTime) {
-    return Abort(SessionText("The session ran past its longest time (%.4g s).", outcome_.Plan.MaxTime));
+    return Abort("The session ran past its longest time (" +
+                 ProcessSecondsText(outcome_.Plan.MaxTime, context_.TimeScale) + ").");
   }
   writes_.Tick(now, FailTime());
   if (stage_ == SessionStage::Returning && writes_.Idle()) {
-    Finish(SessionStage::Done, "Declined: the setpoint is back and the old factors stay.");
+    // After a shortened verification the verdict stands; after Decline, the old factors.
+    Finish(SessionStage::Done, outcome_.Applied ? outcome_.Result
+                                                : "Declined: the setpoint is back and the old factors stay.");
     return;
   }
-  if ((stage_ == SessionStage::Step1 || stage_ == SessionStage::Step2) && stepTime_ && recorder_.Step()) {
-    const StepResponseFigures& f = recorder_.Step()->Figures();
-    if ((f.Settled && writes_.Idle()) || now >= StepLimit()) EndStep(stage_ == SessionStage::Step2);
+  if ((stage_ == SessionStage::Step1 || stage_ == SessionStage::Step2) && stepTime_ && recorder_.Step() &&
+      StepOver(now)) {
+    EndStep(stage_ == SessionStage::Step2);
   }
 }
 

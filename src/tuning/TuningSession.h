@@ -3,7 +3,7 @@
 // cycle (its write observers and reply checks), the chart's samples and a
 // regular tick, with the window only showing it.
 //   Start (readiness checked) -> Step1 (setpoint + step written, recorded
-//   until settled or a limit from the time to 63 %) -> Proposed (identified,
+//   until settled and at rest, or a limit from the time to 63 %) -> Proposed (identified,
 //   SIMC proposal and its predicted response; waits for Approve unless the
 //   plan applies without asking) -> Applying (factors, then the original
 //   setpoint) -> Step2 (recorded until settled, compared with the prediction
@@ -42,7 +42,14 @@ struct SessionOutcome {
   std::optional<StepResponseFigures> Step1, Step2, Predicted;
   std::optional<Identification> Model;   // chart time
   std::optional<Proposal> Proposed;
-  std::vector<TuningSample> PredictedCurve;  // process s from step 2's write, PV
+  // Process s from step 2's write, PV from where it started; once step 2
+  // has ended, as long as its record (and Predicted from it).
+  std::vector<TuningSample> PredictedCurve;
+  // The verification step (signed): back to the original setpoint, or
+  // only as far as keeps the output within 5-95 % under the new factors,
+  // the setpoint going back after it; VerifyNote says so when it is shorter.
+  double VerifyStep = 0.0;
+  std::string VerifyNote;
   double Step1Time = NAN, Step2Time = NAN;  // chart s of each step's write
   bool Applied = false;                  // the new factors are in the controller
   bool Worse = false;                    // step 2 answered worse than step 1
@@ -98,7 +105,10 @@ class TuningSession : public WriteObserver, public ResultObserver {
 
  private:
   void EndStep(bool second);
+  bool StepOver(double now) const;
   void Propose();
+  void Predict(double duration);
+  double Step2Target() const;  // the setpoint step 2 goes to
   void QueueApply();
   void Restore(bool factors);
   void Finish(SessionStage stage, std::string result);
@@ -116,6 +126,8 @@ class TuningSession : public WriteObserver, public ResultObserver {
   bool portOpen_ = true;
   std::optional<double> stepTime_;  // the running step's write
   std::optional<double> t63_;       // s from the step until PV passed 63 % of it
+  double out0_ = 0.0;               // the output as step 1 ended
+  double predictedRest_ = 0.0;      // process s into step 2 after which the prediction is at rest
   double lastGood_ = -INFINITY;
   double lastBad_ = -INFINITY;
   double lastTick_ = 0.0;

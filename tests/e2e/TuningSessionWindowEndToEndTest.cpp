@@ -97,11 +97,15 @@ TEST(TuningSessionWindow, TuneLoopEndsWithTheSetpointBackBetterFactorsAndAReport
   ASSERT_TRUE(WaitUntil([&] { return approve->isVisible() || !panel->Session()->Running(); }, 150s))
       << panel->Session()->Waiting();
   ASSERT_TRUE(approve->isVisible()) << panel->Session()->Outcome().Result;
+  // The question comes with the model, its spreads and step 2's prediction, the model line with it.
+  EXPECT_TRUE(result->text().contains("Model: K") && result->text().contains("Step 2 predicted"))
+      << result->text().toStdString();
+  EXPECT_TRUE(tuning.findChild<QLabel*>("LblModel")->text().startsWith("Model: K"));
   approve->click();
   ASSERT_TRUE(WaitUntil([&] { return !panel->Session()->Running(); }, 120s)) << panel->Session()->Waiting();
   const SessionOutcome& o = panel->Session()->Outcome();
   ASSERT_EQ(panel->Session()->Stage(), SessionStage::Done) << o.Result;
-  EXPECT_TRUE(panel->findChild<QLabel*>("LblSessionStage")->text().startsWith("Done"));
+  EXPECT_EQ(panel->findChild<QLabel*>("LblSessionStage")->text(), "Done.");
   EXPECT_EQ(result->accessibleName(), result->text());
   ASSERT_TRUE(o.Step1 && o.Step2 && o.Proposed);
   for (const FigureRow& r : FigureRows(o, 2.5)) {

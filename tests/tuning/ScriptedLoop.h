@@ -5,6 +5,7 @@
 // session must survive switched on and off by the test.
 
 #include <algorithm>
+#include <cmath>
 #include <deque>
 #include <optional>
 #include <utility>
@@ -24,15 +25,22 @@ class ScriptedLoop {
   // Band and Ki as this form holds them (a gain, an integral time in s: the
   // loop follows; other units are only passed to the session).
   PidForm Form;
+  double PvCount = 0.0;    // PV register resolution (0: PV not rounded)
+  double TimeScale = 1.0;  // process s per tick s, for the session's texts
   bool DevicePresent = true, PortOpen = true;
   Answer WriteAnswer = Answer::Ok;
   double Time = 0.0;
   std::vector<TuningSample> Samples;
 
-  explicit ScriptedLoop(double out0 = 40.0, double pvOffset = 0.0) : out_(out0), y_(out0) {
+  explicit ScriptedLoop(double out0 = 40.0, double pvOffset = 0.0) { Reset(out0, pvOffset); }
+  // At the setpoint (PV `pvOffset` away from it) with the output at `out0`,
+  // for the process as set now; the record starts again.
+  void Reset(double out0 = 40.0, double pvOffset = 0.0) {
+    out_ = y_ = out0;
     offset_ = SP - K * out0 + pvOffset;
-    integral_ = out0 - Kc() * (SP - Pv()) * 100.0 / Span;
+    integral_ = out0 - Kc() * (SP - Exact()) * 100.0 / Span;
     delay_.assign(static_cast<std::size_t>(Theta / kDt), out0);
+    Samples.clear();
   }
 
   SessionContext Context() const {
@@ -42,11 +50,13 @@ class ScriptedLoop {
     c.Poll = 1.0;
     c.SpResolution = 1.0;
     c.Registers.Form = Form;
+    c.PvResolution = PvCount;
+    c.TimeScale = TimeScale;
     return c;
   }
   LoopValues Now() const { return {SP, Pv(), out_, {Band, Ki, Kd}}; }
   ReadinessInput Input() const { return {PortOpen, true, true, Now(), Samples}; }
-  double Pv() const { return offset_ + K * y_; }
+  double Pv() const { return PvCount > 0.0 ? std::round(Exact() / PvCount) * PvCount : Exact(); }
   // A load change: PV moves by `units` at once.
   void Disturb(double units) { offset_ += units; }
 
@@ -84,6 +94,7 @@ class ScriptedLoop {
   double Rate() const {
     return Form.Ki != IntegralUnit::TimeSeconds ? Ki : Ki > 0.0 ? 60.0 / Ki : 0.0;
   }
+  double Exact() const { return offset_ + K * y_; }
 
   void Integrate() {
     for (int i = 0; i < 10; ++i) {
@@ -91,11 +102,12 @@ class ScriptedLoop {
       const double delayed = delay_.front();
       delay_.pop_front();
       y_ += kDt / Tau * (delayed - y_);
-      const double e = (SP - Pv()) * 100.0 / Span;
+      const double e = (SP - Exact()) * 100.0 / Span;
       // The integral is kept in output units, so a new band moves no bump.
       const double free = Kc() * e + integral_;
       // No integration while the output is held at a limit it is pushed past.
-      if (!((free > 100.0 && e > 0.0) || (free < 0.0 && e < 0.0))) integral_ += Kc() * e * Rate() / 60.0 * kDt;
+      // Ki in repeats per process minute.
+      if (!((free > 100.0 && e > 0.0) || (free < 0.0 && e < 0.0))) integral_ += Kc() * e * Rate() / 60.0 * kDt * TimeScale;
       out_ = std::clamp(Kc() * e + integral_, 0.0, 100.0);
     }
   }
@@ -134,7 +146,7 @@ class ScriptedLoop {
     }
   }
 
-  double out_, y_, offset_ = 0.0, integral_ = 0.0;
+  double out_ = 0.0, y_ = 0.0, offset_ = 0.0, integral_ = 0.0;
   std::deque<double> delay_;
   std::optional<std::pair<ValueBox, double>> pending_;
 };

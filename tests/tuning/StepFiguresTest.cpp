@@ -24,6 +24,7 @@ double SecondOrder(double t) {
 }
 double NeverSettles(double t) { return 1.0 + 0.3 * std::sin(t); }
 double SettlesShort(double t) { return 0.8 * FirstOrder(t); }  // a loop without integral: 20 % offset
+double CreepsIn(double t) { return 0.94 * FirstOrder(t) + 0.06 * (1.0 - std::exp(-t / 40.0)); }  // a slow tail
 
 struct Case {
   const char* Name;
@@ -83,6 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Oscillating: the overshoot is known (so far) once the first peak has passed.
         Case{"NeverSettles", NeverSettles, kStep, 0, {}, 0.4, 0.0, 30.0, std::nullopt, std::nullopt, 50.0, 0.05},
         // Whole-unit PV with noise: two counts and three SD widen the +-0.4 units asked for.
+        // The offset from where PV ends (the later half of its stay in the band), not from its way in.
+        Case{"CreepsInInsideTheBand", CreepsIn, kStep, 0, {0.02, 1.0}, 2.0, kKnown, 0.0, kKnown, 0.07, 50.0, 0.1},
         Case{"NoisyWholeUnits", FirstOrder, kStep, 0.3, {0.02, 1.0, 0.3}, 2.0, kTau * std::log(9.0), 0.0,
              kTau * std::log(10.0), 0.0, 50.0, 3.0}),
     [](const testing::TestParamInfo<Case>& param) { return param.param.Name; });

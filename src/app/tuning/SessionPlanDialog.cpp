@@ -43,6 +43,7 @@ SessionPlanDialog::SessionPlanDialog(const SessionPlan& plan, double sp, double 
   chkApply_->setChecked(plan.ApplyWithoutAsking);
   top->addWidget(chkApply_);
   lblWrites_ = MakeLabel(this, "LblSessionWrites", "");
+  lblWrites_->setAccessibleDescription("What the tuning session will write");
   lblWrites_->setWordWrap(true);
   top->addWidget(lblWrites_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -85,13 +86,17 @@ void SessionPlanDialog::ShowWrites() {
   if (!plan) {
     text = "Every field must be a number (\".\" as the decimal point).";
   } else {
-    text = QString("Will write: setpoint %1 \u2192 %2; after the first step the setpoint %1 again, together with "
-                   "the new factors (Kp, Ki, Kd) ")
+    text = QString("Will write: setpoint %1 \u2192 %2; after the first step the setpoint %1 again (in two moves "
+                   "when one would drive the output onto a limit under the new factors), together with the new "
+                   "factors (Kp, Ki, Kd) ")
                .arg(Num(sp_), Num(sp_ + plan->Step));
     text += plan->ApplyWithoutAsking ? "without asking." : "only after you confirm them.";
-    text += QString(" Aborts if PV leaves %1 to %2 or after %3%4; on any stop the original setpoint and factors are "
-                    "written back.")
-                .arg(Num(plan->PvLow), Num(plan->PvHigh), Num(plan->MaxTime * scale_), TimeUnit(scale_));
+    // Where the longest time came from, while it is the one offered.
+    const bool offered = txtMaxTime_->text() == Num(base_.MaxTime * scale_) && !base_.MaxTimeSource.empty();
+    text += QString(" Aborts if PV leaves %1 to %2 or after %3%4 (%5); on any stop the original setpoint and factors "
+                    "are written back.")
+                .arg(Num(plan->PvLow), Num(plan->PvHigh), Num(plan->MaxTime * scale_), TimeUnit(scale_),
+                     offered ? QString::fromStdString(base_.MaxTimeSource) : QString("as typed"));
   }
   ShowResult(lblWrites_, text);
 }

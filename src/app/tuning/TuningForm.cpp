@@ -41,8 +41,9 @@ QString Short(const JournalEntry& e) {
 
 void ShowResult(QLabel* label, const QString& text) {
   label->setText(text);
-  // A screen reader reads the line as it is now, not as it first was.
-  label->setAccessibleName(text.isEmpty() ? label->objectName().mid(3) : text);
+  // A screen reader reads the line as it is now, not as it first was; an
+  // empty line by what it is for (its description).
+  label->setAccessibleName(text.isEmpty() ? label->accessibleDescription() : text);
 }
 
 QString TimeUnit(double scale) { return scale == 1.0 ? QStringLiteral(" s") : QStringLiteral(" s (process)"); }
@@ -124,6 +125,11 @@ void TuningForm::Build() {
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
     top->addWidget(l);
   }
+  lblStep_->setAccessibleDescription("Figures of the latest setpoint step");
+  lblModel_->setAccessibleDescription("Identified model");
+  lblProposal_->setAccessibleDescription("Proposed factors");
+  lblAdvice_->setAccessibleDescription("Tuning advice");
+  lblStepAdvice_->setAccessibleDescription("Advice on the step size");
   lblAdvice_->setStyleSheet("color: #a00000");
   lblStepAdvice_->setStyleSheet("color: #a00000");
 
@@ -140,6 +146,7 @@ void TuningForm::Build() {
   connect(cmdApply_, &QPushButton::clicked, this, &TuningForm::CmdApplyClick);
   connect(cmdRestore_, &QPushButton::clicked, this, &TuningForm::CmdRestoreClick);
   connect(cmdSave_, &QPushButton::clicked, this, &TuningForm::CmdSaveJournalClick);
+  connect(sessionPanel_, &TuningSessionPanel::ModelFound, this, &TuningForm::SessionModelFound);
   // Kept as typed, not only when the box loses focus.
   for (QLineEdit* e : {txtSpanLow_, txtSpanHigh_, txtTimeScale_}) {
     connect(e, &QLineEdit::textEdited, this, &TuningForm::SettingsEdited);

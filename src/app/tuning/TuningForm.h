@@ -80,6 +80,7 @@ class TuningForm : public QWidget, public WriteObserver {
   void CmdSaveJournalClick();
   void SettingsEdited();
   void BandEdited();
+  void SessionModelFound();
 
  private:
   void Build();
@@ -88,6 +89,7 @@ class TuningForm : public QWidget, public WriteObserver {
   void ShowJournal();
   void ShowStep();
   void PredictStep();
+  void ShowModel(double scale);
 
   PollCycle& poll_;
   ChartHistory& history_;

@@ -13,6 +13,7 @@
 #include <cstdio>
 
 #include "app/tuning/TuningForm.h"
+#include "app/tuning/TuningSessionPanel.h"
 #include "base/FileError.h"
 #include "base/Settings.h"
 #include "poll/PollCycle.h"
@@ -46,23 +47,18 @@ void TuningForm::CmdIdentifyClick() {
   predicted_.clear();
   processModel_.reset();
   cmdApply_->setEnabled(false);
-  identification_ = recorder_->Identify(20.0);
+  FitOptions options;
+  options.TimeScale = tuning_.TimeScale;
+  identification_ = recorder_->Identify(20.0, options);
   if (!identification_->Ok) {
     ShowResult(lblModel_, QString::fromStdString("No model: " + identification_->Refusal));
     ShowResult(lblProposal_, "");
     ChartRedrawn();
     return;
   }
+  ShowModel(tuning_.TimeScale);
   const double scale = tuning_.TimeScale;
   const FopdtModel m = InProcessTime(identification_->Model, scale);
-  const QString unit = TimeUnit(scale);
-  QString model = QString("Model: K %1 units per %, \u03c4 %2%5, \u03b8 %3%5, fit R\u00b2 %4 (\u00b1 about 95 %; "
-                          "a poll every %6%5)")
-                      .arg(WithSpread(m.Gain, m.GainSpread), WithSpread(m.TimeConstant, m.TimeConstantSpread),
-                           WithSpread(m.DeadTime, m.DeadTimeSpread), Num(m.Fit, 3), unit, Num(m.Sampling, 3));
-  if (m.DeadTimeFloored) model += "\n\u03b8 is shorter than a quarter of a poll: taken as that floor.";
-  if (!identification_->Warning.empty()) model += "\n" + QString::fromStdString(identification_->Warning);
-  ShowResult(lblModel_, model);
   const bool ratioOk = ParseWriteNumber(txtTcRatio_->text().toStdString()).has_value();
   const TuningChoice choice{chkPid_->isChecked(),
                             ratioOk ? *ParseWriteNumber(txtTcRatio_->text().toStdString()) : 1.0};
@@ -108,6 +104,32 @@ void TuningForm::CmdIdentifyClick() {
   predictedFactors_ = proposal_->Held;
   predictedStep_ = -1.0;
   ChartRedrawn();
+}
+
+// The model line: the model with its spreads, in process time.
+void TuningForm::ShowModel(double scale) {
+  const FopdtModel m = InProcessTime(identification_->Model, scale);
+  const QString unit = TimeUnit(scale);
+  QString model = QString("Model: K %1 units per %, \u03c4 %2%5, \u03b8 %3%5, fit R\u00b2 %4 (\u00b1 about 95 %; "
+                          "a poll every %6%5)")
+                      .arg(WithSpread(m.Gain, m.GainSpread), WithSpread(m.TimeConstant, m.TimeConstantSpread),
+                           WithSpread(m.DeadTime, m.DeadTimeSpread), Num(m.Fit, 3), unit, Num(m.Sampling, 3));
+  if (m.DeadTimeFloored) model += "\n\u03b8 is shorter than a quarter of a poll: taken as that floor.";
+  // How far to trust it, from the model in process time (its times so given).
+  const std::string doubt = ModelDoubt(m, false);
+  if (!doubt.empty()) model += QString::fromStdString("\nTrust the model with care: " + doubt + ".");
+  ShowResult(lblModel_, model);
+}
+
+// The session's model on the model line (its proposal stays in the session panel).
+void TuningForm::SessionModelFound() {
+  const SessionOutcome& o = sessionPanel_->Session()->Outcome();
+  if (!o.Model || !o.Model->Ok) return;
+  identification_ = o.Model;
+  proposal_.reset();
+  cmdApply_->setEnabled(false);
+  ShowModel(sessionPanel_->Session()->Context().TimeScale);
+  ShowResult(lblProposal_, "");
 }
 
 // The predicted response to the latest step under the factors proposed or

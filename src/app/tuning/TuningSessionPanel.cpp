@@ -21,7 +21,7 @@
 #include "base/Settings.h"
 #include "plot/ChartHistory.h"
 #include "poll/PollCycle.h"
-#include "tuning/FormConversion.h"
+#include "tuning/SessionReport.h"
 
 namespace korvane {
 namespace {
@@ -39,7 +39,7 @@ const char* StageName(SessionStage stage) {
     case SessionStage::Step1: return "Step 1";
     case SessionStage::Proposed: return "Proposal";
     case SessionStage::Applying: return "Writing factors";
-    case SessionStage::Step2: return "Step 2";
+    case SessionStage::Step2: return "Step 2 (new factors)";
     case SessionStage::Returning: return "Setpoint back";
     case SessionStage::Restoring: return "Writing back";
     case SessionStage::Done: return "Done";
@@ -79,6 +79,10 @@ TuningSessionPanel::TuningSessionPanel(PollCycle& poll, ChartHistory& history, c
   lblStage_ = MakeLabel(this, "LblSessionStage", "");
   lblElapsed_ = MakeLabel(this, "LblSessionElapsed", "");
   lblResult_ = MakeLabel(this, "LblSessionResult", "");
+  // What a screen reader says of a line while it is empty.
+  lblStage_->setAccessibleDescription("Stage of the tuning session");
+  lblElapsed_->setAccessibleDescription("Time the tuning session has taken");
+  lblResult_->setAccessibleDescription("Result of the tuning session");
   for (QLabel* l : {lblStage_, lblElapsed_, lblResult_}) {
     l->setWordWrap(true);
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -147,8 +151,10 @@ void TuningSessionPanel::Samples(const std::vector<TuningSample>& fresh) {
       session_->Abort(std::string("An error inside the session: ") + e.what());
     }
   }
-  // What the check at rest and the rest level need, no more.
-  const double keep = 3.0 * RestTime(Context());
+  // What the check at rest, the rest level and the loop's last settling
+  // (for the longest time offered) need: an hour of process time.
+  const SessionContext context = Context();
+  const double keep = std::max(3.0 * RestTime(context), 3600.0 / context.TimeScale);
   if (!record_.empty() && record_.front().Time < record_.back().Time - 2.0 * keep) {
     std::erase_if(record_, [&](const TuningSample& s) { return s.Time < record_.back().Time - keep; });
   }
@@ -159,8 +165,7 @@ void TuningSessionPanel::CmdTuneLoopClick() {
   const SessionContext context = Context();
   session_->SetContext(context);
   const ReadinessInput input = Input(context);
-  SessionPlan plan = DefaultPlan(context, input.Now);
-  plan.MaxTime = std::max(600.0 / context.TimeScale, 60.0 * context.Poll);
+  const SessionPlan plan = DefaultPlan(context, input.Now, record_);
   // What is missing besides the plan itself: said at once, nothing opened.
   const std::vector<std::string> missing = CheckReadiness(input, plan, context);
   if (!missing.empty()) {
@@ -193,6 +198,7 @@ void TuningSessionPanel::StartPlanned() {
     return;
   }
   ShowResult(lblResult_, "");
+  modelShown_ = false;
   timer_->start();
   ShowState();
 }
@@ -270,16 +276,20 @@ void TuningSessionPanel::ShowState() {
     ShowResult(lblElapsed_, "");
     return;
   }
-  ShowResult(lblStage_, QString("%1: %2").arg(StageName(stage), QString::fromStdString(session_->Waiting())));
+  // Once ended, the result line says it all: the stage line only names the stage.
+  ShowResult(lblStage_, running ? QString("%1: %2").arg(StageName(stage), QString::fromStdString(session_->Waiting()))
+                                : QString("%1.").arg(StageName(stage)));
   const double scale = session_->Context().TimeScale;
   ShowResult(lblElapsed_, QString("Elapsed %1%2").arg(QString::number(session_->Elapsed() * scale, 'f', 0),
                                                        TimeUnit(scale)));
+  if (!modelShown_ && o.Model && o.Model->Ok) {
+    modelShown_ = true;
+    emit ModelFound();
+  }
   if (stage == SessionStage::Proposed && o.Proposed) {
-    const PidForm& form = session_->Context().Registers.Form;
-    ShowResult(lblResult_, QString("%1\nProposed: %2 (now %3)")
-                               .arg(QString::fromStdString(o.Proposed->Rule),
-                                    QString::fromStdString(FactorsText(o.Proposed->HeldInForm, form)),
-                                    QString::fromStdString(FactorsText(o.Before.Factors, form))));
+    QStringList lines;
+    for (const std::string& line : ApprovalLines(o, session_->Context())) lines << QString::fromStdString(line);
+    ShowResult(lblResult_, lines.join('\n'));
   } else if (!running) {
     ShowResult(lblResult_, QString::fromStdString(o.Result));
   }

@@ -55,6 +55,10 @@ class TuningSessionPanel : public QGroupBox {
   void TickSession();
   void CmdSessionReportClick();
 
+ signals:
+  // A session identified the loop: its model is in Session()->Outcome().
+  void ModelFound();
+
  private:
   void StartPlanned();
   void ShowState();
@@ -67,7 +71,8 @@ class TuningSessionPanel : public QGroupBox {
   const TuningSettings& tuning_;
   std::function<bool()> portOpen_;
   std::unique_ptr<TuningSession> session_;
-  std::vector<TuningSample> record_;  // the latest samples, for the check at rest
+  std::vector<TuningSample> record_;  // the latest samples, for the check at rest and the longest time
+  bool modelShown_ = false;           // ModelFound sent for the session that runs
   SessionPlanDialog* dialog_ = nullptr;
   QTimer* timer_ = nullptr;
   QPushButton* cmdTune_ = nullptr;

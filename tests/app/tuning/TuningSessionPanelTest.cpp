@@ -35,6 +35,7 @@ void ExpectNamed(const QWidget& root) {
     }
     EXPECT_FALSE(w->objectName().isEmpty()) << w->metaObject()->className();
     EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
+    EXPECT_NE(w->accessibleName(), w->objectName().mid(3)) << "an empty line read by its object name";
   }
 }
 
@@ -87,6 +88,7 @@ TEST_F(SessionPanel, EscapeInTheWindowAbortsARunningSession) {
   EXPECT_EQ(panel->findChild<QPushButton*>("CmdSessionAbort")->text(), "Give Up &Write-Back");
   panel->AbortClick();
   EXPECT_EQ(session.Stage(), SessionStage::Stopped);
+  EXPECT_EQ(stage->text(), "Stopped.");  // the result line says the rest
   EXPECT_NE(session.Outcome().Result.find("In the controller now: setpoint 100"), std::string::npos)
       << session.Outcome().Result;
 }
@@ -97,11 +99,14 @@ TEST(SessionPlanDialogTest, ShowsWhatWillBeWrittenAndReadsThePlanInChartTime) {
   plan.PvLow = 0.0;
   plan.PvHigh = 400.0;
   plan.MaxTime = 100.0;  // chart s
+  plan.MaxTimeSource = "four times the loop's last settling";
   SessionPlanDialog dialog(plan, 100.0, 3.0, nullptr);
   ExpectNamed(dialog);
   const QLabel* writes = dialog.findChild<QLabel*>("LblSessionWrites");
   EXPECT_TRUE(writes->text().contains("setpoint 100 \u2192 120")) << writes->text().toStdString();
   EXPECT_TRUE(writes->text().contains("only after you confirm them"));
+  EXPECT_TRUE(writes->text().contains("after 300 s (process) (four times the loop's last settling)"))
+      << writes->text().toStdString();
   EXPECT_EQ(dialog.findChild<QLineEdit*>("TxtSessionMaxTime")->text(), "300");  // process s
   auto* step = dialog.findChild<QLineEdit*>("TxtSessionStep");
   step->setText("-15");
@@ -112,6 +117,8 @@ TEST(SessionPlanDialogTest, ShowsWhatWillBeWrittenAndReadsThePlanInChartTime) {
   ASSERT_TRUE(read);
   EXPECT_EQ(read->Step, -15.0);
   EXPECT_DOUBLE_EQ(read->MaxTime, 100.0);
+  dialog.findChild<QLineEdit*>("TxtSessionMaxTime")->setText("450");
+  EXPECT_TRUE(writes->text().contains("after 450 s (process) (as typed)")) << writes->text().toStdString();
   EXPECT_TRUE(read->ApplyWithoutAsking);
   step->setText("1,5");
   EXPECT_FALSE(dialog.Plan());
