@@ -20,7 +20,7 @@ bool SpanKnown(const PidForm& form, double span, std::string& refusal) {
   return false;
 }
 
-// Integral time in seconds of an ideal rate in repeats per minute; 0 for none.
+// Integral time in seconds of a rate in repeats per minute, and back; 0 for none.
 double TimeOfRate(double perMinute) { return perMinute > 0.0 ? 60.0 / perMinute : 0.0; }
 
 }  // namespace
@@ -33,9 +33,11 @@ bool ToForm(const ControllerFactors& ideal, const PidForm& form, double span, Fo
     refusal = "The factors are not finite and at least 0.";
     return false;
   }
-  double band = ideal.Band, ti = TimeOfRate(ideal.Ki), td = ideal.Kd;
-  if (form.Series && ti > 0.0 && td > 0.0) {
-    const double share = 4.0 * td / ti;
+  // The rate is carried as such where no integral time is needed, so the
+  // default form converts without a rounding of its own.
+  double band = ideal.Band, rate = ideal.Ki, td = ideal.Kd;
+  if (form.Series && rate > 0.0 && td > 0.0) {
+    const double ti = TimeOfRate(rate), share = 4.0 * td / ti;
     if (share > 1.0) {
       refusal = SessionText("The ideal factors (Ti %.4g s under 4 \u00d7 Td %.4g s) have no series form.", ti, td);
       return false;
@@ -43,7 +45,7 @@ bool ToForm(const ControllerFactors& ideal, const PidForm& form, double span, Fo
     const double s = std::sqrt(1.0 - share);
     band = band * 2.0 / (1.0 + s);
     td = ti * (1.0 - s) / 2.0;
-    ti = ti * (1.0 + s) / 2.0;
+    rate = TimeOfRate(ti * (1.0 + s) / 2.0);
   }
   switch (form.K) {
     case ProportionalUnit::BandPercent: held.K = band; break;
@@ -51,10 +53,10 @@ bool ToForm(const ControllerFactors& ideal, const PidForm& form, double span, Fo
     case ProportionalUnit::Gain: held.K = band > 0.0 ? 100.0 / band : 0.0; break;
   }
   switch (form.Ki) {
-    case IntegralUnit::RepeatsPerMinute: held.Ki = ti > 0.0 ? 60.0 / ti : 0.0; break;
-    case IntegralUnit::RepeatsPerSecond: held.Ki = ti > 0.0 ? 1.0 / ti : 0.0; break;
-    case IntegralUnit::TimeSeconds: held.Ki = ti; break;
-    case IntegralUnit::TimeMinutes: held.Ki = ti / 60.0; break;
+    case IntegralUnit::RepeatsPerMinute: held.Ki = rate; break;
+    case IntegralUnit::RepeatsPerSecond: held.Ki = rate / 60.0; break;
+    case IntegralUnit::TimeSeconds: held.Ki = TimeOfRate(rate); break;
+    case IntegralUnit::TimeMinutes: held.Ki = TimeOfRate(rate) / 60.0; break;
   }
   held.Kd = form.Kd == DerivativeUnit::Minutes ? td / 60.0 : td;
   return true;
@@ -69,26 +71,26 @@ bool FromForm(const FormFactors& held, const PidForm& form, double span, Control
                           held.Ki, held.Kd);
     return false;
   }
-  double band = 0.0, ti = 0.0;
+  double band = 0.0, rate = 0.0;
   switch (form.K) {
     case ProportionalUnit::BandPercent: band = held.K; break;
     case ProportionalUnit::BandUnits: band = held.K * 100.0 / span; break;
     case ProportionalUnit::Gain: band = held.K > 0.0 ? 100.0 / held.K : 0.0; break;
   }
   switch (form.Ki) {
-    case IntegralUnit::RepeatsPerMinute: ti = TimeOfRate(held.Ki); break;
-    case IntegralUnit::RepeatsPerSecond: ti = held.Ki > 0.0 ? 1.0 / held.Ki : 0.0; break;
-    case IntegralUnit::TimeSeconds: ti = held.Ki; break;
-    case IntegralUnit::TimeMinutes: ti = held.Ki * 60.0; break;
+    case IntegralUnit::RepeatsPerMinute: rate = held.Ki; break;
+    case IntegralUnit::RepeatsPerSecond: rate = held.Ki * 60.0; break;
+    case IntegralUnit::TimeSeconds: rate = TimeOfRate(held.Ki); break;
+    case IntegralUnit::TimeMinutes: rate = TimeOfRate(held.Ki * 60.0); break;
   }
   double td = form.Kd == DerivativeUnit::Minutes ? held.Kd * 60.0 : held.Kd;
-  if (form.Series && ti > 0.0 && td > 0.0) {
+  if (form.Series && rate > 0.0 && td > 0.0) {
+    const double ti = TimeOfRate(rate), sum = ti + td;
     band = band / (1.0 + td / ti);
-    const double sum = ti + td;
+    rate = TimeOfRate(sum);
     td = ti * td / sum;
-    ti = sum;
   }
-  ideal = {band, TimeOfRate(ti), td};
+  ideal = {band, rate, td};
   return true;
 }
 
