@@ -4,6 +4,7 @@
 #include "base/Convert.h"
 #include "base/Float32.h"
 #include "base/SafeWrite.h"
+#include "config/RegisterLine.h"
 
 namespace korvane {
 namespace {
@@ -12,13 +13,37 @@ namespace {
 struct MapField {
   std::int32_t RegisterMap::*addr;
   float RegisterMap::*factor;
+  RegisterLayout RegisterMap::*layout;
+  MapRow row;
 };
 constexpr MapField kFileOrder[] = {
-    {&RegisterMap::AddrSP, &RegisterMap::FactorSP},   {&RegisterMap::AddrPV, &RegisterMap::FactorPV},
-    {&RegisterMap::AddrOut, &RegisterMap::FactorOut}, {&RegisterMap::AddrHys, &RegisterMap::FactorHys},
-    {&RegisterMap::AddrKp, &RegisterMap::FactorKp},   {&RegisterMap::AddrKi, &RegisterMap::FactorKi},
-    {&RegisterMap::AddrKd, &RegisterMap::FactorKd},
+    {&RegisterMap::AddrSP, &RegisterMap::FactorSP, &RegisterMap::LayoutSP, MapRow::SP},
+    {&RegisterMap::AddrPV, &RegisterMap::FactorPV, &RegisterMap::LayoutPV, MapRow::PV},
+    {&RegisterMap::AddrOut, &RegisterMap::FactorOut, &RegisterMap::LayoutOut, MapRow::Out},
+    {&RegisterMap::AddrHys, &RegisterMap::FactorHys, &RegisterMap::LayoutHys, MapRow::Hys},
+    {&RegisterMap::AddrKp, &RegisterMap::FactorKp, &RegisterMap::LayoutKp, MapRow::Kp},
+    {&RegisterMap::AddrKi, &RegisterMap::FactorKi, &RegisterMap::LayoutKi, MapRow::Ki},
+    {&RegisterMap::AddrKd, &RegisterMap::FactorKd, &RegisterMap::LayoutKd, MapRow::Kd},
 };
+
+// "f32-CDAB, input" or "s16, holding, 25": the layout as a register line
+// has it after the name, format and table always written.
+std::string LayoutLine(const RegisterLayout& layout) {
+  std::string line = FormatText(layout.Format, layout.Order) + ", " + std::string(TableText(layout.Table));
+  if (layout.WriteAddress >= 0) line += ", " + std::to_string(layout.WriteAddress);
+  return line;
+}
+
+// The layout of a line 26..32, or the row's default when it does not read.
+RegisterLayout ReadLayoutLine(MapRow row, std::int32_t address, const std::string& line) {
+  const std::optional<RegisterLineTexts> texts = SplitRegisterLine("PV register, " + line);
+  if (line.empty() || !texts) return DefaultLayout(row);
+  try {
+    return CheckedLayout(row, std::to_string(address), texts->Format, texts->Table, texts->WriteAddr);
+  } catch (const RegisterLineError&) {
+    return DefaultLayout(row);
+  }
+}
 
 // The bytes up to the end of the first `count` lines (all of them when
 // there are fewer): the lines after them are never split.
@@ -59,6 +84,7 @@ std::string ComposeConfiguration(const Settings& settings, const EntryTexts& ent
     line(FormatGeneral15(static_cast<double>(map.*field.factor)));
   }
   for (double value : values) line(FormatGeneral15(value));
+  for (const MapField& field : kFileOrder) line(LayoutLine(map.*field.layout));
   return out;
 }
 
@@ -81,6 +107,10 @@ EntryTexts ApplyConfiguration(const std::vector<std::string>& lines, Settings& s
     map.*field.addr = LenientInt(at(number++));
     map.*field.factor = ToFloat32(LenientFloat(at(number++)));
   }
+  number = kConfigLines + 1;
+  for (const MapField& field : kFileOrder) {
+    map.*field.layout = ReadLayoutLine(field.row, map.*field.addr, at(number++));
+  }
   return {at(22), at(23), at(24), at(25)};
 }
 
@@ -90,7 +120,7 @@ void SaveConfiguration(const std::string& path, const Settings& settings, const 
 }
 
 EntryTexts ParseConfiguration(std::string_view bytes, Settings& settings) {
-  return ApplyConfiguration(SplitLines(FirstLines(bytes.substr(0, kMaxConfigBytes), kConfigLines)), settings);
+  return ApplyConfiguration(SplitLines(FirstLines(bytes.substr(0, kMaxConfigBytes), kConfigLines + kLayoutLines)), settings);
 }
 
 EntryTexts LoadConfiguration(const std::string& path, Settings& settings) {

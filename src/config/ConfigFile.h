@@ -7,6 +7,12 @@
 //   14/15 AddrHys/FactorHys  16/17 AddrKp/FactorKp  18/19 AddrKi/FactorKi
 //   20/21 AddrKd/FactorKd
 //   22..25 the main window's setpoint, Kp, Ki and Kd entry boxes
+// and after them how each value lies, in the file's order SP, PV, Out, Hys,
+// Kp, Ki, Kd, one line each as a preset's register line has it after the
+// name:
+//   26..32 FORMAT, TABLE[, WRITE ADDRESS]
+// A file of 25 lines reads every value as 16 bits in the holding registers
+// (today's reading); a reader of 25 lines passes over lines 26 onward.
 // Floats are written in FormatGeneral15, factors widened from 32 bits.
 
 #include <array>
@@ -20,6 +26,7 @@
 namespace korvane {
 
 inline constexpr std::size_t kConfigLines = 25;
+inline constexpr std::size_t kLayoutLines = 7;
 // A configuration file is a few hundred bytes; reading stops here.
 inline constexpr std::size_t kMaxConfigBytes = 64 * 1024;
 
@@ -43,8 +50,10 @@ void SaveConfiguration(const std::string& path, const Settings& settings, const 
                        char decimalSeparator);
 
 // The bytes of a file (the first kMaxConfigBytes of them, the first
-// kConfigLines lines) applied to `settings`; returns the texts for the four
-// entry boxes. Never fails: any bytes are a configuration.
+// kConfigLines + kLayoutLines lines) applied to `settings`; returns the texts
+// for the four entry boxes. Never fails: any bytes are a configuration; a
+// layout line that is missing or does not read leaves its value at today's
+// reading.
 EntryTexts ParseConfiguration(std::string_view bytes, Settings& settings);
 
 // Reads the file (at most kMaxConfigBytes) and parses it into `settings`.

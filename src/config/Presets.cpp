@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "base/BoundedRead.h"
+#include "base/FileError.h"
 #include "config/PresetForm.h"
 #include "config/RegisterLine.h"
 
@@ -187,6 +188,11 @@ std::vector<IgnoredLine> IgnoredPresetLines(std::string_view bytes) {
   for (const std::string& line : SplitLines(bytes.substr(0, kMaxPresetBytes))) {
     ++lineNumber;
     if (line.empty()) continue;
+    try {
+      if (SplitRegisterLine(line)) continue;
+    } catch (const RegisterLineError&) {
+      continue;  // a register line, bad: reading the preset reports it
+    }
     const std::size_t pos = line.find(", ");
     if (pos == std::string::npos) {
       ignored.push_back({lineNumber, "no \", \" separates its fields"});
@@ -194,11 +200,6 @@ std::vector<IgnoredLine> IgnoredPresetLines(std::string_view bytes) {
     }
     const std::string name = line.substr(0, pos);
     if (RowOfName(name) >= 0 || name == "Form") continue;  // "Form": the PID form (PresetForm.h)
-    try {
-      if (SplitRegisterLine(line)) continue;
-    } catch (const RegisterLineError&) {
-      continue;  // a register line, bad: reading the preset reports it
-    }
     ignored.push_back({lineNumber, "\"" + name + "\" is not PV, SP, OUT, Hysteresis, K, Ki or Kd"});
   }
   return ignored;
@@ -231,6 +232,23 @@ MapTexts ReadPreset(const std::vector<std::string>& folders, const std::string& 
   } catch (const RegisterLineError& e) {
     throw RegisterLineError(path + ": " + e.what());
   }
+}
+
+std::vector<std::string> PresetNotes(const std::vector<std::string>& folders, const std::string& name) {
+  std::vector<std::string> notes;
+  std::string bytes;
+  try {
+    bytes = ReadFileBounded(FindPreset(folders, name), kMaxPresetBytes);
+    ParsePreset(bytes);
+  } catch (const FileError& e) {
+    return {std::string("not usable: ") + e.what()};
+  } catch (const RegisterLineError& e) {
+    notes.push_back(std::string("not usable: ") + e.what());
+  }
+  for (const IgnoredLine& line : IgnoredPresetLines(bytes)) {
+    notes.push_back("line " + std::to_string(line.Line) + " ignored: " + line.Why);
+  }
+  return notes;
 }
 
 }  // namespace korvane

@@ -96,6 +96,12 @@ struct IgnoredLine {
 // "Kp" or "pv") and lines without the ", " separator. Empty lines are not named.
 std::vector<IgnoredLine> IgnoredPresetLines(std::string_view bytes);
 
+// What an operator should know of a preset file before picking it: each
+// line the format passes over and why ("line 2 ignored: ..."), and a bad
+// register line or a file that cannot be read ("not usable: ..."). Empty
+// for a sound preset.
+std::vector<std::string> PresetNotes(const std::vector<std::string>& folders, const std::string& name);
+
 // The path of the preset file for a controller type.
 std::string PresetPath(const std::string& folder, const std::string& name);
 

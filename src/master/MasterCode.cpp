@@ -47,16 +47,17 @@ void TMaster::MasterPollPLC() {
   std::int32_t function = 0;
   std::int64_t expected = 8;  // write echoes
   if (state_.WriteActive == 0) {
-    if (poll.TableType == 0 || poll.TableType == 1) {
-      function = poll.TableType == 0 ? 1 : 2;
+    const std::int32_t table = state_.ReadTable >= 0 ? state_.ReadTable : poll.TableType;
+    if (table == 0 || table == 1) {
+      function = table == 0 ? 1 : 2;
       PutByte(frame, link.SlaveAddress);
       PutByte(frame, function);
       PutWord(frame, std::int64_t{poll.StartRegister} - 1);
       PutWord(frame, poll.RegisterCount);
       std::int64_t count = poll.RegisterCount;
       expected = count / 8 + (count % 8 != 0 ? 1 : 0) + 5;
-    } else if (poll.TableType == 2 || poll.TableType == 3) {
-      function = poll.TableType == 3 ? 3 : 4;
+    } else if (table == 2 || table == 3) {
+      function = table == 3 ? 3 : 4;
       PutByte(frame, link.SlaveAddress);
       PutByte(frame, function);
       PutWord(frame, std::int64_t{state_.ChunkStart} - 1);
@@ -229,13 +230,15 @@ void TMaster::StoreRegisters(bool holding, std::size_t firstDataByte, std::size_
   const std::string& frame = state_.Frame;
   const std::size_t end = std::min(available, frame.size());
   const int slot = state_.ImageSlot;
+  state_.ReplyWords.clear();
   for (std::int64_t i = 0; i < state_.ChunkSize; ++i) {
     std::size_t at = firstDataByte + 2 * static_cast<std::size_t>(i);
     if (at + 1 >= end) break;
-    std::int64_t number = state_.ChunkStart + i;
-    if (number > RegisterImage::kRegisters) break;
-    if (number < 1) continue;
     auto raw = static_cast<std::uint16_t>(ByteAt(frame, at) * 256 + ByteAt(frame, at + 1));
+    state_.ReplyWords.push_back(raw);
+    std::int64_t number = state_.ChunkStart + i;
+    if (number > RegisterImage::kRegisters) continue;
+    if (number < 1) continue;
     if (holding) {
       image_.SetHoldingRegister(slot, static_cast<int>(number), raw);
     } else {

@@ -24,6 +24,12 @@ struct MasterState {
   std::int32_t WriteCount = 0;
   std::array<std::int32_t, 200> WriteValues{};
   std::int32_t ImageSlot = 1;        // every reply is stored in slot 1
+  // The register table a read goes to (2 input, 3 holding) when the poll
+  // cycle reads its plan; -1: the settings' TableType.
+  std::int32_t ReadTable = -1;
+  // The register words of the last register reply stored, in reply order,
+  // whether or not the image holds their numbers.
+  std::vector<std::uint16_t> ReplyWords;
   // Modbus TCP only: the transaction id of the request last sent, and the
   // bytes still to pass over of a frame that is not the awaited reply.
   std::uint16_t TransactionId = 0;

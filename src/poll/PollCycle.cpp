@@ -35,14 +35,76 @@ void PollCycle::PollTimerTimer() {
     return;
   }
   if (chart_.ChartPaused()) return;
+  plan_ = MakeReadPlan(settings_.Map);
+  planNext_ = 0;
+  planAwaiting_ = false;
+  tickFailed_ = false;
   const std::int32_t table = settings_.Poll.TableType;
-  if (table == 2 || table == 3) SizeChunk();  // bit tables are always read whole
-  state_.WriteActive = 0;
-  master_.MasterPollPLC();
-  NotifySent(false);
-  SetReplyDeadline();
+  if (table != 3 || plan_.empty() || (plan_.size() == 1 && plan_.front() == kTodaysRead)) {
+    // Today's read, byte for byte: the polled block in chunks sized by the baud rate.
+    plan_.clear();
+    state_.ReadTable = -1;
+    if (table == 2 || table == 3) SizeChunk();  // bit tables are always read whole
+    state_.WriteActive = 0;
+    master_.MasterPollPLC();
+    NotifySent(false);
+    SetReplyDeadline();
+  } else {
+    SendPlanRequest();
+  }
   ++pollCount_;
   StatusDisplay(PollResult::Pending, "Poll " + std::to_string(pollCount_));
+}
+
+void PollCycle::SendPlanRequest() {
+  const PlanRequest request = plan_[planNext_++];
+  state_.WriteActive = 0;
+  state_.ReadTable = request.Table == RegisterTable::Input ? 2 : 3;
+  state_.ChunkStart = request.Start + 1;
+  state_.ChunkSize = request.Count;
+  planSent_ = request;
+  master_.MasterPollPLC();
+  planAwaiting_ = true;
+  NotifySent(false);
+  SetReplyDeadline();
+}
+
+void PollCycle::NextPlanRequest() {
+  planAwaiting_ = false;
+  // A chart paused within the poll stops its reads, as it stops the next poll's.
+  if (planNext_ >= plan_.size() || chart_.ChartPaused()) return;
+  try {
+    SendPlanRequest();
+  } catch (...) {
+    // The port went away within the tick: the rest of the plan waits for the next tick.
+    planAwaiting_ = false;
+    planNext_ = plan_.size();
+  }
+}
+
+void PollCycle::PlanReplyChecked(std::int32_t result) {
+  const std::string prefix = "Poll " + std::to_string(pollCount_);
+  if (result == PollResult::DataOk) KeepReplyWords(planSent_.Table, planSent_.Start);
+  if (tickFailed_ && (result == PollResult::Pending || result == PollResult::DataOk)) {
+    // The status line keeps the tick's first failure; the values still update.
+    DisplayRegs();
+  } else {
+    StatusDisplay(result, prefix);
+  }
+  if (result == PollResult::DataOk) DisplayRegs();
+  if (result == PollResult::Pending) return;
+  if (result != PollResult::DataOk) tickFailed_ = true;
+  if (planAwaiting_) NextPlanRequest();
+}
+
+void PollCycle::CheckPlanDeadline() {
+  if (!planAwaiting_ || state_.WriteActive != 0 || planNext_ >= plan_.size()) return;
+  const auto late = static_cast<std::int32_t>(tick_() - static_cast<std::uint32_t>(state_.ReplyDeadline));
+  if (late <= 0) return;
+  // The link counters count the time-out when the next request goes out.
+  if (!tickFailed_) StatusDisplay(PollResult::TimeOut, "Poll " + std::to_string(pollCount_));
+  tickFailed_ = true;
+  NextPlanRequest();
 }
 
 void PollCycle::SizeChunk() {
@@ -73,8 +135,12 @@ void PollCycle::Serial1PortReceive(const std::string& buffer, std::uint32_t arri
     for (ResultObserver* observer : observers_) observer->ReplyChecked(result, state_.WriteActive == 1);
     if (state_.WriteActive == 1) StatusDisplay(result, "Write - ");
     if (state_.WriteActive == 1) NotifyWriteAnswered(result);
-    if (state_.WriteActive == 0) StatusDisplay(result, "Poll " + std::to_string(pollCount_));
-    if (result == PollResult::DataOk && state_.WriteActive == 0) DisplayRegs();
+    if (state_.WriteActive == 0 && !plan_.empty()) {
+      PlanReplyChecked(result);
+    } else if (state_.WriteActive == 0) {
+      StatusDisplay(result, "Poll " + std::to_string(pollCount_));
+      if (result == PollResult::DataOk) DisplayRegs();
+    }
   }
   // Every piece adds a sample, a failed reply one with the previous values.
   if (!chart_.ChartPaused()) chart_.AddSample(values_.PV, values_.SP, values_.Out);

@@ -3,17 +3,20 @@
 // checked and shown, the register image turned into controller values, and
 // the operator's parameter writes.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/ControllerValues.h"
+#include "base/RegisterFormat.h"
 #include "base/Settings.h"
 #include "master/MasterCode.h"
 #include "master/MasterState.h"
 #include "plot/SampleSink.h"
 #include "poll/PollHooks.h"
+#include "poll/ReadPlan.h"
 #include "poll/ValueView.h"
 #include "poll/WriteObserver.h"
 
@@ -41,11 +44,18 @@ class PollCycle {
   void RemoveWriteObserver(WriteObserver* observer);
 
   // One poll tick: the data-log step, then a pending write or (unless the
-  // chart is paused) the read of the next chunk. An error of the sender
-  // ("COMn is not open.") ends the tick and goes to the caller; a pending
-  // write is cleared before it is sent, so it is never tried twice, and
-  // PollCount counts only reads handed to the line without error.
+  // chart is paused) the reads of the map's read plan (ReadPlan.h). A plan
+  // that is today's read of holding registers 0..19 walks it in chunks as
+  // always; any other plan sends its first request here and each next one
+  // once the reply before it (or its time-out) is in. An error of the
+  // sender ("COMn is not open.") ends the tick and goes to the caller; a
+  // pending write is cleared before it is sent, so it is never tried twice,
+  // and PollCount counts the ticks whose first read reached the line.
   void PollTimerTimer();
+  // Moves the read plan on when the reply it waits for is overdue: a slave
+  // that does not answer sends no byte that would show the time-out. The
+  // window calls it often (every 100 ms); it does nothing otherwise.
+  void CheckPlanDeadline();
   // One received piece: checked, shown, and (unless paused) added to the
   // chart. The cycle's own state is settled before the chart is called, so
   // an error of the chart leaves it consistent; such an error goes to the
@@ -57,6 +67,9 @@ class PollCycle {
   void StatusDisplay(std::int32_t result, const std::string& prefix);
   void DisplayRegs();
 
+  // The Write buttons. PendingWrite names the value by the register today's
+  // default map writes it to (26 setpoint, 14 Kp, 12 Ki, 13 Kd); where the
+  // write goes follows the register map (WriteAddressOf).
   void SPWriteClick() { pendingWrite_ = 26; }
   void KWriteClick() { pendingWrite_ = 14; }
   void KiWriteClick() { pendingWrite_ = 12; }
@@ -73,6 +86,12 @@ class PollCycle {
  private:
   void WriteStep();
   void SizeChunk();
+  void SendPlanRequest();
+  void NextPlanRequest();
+  void PlanReplyChecked(std::int32_t result);
+  void ShowWriteBlocks();
+  std::uint16_t RegisterWord(RegisterTable table, std::int32_t address) const;
+  void KeepReplyWords(RegisterTable table, std::int32_t start);
   void SetReplyDeadline();
   void NotifySent(bool write);
   void NotifyWriteAnswered(std::int32_t result);
@@ -92,6 +111,20 @@ class PollCycle {
   std::int32_t pendingWrite_ = 0;
   std::int32_t pollCount_ = 0;
   ControllerValues values_;
+  // The tick's read plan when it is not today's read: the requests, the
+  // next to send, whether a reply is awaited, and whether one has failed
+  // (the status line then keeps that failure for the rest of the tick).
+  std::vector<PlanRequest> plan_;
+  std::size_t planNext_ = 0;
+  bool planAwaiting_ = false;
+  bool tickFailed_ = false;
+  PlanRequest planSent_;
+  // Register words above the image's numbers (addresses 10000..65535).
+  std::vector<std::uint16_t> highHolding_;
+  std::vector<std::uint16_t> highInput_;
+  // Why each Write button is disabled as last told to the view (empty: enabled).
+  std::array<std::string, 4> writeBlocks_;
+  bool writeBlocksShown_ = false;
 };
 
 }  // namespace korvane

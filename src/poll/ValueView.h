@@ -19,6 +19,10 @@ class ValueView {
   virtual char DecimalSeparator() const { return '.'; }
   // A write the cycle refused to send (factor 0, value out of range): tells the operator.
   virtual void WriteRefused(const std::string& message) = 0;
+  // Whether the Write button of an entry box (SetPt, K, Ki, Kd) can be used:
+  // `reason` is empty when it can, else why not (a value read from an input
+  // register). Told again whenever the reason changes.
+  virtual void SetWriteBlocked(ValueBox /*box*/, const std::string& /*reason*/) {}
 };
 
 }  // namespace korvane

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,17 +16,19 @@ namespace korvane {
 namespace {
 
 struct WriteTarget {
-  std::int32_t Register;  // 1-based, fixed whatever the register map says
+  std::int32_t Register;  // PendingWrite's name of the value (its register in today's default map)
   ValueBox Box;
+  WritableValue Value;
   float RegisterMap::*Factor;
+  RegisterLayout RegisterMap::*Layout;
   std::string_view Name;
 };
 
 constexpr std::array<WriteTarget, 4> kWriteTargets = {{
-    {26, ValueBox::SetPt, &RegisterMap::FactorSP, "setpoint"},
-    {14, ValueBox::K, &RegisterMap::FactorKp, "Kp"},
-    {12, ValueBox::Ki, &RegisterMap::FactorKi, "Ki"},
-    {13, ValueBox::Kd, &RegisterMap::FactorKd, "Kd"},
+    {26, ValueBox::SetPt, WritableValue::SP, &RegisterMap::FactorSP, &RegisterMap::LayoutSP, "setpoint"},
+    {14, ValueBox::K, WritableValue::Kp, &RegisterMap::FactorKp, &RegisterMap::LayoutKp, "Kp"},
+    {12, ValueBox::Ki, WritableValue::Ki, &RegisterMap::FactorKi, &RegisterMap::LayoutKi, "Ki"},
+    {13, ValueBox::Kd, WritableValue::Kd, &RegisterMap::FactorKd, &RegisterMap::LayoutKd, "Kd"},
 }};
 
 const WriteTarget* TargetOf(std::int32_t registerNumber) {
@@ -67,10 +70,23 @@ void PollCycle::NotifyWriteAnswered(std::int32_t result) {
   for (WriteObserver* observer : writeObservers_) observer->WriteAnswered(text);
 }
 
+void PollCycle::ShowWriteBlocks() {
+  for (std::size_t i = 0; i < kWriteTargets.size(); ++i) {
+    std::string reason = WriteBlockedReason(settings_.Map, kWriteTargets[i].Value);
+    if (writeBlocksShown_ && reason == writeBlocks_[i]) continue;
+    writeBlocks_[i] = std::move(reason);
+    view_.SetWriteBlocked(kWriteTargets[i].Box, writeBlocks_[i]);
+  }
+  writeBlocksShown_ = true;
+}
+
 void PollCycle::WriteStep() {
   const std::int32_t registerNumber = pendingWrite_;
   // Cleared first: whatever happens below, the write is tried on this tick only.
   pendingWrite_ = 0;
+  // A write tick ends the reads of the tick before.
+  plan_.clear();
+  planAwaiting_ = false;
   const WriteTarget* target = TargetOf(registerNumber);
   if (target == nullptr) return;
 
@@ -80,22 +96,34 @@ void PollCycle::WriteStep() {
   const std::string text = ownText ? textWrite_ : view_.EntryText(target->Box);
   const std::optional<double> number = ParseWriteNumber(text);
   if (!number) return;
-  const float factor = settings_.Map.*(target->Factor);
-  const ScaledWrite scaled = ScaleWriteValue(*number, factor, target->Name, text);
+  const RegisterMap& map = settings_.Map;
+  const float factor = map.*(target->Factor);
+  // Nothing goes to a register the map does not let this value write (an
+  // input register, an address outside 0..65535).
+  std::string blocked = WriteBlockedReason(map, target->Value);
+  if (!blocked.empty()) {
+    blocked[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(blocked[0])));
+    blocked = "Write refused: " + blocked;
+  }
+  const RegisterWrite scaled =
+      blocked.empty() ? ScaleRegisterWrite(*number, factor, map.*(target->Layout), target->Name, text)
+                      : RegisterWrite{false, {}, 1, 0, blocked};
   if (!scaled.Ok) {
     view_.WriteRefused(scaled.Refusal);
     for (WriteObserver* observer : writeObservers_) observer->WriteRefused(target->Name, scaled.Refusal);
     return;
   }
 
-  state_.WriteValues[0] = scaled.Value;
+  state_.WriteValues[0] = scaled.Words[0];
+  state_.WriteValues[1] = scaled.Words[1];
   state_.WriteActive = 1;
-  state_.WriteAddress = registerNumber;
-  state_.WriteCount = 1;
+  state_.WriteAddress = WriteAddressOf(map, target->Value) + 1;
+  state_.WriteCount = scaled.Count;
   master_.MasterPollPLC();
   NotifySent(true);
-  const double written = static_cast<double>(scaled.Value) * static_cast<double>(factor);
-  for (WriteObserver* observer : writeObservers_) observer->WriteSent(target->Name, ShownValue(values_, target->Box), written);
+  for (WriteObserver* observer : writeObservers_) {
+    observer->WriteSent(target->Name, ShownValue(values_, target->Box), scaled.Written);
+  }
   SetReplyDeadline();
   StatusDisplay(PollResult::Pending, "Write -");
 }

@@ -106,4 +106,111 @@ ScaledWrite ScaleWriteValue(double number, float factor, std::string_view what, 
   return result;
 }
 
+namespace {
+
+const RegisterLayout& LayoutOf(const RegisterMap& map, WritableValue value) {
+  switch (value) {
+    case WritableValue::Kp: return map.LayoutKp;
+    case WritableValue::Ki: return map.LayoutKi;
+    case WritableValue::Kd: return map.LayoutKd;
+    case WritableValue::SP: break;
+  }
+  return map.LayoutSP;
+}
+
+std::int32_t AddressOf(const RegisterMap& map, WritableValue value) {
+  switch (value) {
+    case WritableValue::Kp: return map.AddrKp;
+    case WritableValue::Ki: return map.AddrKi;
+    case WritableValue::Kd: return map.AddrKd;
+    case WritableValue::SP: break;
+  }
+  return map.AddrSP;
+}
+
+std::string_view NameOf(WritableValue value) {
+  switch (value) {
+    case WritableValue::Kp: return "Kp";
+    case WritableValue::Ki: return "Ki";
+    case WritableValue::Kd: return "Kd";
+    case WritableValue::SP: break;
+  }
+  return "setpoint";
+}
+
+// The setpoint's write address of the default map, where it is not read.
+constexpr std::int32_t kDefaultSetpointWrite = 25;
+
+bool NamesAnyWriteAddress(const RegisterMap& m) {
+  for (const RegisterLayout* layout : {&m.LayoutPV, &m.LayoutSP, &m.LayoutOut, &m.LayoutHys, &m.LayoutKp,
+                                       &m.LayoutKi, &m.LayoutKd}) {
+    if (layout->WriteAddress >= 0) return true;
+  }
+  return false;
+}
+
+bool HasDefaultAddresses(const RegisterMap& m) {
+  const RegisterMap d;
+  return m.AddrSP == 0 && m.AddrPV == d.AddrPV && m.AddrOut == d.AddrOut && m.AddrHys == d.AddrHys &&
+         m.AddrKp == d.AddrKp && m.AddrKi == d.AddrKi && m.AddrKd == d.AddrKd;
+}
+
+}  // namespace
+
+RegisterWrite ScaleRegisterWrite(double number, float factor, const RegisterLayout& layout, std::string_view what,
+                                 std::string_view text) {
+  RegisterWrite result;
+  if (RegisterSpan(layout.Format) == 1) {
+    const ScaledWrite scaled = ScaleWriteValue(number, factor, what, text);
+    result.Ok = scaled.Ok;
+    result.Refusal = scaled.Refusal;
+    result.Words[0] = scaled.Value;
+    result.Written = static_cast<double>(scaled.Value) * static_cast<double>(factor);
+    return result;
+  }
+  const std::string name(what);
+  if (factor == 0.0f) {
+    result.Refusal = "Write refused: the factor of " + name + " is 0.";
+    return result;
+  }
+  double raw = number / static_cast<double>(factor);
+  if (layout.Format != RegisterFormat::F32) raw = RoundHalfEven(raw);
+  const std::optional<std::array<std::uint16_t, 2>> words = EncodeRegisters(layout.Format, layout.Order, raw);
+  if (!words) {
+    std::string typed(text.substr(std::min(text.find_first_not_of(' '), text.size())));
+    if (typed.size() > 20) typed.replace(20, std::string::npos, "...");
+    result.Refusal = "Write refused: " + name + " " + typed + " does not fit a " +
+                     FormatText(layout.Format, WordOrder::ABCD) + " register pair (" + FormatRange(layout.Format) +
+                     " after scaling).";
+    return result;
+  }
+  result.Ok = true;
+  result.Count = 2;
+  result.Words = {(*words)[0], (*words)[1]};
+  result.Written = DecodeRegisters(layout.Format, layout.Order, *words) * static_cast<double>(factor);
+  return result;
+}
+
+std::int32_t WriteAddressOf(const RegisterMap& map, WritableValue value) {
+  const RegisterLayout& layout = LayoutOf(map, value);
+  if (layout.WriteAddress >= 0) return layout.WriteAddress;
+  if (value == WritableValue::SP && !NamesAnyWriteAddress(map) && HasDefaultAddresses(map)) {
+    return kDefaultSetpointWrite;
+  }
+  return AddressOf(map, value);
+}
+
+std::string WriteBlockedReason(const RegisterMap& map, WritableValue value) {
+  const RegisterLayout& layout = LayoutOf(map, value);
+  const std::string name(NameOf(value));
+  if (layout.Table == RegisterTable::Input) {
+    return "The " + name + " is read from an input register, which cannot be written.";
+  }
+  const std::int64_t address = WriteAddressOf(map, value);
+  if (address < 0 || address + RegisterSpan(layout.Format) - 1 > kHighestRegisterAddress) {
+    return "The " + name + "'s register address " + std::to_string(address) + " is not one of 0..65535.";
+  }
+  return {};
+}
+
 }  // namespace korvane

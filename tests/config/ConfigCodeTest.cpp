@@ -261,6 +261,24 @@ TEST_F(ConfigCodeTest, OkRunsThePortStepsInOrderAndAppliesEverything) {
   EXPECT_TRUE(view.errors.empty());
 }
 
+TEST_F(ConfigCodeTest, OkTakesTheRegisterLayoutsAndABadOneLosesNothing) {
+  Create();
+  view.map.Addr[0] = "4096";
+  view.map.Format[0] = "f32-CDAB";
+  view.map.Table[0] = "input";
+  view.map.WriteAddr[1] = "300";
+  EXPECT_TRUE(code->CmdExitClick());
+  EXPECT_EQ(settings.Map.LayoutPV, (RegisterLayout{RegisterFormat::F32, WordOrder::CDAB, RegisterTable::Input, -1}));
+  EXPECT_EQ(settings.Map.LayoutSP.WriteAddress, 300);
+  calls.clear();
+  view.map.Format[4] = "f64";
+  EXPECT_FALSE(code->CmdExitClick());
+  EXPECT_TRUE(calls.empty());  // the port is not even closed
+  ASSERT_EQ(view.errors.size(), 1u);
+  EXPECT_EQ(view.errors[0].substr(0, 20), "Kp FORMAT: \"f64\" is ");
+  EXPECT_EQ(settings.Map.LayoutKp.Format, RegisterFormat::U16);
+}
+
 TEST_F(ConfigCodeTest, OutOfRangePollAndResponseTimesAreKeptSilently) {
   Create();
   settings.Poll.PollTime = 7;

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -23,7 +26,9 @@ const EntryTexts kEntries{"75", "1.3", "0.5", "10"};
 std::string ExampleFile() {
   const char* lines[] = {"1",  "9600", "8",  "N", "1",  "1",  "Novus N1100", "0",
                          "1",  "1",    "1",  "2", "0.100000001490116", "17", "1", "13",
-                         "0.100000001490116", "11", "0.00999999977648258", "12", "1", "75", "1.3", "0.5", "10"};
+                         "0.100000001490116", "11", "0.00999999977648258", "12", "1", "75", "1.3", "0.5", "10",
+                         "s16, holding", "s16, holding", "s16, holding", "s16, holding", "u16, holding",
+                         "u16, holding", "u16, holding"};
   std::string out;
   for (const char* l : lines) {
     out += l;
@@ -43,11 +48,36 @@ std::string ErrorOf(const std::function<void()>& fn) {
 
 // ---- Writing -------------------------------------------------------------
 
-TEST(ConfigFileSave, DefaultsWriteTheKnownTwentyFiveLines) {
+TEST(ConfigFileSave, DefaultsWriteTheKnownThirtyTwoLines) {
   TempDir dir;
   Settings s;
   SaveConfiguration(dir.File("cfg"), s, kEntries, '.');
   EXPECT_EQ(dir.Read("cfg"), ExampleFile());
+}
+
+// Lines 26 onward: how each value lies; a file without them reads as before.
+TEST(ConfigFileLayout, LinesAfterTheTwentyFifthCarryTheLayouts) {
+  const std::string first25 = ExampleFile().substr(0, ExampleFile().find("s16, holding"));
+  const std::vector<std::pair<std::string, RegisterLayout>> rows = {
+      {"", RegisterLayout{}},
+      {"s16, holding, 25\r\n", RegisterLayout{RegisterFormat::S16, WordOrder::ABCD, RegisterTable::Holding, 25}},
+      {"f32-CDAB, input\r\n", RegisterLayout{RegisterFormat::F32, WordOrder::CDAB, RegisterTable::Input, -1}},
+      {"f64, input\r\n", RegisterLayout{}},          // does not read: today's reading
+      {"s16, input, 25\r\n", RegisterLayout{}},      // an input register is never written
+  };
+  for (const auto& [line26, layout] : rows) {
+    SCOPED_TRACE(line26);
+    Settings s;
+    s.Map.LayoutSP.WriteAddress = 99;
+    ParseConfiguration(first25 + line26, s);
+    EXPECT_EQ(s.Map.LayoutSP, layout);
+    EXPECT_EQ(s.Map.LayoutKp.Format, RegisterFormat::U16);
+  }
+  Settings s;
+  s.Map.LayoutKd = {RegisterFormat::S32, WordOrder::DCBA, RegisterTable::Holding, 300};
+  Settings back;
+  ParseConfiguration(ComposeConfiguration(s, {"75", "1.3", "0.5", "10"}, '.'), back);
+  EXPECT_EQ(back.Map.LayoutKd, s.Map.LayoutKd);
 }
 
 TEST(ConfigFileSave, EntryBoxesAreRewrittenInTheFileFormat) {

@@ -89,6 +89,8 @@ TEST(RegisterLines, ABadPresetIsNotReadHalfAndTheMessageNamesItsFile) {
   } catch (const RegisterLineError& e) {
     EXPECT_EQ(std::string(e.what()), dir.Path() + "/Bad.Korvane: line 4, TABLE: \"nowhere\" is not holding or input");
   }
+  EXPECT_EQ(PresetNotes({dir.Path()}, "Bad"),
+            std::vector<std::string>{"not usable: line 4, TABLE: \"nowhere\" is not holding or input"});
 }
 
 TEST(RegisterLines, IgnoredLinesAreNamedWithTheirReason) {

@@ -5,6 +5,7 @@
 //                     [--input-count N] [--input-values v0,...]
 //                     [--coil-count N] [--coils 0110...]
 //                     [--discrete-count N] [--discretes 0110...]
+//                     [--words hr|ir:ADDRESS=w0,w1,...]...
 //                     [--reply-delay MS] [--no-reply]
 //
 // Prints "ready" once the port is open, then one line per event (see
@@ -17,6 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -50,6 +52,13 @@ struct Options {
   std::string discretes;
   int replyDelayMs = 0;
   bool noReply = false;
+  // Register words placed at an address of a table (the table grows to hold them).
+  struct Words {
+    bool input;
+    int address;
+    std::vector<long> values;
+  };
+  std::vector<Words> words;
 };
 
 [[noreturn]] void Usage(const char* why) {
@@ -93,9 +102,23 @@ Options Parse(int argc, char** argv) {
     else if (a == "--discretes") o.discretes = next();
     else if (a == "--reply-delay") o.replyDelayMs = std::atoi(next());
     else if (a == "--no-reply") o.noReply = true;
+    else if (a == "--words") {
+      const std::string spec = next();
+      const std::size_t colon = spec.find(':');
+      const std::size_t equals = spec.find('=');
+      if (colon == std::string::npos || equals == std::string::npos || equals < colon) Usage("--words takes hr|ir:ADDRESS=w0,...");
+      const std::string table = spec.substr(0, colon);
+      if (table != "hr" && table != "ir") Usage("--words takes hr or ir");
+      o.words.push_back({table == "ir", std::atoi(spec.substr(colon + 1, equals - colon - 1).c_str()),
+                         ParseList(spec.c_str() + equals + 1)});
+    }
     else Usage(("unknown argument " + a).c_str());
   }
   if (o.device.empty()) Usage("--device is required");
+  for (const Options::Words& w : o.words) {
+    int& count = w.input ? o.inputCount : o.count;
+    count = std::max(count, w.address + static_cast<int>(w.values.size()));
+  }
   if (o.count < 0 || o.inputCount < 0 || o.coilCount < 0 || o.discreteCount < 0) Usage("negative count");
   return o;
 }
@@ -163,6 +186,10 @@ int main(int argc, char** argv) {
   for (int i = 0; i < o.inputCount; ++i)
     map->tab_input_registers[i] =
         static_cast<std::uint16_t>(i < static_cast<int>(o.inputValues.size()) ? o.inputValues[i] : 2000 + i);
+  for (const Options::Words& w : o.words) {
+    std::uint16_t* table = w.input ? map->tab_input_registers : map->tab_registers;
+    for (std::size_t i = 0; i < w.values.size(); ++i) table[w.address + static_cast<int>(i)] = static_cast<std::uint16_t>(w.values[i]);
+  }
   for (int i = 0; i < o.coilCount; ++i)
     map->tab_bits[i] = i < static_cast<int>(o.coils.size()) ? o.coils[i] == '1' : (i % 3 == 0);
   for (int i = 0; i < o.discreteCount; ++i)

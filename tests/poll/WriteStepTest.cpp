@@ -172,20 +172,62 @@ TEST_F(WriteStepTest, LastButtonBeforeTheTickWins) {
   EXPECT_EQ(h.LastSent().substr(0, 17), "01 06 00 0B 00 32");  // register 12, 0.5 / 0.01
 }
 
-TEST_F(WriteStepTest, EachButtonWritesItsFixedRegisterWithItsFactor) {
-  h.settings.Map.AddrKp = 3;  // the map's addresses do not move the writes
-  h.view.Entries[ValueBox::K] = "1";
-  h.view.Entries[ValueBox::Ki] = "1";
-  h.view.Entries[ValueBox::Kd] = "1";
-  h.cycle.KWriteClick();
-  h.cycle.PollTimerTimer();
-  EXPECT_EQ(h.LastSent().substr(0, 17), "01 06 00 0D 00 0A");
-  h.cycle.KiWriteClick();
-  h.cycle.PollTimerTimer();
-  EXPECT_EQ(h.LastSent().substr(0, 17), "01 06 00 0B 00 64");
-  h.cycle.KdWriteClick();
-  h.cycle.PollTimerTimer();
-  EXPECT_EQ(h.LastSent().substr(0, 17), "01 06 00 0C 00 01");
+// One row per rule of where a write goes and how it is carried.
+struct WhereRow {
+  const char* What;
+  void (*Map)(RegisterMap&);
+  void (PollCycle::*Click)();
+  ValueBox Box;
+  const char* Text;
+  const char* Frame;  // request without its CRC; empty: nothing sent
+};
+
+TEST_F(WriteStepTest, EachButtonWritesWhereTheMapSays) {
+  using P = PollCycle;
+  const std::vector<WhereRow> rows = {
+      {"default SP", [](RegisterMap&) {}, &P::SPWriteClick, ValueBox::SetPt, "25", "01 06 00 19 00 19"},
+      {"default Kp", [](RegisterMap&) {}, &P::KWriteClick, ValueBox::K, "1", "01 06 00 0D 00 0A"},
+      {"default Ki", [](RegisterMap&) {}, &P::KiWriteClick, ValueBox::Ki, "1", "01 06 00 0B 00 64"},
+      {"default Kd", [](RegisterMap&) {}, &P::KdWriteClick, ValueBox::Kd, "1", "01 06 00 0C 00 01"},
+      {"Kp read at 3", [](RegisterMap& m) { m.AddrKp = 3; }, &P::KWriteClick, ValueBox::K, "1", "01 06 00 03 00 0A"},
+      {"SP of a map unlike the default", [](RegisterMap& m) { m.AddrKp = 3; }, &P::SPWriteClick, ValueBox::SetPt, "25",
+       "01 06 00 00 00 19"},
+      {"SP at 0 when another value names a write address",
+       [](RegisterMap& m) { m.LayoutKd.WriteAddress = 40; }, &P::SPWriteClick, ValueBox::SetPt, "25", "01 06 00 00 00 19"},
+      {"SP write address 300", [](RegisterMap& m) { m.LayoutSP.WriteAddress = 300; }, &P::SPWriteClick,
+       ValueBox::SetPt, "25", "01 06 01 2C 00 19"},
+      {"f32 SP, not rounded",
+       [](RegisterMap& m) {
+         m.AddrSP = 100;
+         m.LayoutSP.Format = RegisterFormat::F32;
+       },
+       &P::SPWriteClick, ValueBox::SetPt, "123.5", "01 10 00 64 00 02 04 42 F7 00 00"},
+      {"s32-CDAB Kp",
+       [](RegisterMap& m) {
+         m.AddrKp = 200;
+         m.FactorKp = 1;
+         m.LayoutKp = {RegisterFormat::S32, WordOrder::CDAB};
+       },
+       &P::KWriteClick, ValueBox::K, "-70000", "01 10 00 C8 00 02 04 EE 90 FF FE"},
+      {"SP in an input register", [](RegisterMap& m) { m.LayoutSP.Table = RegisterTable::Input; }, &P::SPWriteClick,
+       ValueBox::SetPt, "25", ""},
+  };
+  for (const WhereRow& row : rows) {
+    SCOPED_TRACE(row.What);
+    test::PollHarness fresh;
+    row.Map(fresh.settings.Map);
+    fresh.view.Entries[row.Box] = row.Text;
+    (fresh.cycle.*row.Click)();
+    fresh.cycle.PollTimerTimer();
+    const std::string frame = row.Frame;
+    if (frame.empty()) {
+      EXPECT_TRUE(fresh.sent.empty());
+      ASSERT_EQ(fresh.view.Refusals.size(), 1u);
+      EXPECT_EQ(fresh.view.Refusals[0], "Write refused: the setpoint is read from an input register, which cannot be written.");
+    } else {
+      EXPECT_EQ(fresh.LastSent().substr(0, frame.size()), frame);
+    }
+  }
 }
 
 // --- what the write observers (the tuning journal) are told -------------------

@@ -54,7 +54,7 @@ std::string StateLine(const ControllerDevice& device) {
     std::snprintf(factors + used, sizeof factors - used, " ki=%.2f/min", f.Integral);
   }
   char text[256];
-  std::snprintf(text, sizeof text, "t=%.1fs sp=%.0f pv=%.2f out=%.1f%% mode=%s %s kd=%.0fs hys=%.0f%s",
+  std::snprintf(text, sizeof text, "t=%.1fs sp=%.6g pv=%.2f out=%.1f%% mode=%s %s kd=%.0fs hys=%.0f%s",
                 device.ProcessTime(), device.Setpoint(), device.ProcessValue(), device.OutputPercent(),
                 device.Automatic() ? "auto" : "manual", factors, f.Derivative, f.Hysteresis,
                 form.Series ? " form=series" : "");

@@ -77,7 +77,7 @@ TConfigForm::TConfigForm(const ConfigFormContext& context, QWidget* parent)
   setWindowTitle(QStringLiteral("Configuration"));
   setAccessibleName(QStringLiteral("Configuration"));
   w_ = BuildConfigFormLayout(*this);
-  resize(545, 435);
+  resize(760, 435);  // room for the format, table and write address columns
   if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
 
   focusNow_ = QGuiApplication::focusWindow();
@@ -92,6 +92,7 @@ TConfigForm::TConfigForm(const ConfigFormContext& context, QWidget* parent)
   for (std::size_t i = 0; i < kMapRows; ++i) {
     w_.TxtAddr[i]->installEventFilter(this);
     w_.TxtFactor[i]->installEventFilter(this);
+    for (QLineEdit* box : {w_.TxtFormat[i], w_.TxtTable[i], w_.TxtWrite[i]}) box->installEventFilter(this);
   }
 
   ConfigContext core = CoreContext(context_);
@@ -224,6 +225,9 @@ bool TConfigForm::eventFilter(QObject* watched, QEvent* e) {
       for (std::size_t i = 0; i < kMapRows; ++i) {
         if (watched == w_.TxtAddr[i]) kAddrKeyDown[i](*this);
         if (watched == w_.TxtFactor[i]) kFactorKeyDown[i](*this);
+        if (watched == w_.TxtFormat[i] || watched == w_.TxtTable[i] || watched == w_.TxtWrite[i]) {
+          kAddrKeyDown[i](*this);
+        }
       }
     }
   }
@@ -324,6 +328,9 @@ MapTexts TConfigForm::MapBoxes() const {
   for (std::size_t i = 0; i < kMapRows; ++i) {
     t.Addr[i] = ToStd(w_.TxtAddr[i]->text());
     t.Factor[i] = ToStd(w_.TxtFactor[i]->text());
+    t.Format[i] = ToStd(w_.TxtFormat[i]->text());
+    t.Table[i] = ToStd(w_.TxtTable[i]->text());
+    t.WriteAddr[i] = ToStd(w_.TxtWrite[i]->text());
   }
   return t;
 }
@@ -332,6 +339,9 @@ void TConfigForm::SetMapBoxes(const MapTexts& t) {
   for (std::size_t i = 0; i < kMapRows; ++i) {
     w_.TxtAddr[i]->setText(FromStd(t.Addr[i]));
     w_.TxtFactor[i]->setText(FromStd(t.Factor[i]));
+    w_.TxtFormat[i]->setText(FromStd(t.Format[i]));
+    w_.TxtTable[i]->setText(FromStd(t.Table[i]));
+    w_.TxtWrite[i]->setText(FromStd(t.WriteAddr[i]));
   }
 }
 

@@ -111,18 +111,26 @@ QGroupBox* AddressesGroup(QWidget& form, ConfigFormWidgets& w) {
   layout->addWidget(w.CboAddr, 1, 1, 1, 2);
   layout->addWidget(new QLabel(QStringLiteral("Register"), group), 2, 1);
   layout->addWidget(new QLabel(QStringLiteral("Factor"), group), 2, 2);
+  layout->addWidget(new QLabel(QStringLiteral("Format"), group), 2, 3);
+  layout->addWidget(new QLabel(QStringLiteral("Table"), group), 2, 4);
+  layout->addWidget(new QLabel(QStringLiteral("Write At"), group), 2, 5);
 
   struct Row {
     const char* label;
     const char* addrName;
     const char* factorName;
     const char* addrText;
+    const char* suffix;      // of the register line's box names
+    const char* format;      // today's reading, shown as the empty box's hint
   };
   static constexpr Row kRows[kMapRows] = {
-      {"PV", "TxtAddrPV", "TxtFactorPV", "1"},           {"SetPoint", "TxtAddrSP", "TxtFactorCV", "0"},
-      {"Out", "TxtAddrOut", "TxtFactorOut", "2"},        {"Hysterisis", "TxtAddrHys", "TxtFactorHys", "17"},
-      {"Kp", "TxtAddrK", "TxtFactorK", "13"},            {"Ki", "TxtAddrKi", "TxtFactorKi", "11"},
-      {"Kd", "TxtAddrKd", "TxtFactorKd", "12"},
+      {"PV", "TxtAddrPV", "TxtFactorPV", "1", "PV", "s16"},
+      {"SetPoint", "TxtAddrSP", "TxtFactorCV", "0", "SP", "s16"},
+      {"Out", "TxtAddrOut", "TxtFactorOut", "2", "Out", "s16"},
+      {"Hysterisis", "TxtAddrHys", "TxtFactorHys", "17", "Hys", "s16"},
+      {"Kp", "TxtAddrK", "TxtFactorK", "13", "K", "u16"},
+      {"Ki", "TxtAddrKi", "TxtFactorKi", "11", "Ki", "u16"},
+      {"Kd", "TxtAddrKd", "TxtFactorKd", "12", "Kd", "u16"},
   };
   for (std::size_t i = 0; i < kMapRows; ++i) {
     const Row& row = kRows[i];
@@ -133,6 +141,18 @@ QGroupBox* AddressesGroup(QWidget& form, ConfigFormWidgets& w) {
     layout->addWidget(BuddyLabel(label, w.TxtAddr[i]), r, 0);
     layout->addWidget(w.TxtAddr[i], r, 1);
     layout->addWidget(w.TxtFactor[i], r, 2);
+    const QString suffix = QString::fromLatin1(row.suffix);
+    w.TxtFormat[i] = EditBox(group, ("TxtFormat" + suffix).toLatin1().constData(), label + QStringLiteral(" Format"), QString());
+    w.TxtFormat[i]->setPlaceholderText(QString::fromLatin1(row.format));
+    w.TxtFormat[i]->setToolTip(QStringLiteral("s16, u16, s32, u32 or f32; a 32-bit format may end in -ABCD, -CDAB, -BADC or -DCBA"));
+    w.TxtTable[i] = EditBox(group, ("TxtTable" + suffix).toLatin1().constData(), label + QStringLiteral(" Table"), QString());
+    w.TxtTable[i]->setPlaceholderText(QStringLiteral("holding"));
+    w.TxtTable[i]->setToolTip(QStringLiteral("holding or input (input registers are read only)"));
+    w.TxtWrite[i] = EditBox(group, ("TxtWrite" + suffix).toLatin1().constData(), label + QStringLiteral(" Write Address"), QString());
+    w.TxtWrite[i]->setToolTip(QStringLiteral("where a write goes, 0..65535; empty: where the value is read"));
+    layout->addWidget(w.TxtFormat[i], r, 3);
+    layout->addWidget(w.TxtTable[i], r, 4);
+    layout->addWidget(w.TxtWrite[i], r, 5);
   }
   layout->setRowStretch(static_cast<int>(kMapRows) + 3, 1);
   return group;

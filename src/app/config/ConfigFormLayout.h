@@ -35,6 +35,11 @@ struct ConfigFormWidgets {
   // TxtFactorPV, TxtFactorCV, TxtFactorOut ... TxtFactorKd).
   std::array<QLineEdit*, kMapRows> TxtAddr{};
   std::array<QLineEdit*, kMapRows> TxtFactor{};
+  // Each row's register line: format, table and write address (TxtFormatPV,
+  // TxtTablePV, TxtWritePV, ...); empty boxes mean today's reading.
+  std::array<QLineEdit*, kMapRows> TxtFormat{};
+  std::array<QLineEdit*, kMapRows> TxtTable{};
+  std::array<QLineEdit*, kMapRows> TxtWrite{};
   QPushButton* CmdExit = nullptr;
 };
 

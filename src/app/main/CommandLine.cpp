@@ -46,6 +46,7 @@ std::string PresetListing(const std::string& programFolder, const std::string& u
   text += "Presets (" + std::to_string(scan.Names.size()) + ", at most " + std::to_string(kMaxPresets) + "):\n";
   for (const std::string& name : scan.Names) {
     text += "  " + name + "\t" + std::filesystem::path(FindPreset(folders, name)).lexically_normal().string() + "\n";
+    for (const std::string& note : PresetNotes(folders, name)) text += "    " + note + "\n";
   }
   return text;
 }

@@ -18,7 +18,8 @@ std::optional<int> AnswerCommandLine(int argc, const char* const* argv, const st
 std::string RunningProgramFolder(const char* argv0);
 
 // The text of --list-presets: the folders searched, then each preset found
-// with the file it is read from.
+// with the file it is read from, and under it the lines it ignores and why,
+// or why it cannot be used.
 std::string PresetListing(const std::string& programFolder, const std::string& userFolder);
 
 }  // namespace korvane

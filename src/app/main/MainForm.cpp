@@ -105,6 +105,8 @@ TMainForm::~TMainForm() {
 
 void TMainForm::WireControls() {
   connect(pollTimer_, &QTimer::timeout, this, &TMainForm::PollTimerTimer);
+  // The read plan's next request goes out when a reply is overdue.
+  connect(graphTimeTimer_, &QTimer::timeout, this, [this] { errors_.Run([this] { Poll().CheckPlanDeadline(); }); });
   auto guarded = [this](void (PollCycle::*click)()) {
     return [this, click] { errors_.Run([this, click] { (session_->poll.*click)(); }); };
   };

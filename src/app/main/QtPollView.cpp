@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPushButton>
 
 #include "app/widgets/SystemLocale.h"
 
@@ -44,5 +45,20 @@ bool QtPollView::UpdateValuesOnPoll() const { return w_.ChkUpdate->isChecked(); 
 char QtPollView::DecimalSeparator() const { return SystemDecimalSeparator(); }
 
 void QtPollView::WriteRefused(const std::string& message) { SetStatus(message); }
+
+void QtPollView::SetWriteBlocked(ValueBox box, const std::string& reason) {
+  QPushButton* button = nullptr;
+  switch (box) {
+    case ValueBox::SetPt: button = w_.SPWrite; break;
+    case ValueBox::K: button = w_.KWrite; break;
+    case ValueBox::Ki: button = w_.KiWrite; break;
+    case ValueBox::Kd: button = w_.KdWrite; break;
+    default: return;
+  }
+  const QString why = QString::fromStdString(reason);
+  button->setEnabled(reason.empty());
+  button->setToolTip(why);
+  button->setAccessibleDescription(why);
+}
 
 }  // namespace korvane

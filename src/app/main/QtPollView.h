@@ -19,6 +19,9 @@ class QtPollView : public ValueView {
   // A refused write is reported in the status line, so the poll goes on
   // without a box to dismiss.
   void WriteRefused(const std::string& message) override;
+  // A Write button that cannot be used is disabled; its tool tip and
+  // accessible description say why.
+  void SetWriteBlocked(ValueBox box, const std::string& reason) override;
 
  private:
   QLineEdit* Box(ValueBox box) const;

@@ -65,7 +65,7 @@ TEST_F(ConfigFormTest, DefaultsWithoutPresetFiles) {
   TConfigForm& form = CreateForm();
   EXPECT_EQ(form.windowTitle(), "Configuration");
   EXPECT_TRUE(form.isWindow());
-  EXPECT_EQ(form.size(), QSize(545, 435));
+  EXPECT_EQ(form.size(), QSize(760, 435));
   EXPECT_EQ(Child<QComboBox>(form, "ComboPort")->currentText(), "1");
   EXPECT_EQ(Child<QComboBox>(form, "ComboBaud")->currentText(), "9600");
   EXPECT_EQ(Child<QComboBox>(form, "ComboData")->currentText(), "8");

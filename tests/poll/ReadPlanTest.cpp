@@ -1,0 +1,108 @@
+// The read plan: which requests fetch a map's registers.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "PollHarness.h"
+#include "poll/ReadPlan.h"
+
+namespace korvane {
+namespace {
+
+constexpr RegisterTable H = RegisterTable::Holding;
+constexpr RegisterTable I = RegisterTable::Input;
+
+struct PlanRow {
+  const char* What;
+  std::array<ValueRegisters, 7> Values;  // PV, SP, Out, Hys, Kp, Ki, Kd
+  std::vector<PlanRequest> Plan;
+};
+
+TEST(ReadPlan, FewestRequestsThatFit) {
+  const std::vector<PlanRow> rows = {
+      {"default map: today's read",
+       {{{H, 1, 1}, {H, 0, 1}, {H, 2, 1}, {H, 17, 1}, {H, 13, 1}, {H, 11, 1}, {H, 12, 1}}},
+       {{H, 0, 20}}},
+      {"a 32-bit value ending at 19 still fits today's block",
+       {{{H, 1, 1}, {H, 0, 1}, {H, 2, 1}, {H, 17, 1}, {H, 13, 1}, {H, 11, 1}, {H, 18, 2}}},
+       {{H, 0, 20}}},
+      {"float map: three areas",
+       {{{I, 4096, 2}, {H, 3000, 2}, {I, 4098, 2}, {H, 3002, 2}, {H, 4096, 2}, {H, 4098, 2}, {H, 4100, 2}}},
+       {{H, 3000, 4}, {H, 4096, 6}, {I, 4096, 4}}},
+      {"a gap of 9 registers is joined, one of 10 is not",
+       {{{H, 100, 1}, {H, 110, 1}, {H, 200, 1}, {H, 211, 1}, {H, 211, 1}, {H, 211, 1}, {H, 211, 1}}},
+       {{H, 100, 11}, {H, 200, 1}, {H, 211, 1}}},
+      {"at most 125 registers per request",
+       {{{H, 0, 1}, {H, 8, 1}, {H, 16, 1}, {H, 24, 1}, {H, 120, 1}, {H, 124, 2}, {H, 126, 1}}},
+       {{H, 0, 25}, {H, 120, 7}}},
+      {"three areas: holding 100 and 500, input 9000",
+       {{{I, 9000, 1}, {H, 100, 1}, {I, 9001, 1}, {H, 101, 1}, {H, 500, 1}, {H, 501, 1}, {H, 502, 1}}},
+       {{H, 100, 2}, {H, 500, 3}, {I, 9000, 2}}},
+      {"registers outside 0..65535 are not read",
+       {{{H, -1, 1}, {H, 65535, 2}, {H, 65535, 1}, {H, 65536, 1}, {H, 65535, 1}, {H, 65535, 1}, {H, 65535, 1}}},
+       {{H, 65535, 1}}},
+  };
+  for (const PlanRow& row : rows) {
+    SCOPED_TRACE(row.What);
+    EXPECT_EQ(MakeReadPlan(row.Values), row.Plan);
+  }
+}
+
+// The poll cycle walks the plan: one request after the other within a tick.
+TEST(ReadPlan, EachRequestFollowsTheReplyBeforeIt) {
+  test::PollHarness h;
+  RegisterMap& m = h.settings.Map;
+  m.AddrPV = 4096;
+  m.LayoutPV = {RegisterFormat::F32, WordOrder::CDAB, RegisterTable::Input};
+  m.AddrKd = 3000;
+  m.LayoutKd = {RegisterFormat::S32, WordOrder::DCBA};
+  m.FactorKd = 1;
+  h.cycle.PollTimerTimer();
+  ASSERT_EQ(h.sent.size(), 1u);
+  EXPECT_EQ(h.LastSent().substr(0, 17), "01 03 00 00 00 12");  // SP 0 .. Hys 17
+  h.cycle.Serial1PortReceive(test::HoldingReply(std::vector<std::uint16_t>(18, 0)));
+  ASSERT_EQ(h.sent.size(), 2u);
+  EXPECT_EQ(h.LastSent().substr(0, 17), "01 03 0B B8 00 02");
+  h.cycle.Serial1PortReceive(test::WithCrc(test::Bytes("01 03 04 90 EE FE FF")));  // Kd -70000 in DCBA
+  ASSERT_EQ(h.sent.size(), 3u);
+  EXPECT_EQ(h.LastSent().substr(0, 17), "01 04 10 00 00 02");
+  h.cycle.Serial1PortReceive(test::WithCrc(test::Bytes("01 04 04 20 00 47 F1")));  // PV 123456.0 in CDAB
+  EXPECT_EQ(h.sent.size(), 3u);
+  EXPECT_FLOAT_EQ(h.cycle.Values().Kd, -70000.0f);
+  EXPECT_FLOAT_EQ(h.cycle.Values().PV, 123456.0f);
+  EXPECT_EQ(h.view.Status(), "Poll 1 Data OK");
+}
+
+TEST(ReadPlan, AFailedRequestKeepsItsValuesAndTheTickShowsItsFirstFailure) {
+  test::PollHarness h;
+  RegisterMap& m = h.settings.Map;
+  m = RegisterMap{};
+  m.AddrPV = 4096;
+  m.LayoutPV.Table = RegisterTable::Input;
+  for (std::int32_t* a : {&m.AddrSP, &m.AddrOut, &m.AddrHys, &m.AddrKp, &m.AddrKi, &m.AddrKd}) *a = 3000;
+  const auto reply = [&](const char* hex) { h.cycle.Serial1PortReceive(test::WithCrc(test::Bytes(hex))); };
+  h.cycle.PollTimerTimer();
+  reply("01 03 02 00 07");  // SP and the rest: 7
+  reply("01 04 02 00 05");  // PV 5
+  h.cycle.PollTimerTimer();
+  reply("01 83 02");
+  EXPECT_EQ(h.view.Status(), "Poll 2 EC2 Illegal Data Address");
+  reply("01 04 02 00 06");
+  EXPECT_EQ(h.view.Status(), "Poll 2 EC2 Illegal Data Address");
+  EXPECT_FLOAT_EQ(h.cycle.Values().PV, 6.0f);
+  EXPECT_FLOAT_EQ(h.cycle.Values().SP, 7.0f);
+  // A request that gets no answer at all: the next goes once its time is up.
+  h.cycle.PollTimerTimer();
+  ASSERT_EQ(h.sent.size(), 5u);
+  h.cycle.CheckPlanDeadline();
+  EXPECT_EQ(h.sent.size(), 5u);
+  h.now += static_cast<std::uint32_t>(h.settings.Poll.ResponseTime) + 1;
+  h.cycle.CheckPlanDeadline();
+  EXPECT_EQ(h.view.Status(), "Poll 3 Time Out occurred");
+  ASSERT_EQ(h.sent.size(), 6u);
+  EXPECT_EQ(h.LastSent().substr(0, 17), "01 04 10 00 00 01");
+}
+
+}  // namespace
+}  // namespace korvane
