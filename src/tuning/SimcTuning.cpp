@@ -6,6 +6,7 @@
 #include <deque>
 
 #include "poll/WriteValue.h"
+#include "tuning/FormConversion.h"
 #include "tuning/LoopMargins.h"
 
 namespace korvane {
@@ -57,6 +58,10 @@ Proposal ProposeSimc(const FopdtModel& fitted, const TuningChoice& choice, doubl
   Proposal p;
   const FopdtModel model = InProcessTime(fitted, timeScale);
   const double k = model.Gain, tau = model.TimeConstant, theta = model.DeadTime, poll = model.Sampling;
+  if (!registers.Form.Unusable.empty()) {
+    ToForm({}, registers.Form, span, p.InForm, p.Refusal);  // says which unit
+    return p;
+  }
   if (!(std::isfinite(span) && span > 0.0)) {
     p.Refusal = "Enter the controller's input span (high - low, above 0): the band is a share of it.";
     return p;
@@ -81,7 +86,9 @@ Proposal ProposeSimc(const FopdtModel& fitted, const TuningChoice& choice, doubl
   // tau_c = factor x theta, never below what the sampling resolves.
   const double resolved = DeadTimeFloor(poll);
   p.Tc = std::max(choice.TcOverTheta * theta, resolved);
-  const std::string rule = choice.Pid ? "SIMC PID (improved, ideal form)" : "SIMC PI";
+  const std::string rule = !choice.Pid                ? "SIMC PI"
+                           : registers.Form.Series ? "SIMC PID (improved, series form)"
+                                                   : "SIMC PID (improved, ideal form)";
   p.Rule = rule + Format(", \u03c4c = %.3g s = %.2g \u00d7 \u03b8", p.Tc, p.Tc / theta);
   if (p.Tc > choice.TcOverTheta * theta) {
     p.Rule += Format(", at least %.3g s: what the sampling resolves", resolved);
@@ -113,14 +120,16 @@ Proposal ProposeSimc(const FopdtModel& fitted, const TuningChoice& choice, doubl
   p.Factors.Band = 1e4 / (p.Kc * span);
   p.Factors.Ki = 60.0 / p.Ti;
   p.Factors.Kd = p.Td;
-  if (!(p.Factors.Band <= kMaxBand)) {
+  if (registers.Form.K == ProportionalUnit::BandPercent && !(p.Factors.Band <= kMaxBand)) {
     p.Refusal = Format("The band would be %.4g %%, over the largest %.1f %%: the process gain is too large for "
                        "this span.", p.Factors.Band, kMaxBand);
     return p;
   }
-  if (!Fits(p.Factors.Band, registers.Kp, "Kp", false, p.Held.Band, p.Refusal) ||
-      !Fits(p.Factors.Ki, registers.Ki, "Ki", false, p.Held.Ki, p.Refusal) ||
-      !Fits(p.Factors.Kd, registers.Kd, "Kd", true, p.Held.Kd, p.Refusal)) {
+  if (!ToForm(p.Factors, registers.Form, span, p.InForm, p.Refusal) ||
+      !Fits(p.InForm.K, registers.Kp, "Kp", false, p.HeldInForm.K, p.Refusal) ||
+      !Fits(p.InForm.Ki, registers.Ki, "Ki", false, p.HeldInForm.Ki, p.Refusal) ||
+      !Fits(p.InForm.Kd, registers.Kd, "Kd", true, p.HeldInForm.Kd, p.Refusal) ||
+      !FromForm(p.HeldInForm, registers.Form, span, p.Held, p.Refusal)) {
     return p;
   }
   const std::string doubt = ModelDoubt(model, true);

@@ -173,9 +173,9 @@ void TuningSession::Restore(bool factors) {
   stage_ = SessionStage::Restoring;
   std::deque<SessionWrite> back;
   if (!userRestore_) back.push_back({ValueBox::SetPt, "setpoint", outcome_.Before.SP, context_.SpResolution});
-  const ControllerFactors& f = outcome_.Before.Factors;
+  const FormFactors& f = outcome_.Before.Factors;
   if (factors && (factorsTouched_ || userRestore_)) {
-    back.push_back({ValueBox::K, "Kp", f.Band, context_.Registers.Kp});
+    back.push_back({ValueBox::K, "Kp", f.K, context_.Registers.Kp});
     back.push_back({ValueBox::Ki, "Ki", f.Ki, context_.Registers.Ki});
     back.push_back({ValueBox::Kd, "Kd", f.Kd, context_.Registers.Kd});
   }
@@ -249,9 +249,9 @@ void TuningSession::WriteRefused(std::string_view what, const std::string& reaso
 
 std::string TuningSession::ControllerHolds() const {
   std::string text = "In the controller now:";
-  const ControllerFactors& f = outcome_.Before.Factors;
+  const FormFactors& f = outcome_.Before.Factors;
   const std::pair<const char*, double> originals[] = {
-      {"setpoint", outcome_.Before.SP}, {"Kp", f.Band}, {"Ki", f.Ki}, {"Kd", f.Kd}};
+      {"setpoint", outcome_.Before.SP}, {"Kp", f.K}, {"Ki", f.Ki}, {"Kd", f.Kd}};
   const char* sep = " ";
   for (const auto& [what, original] : originals) {
     double value = original;

@@ -259,7 +259,7 @@ TEST(ProposeSimc, RefusesWhatTheRegistersCannotHold) {
   EXPECT_NE(ProposeSimc({1e4, 60, 3, 0, 1}, {}, 400, registers).Refusal.find("999.9"), std::string::npos);
   EXPECT_NE(ProposeSimc({1e-4, 60, 3, 0, 1}, {}, 400, registers).Refusal.find("Kp"), std::string::npos);
   EXPECT_NE(ProposeSimc({3, 1e6, 1e5, 0, 1}, {}, 400, registers).Refusal.find("Ki"), std::string::npos);
-  EXPECT_FALSE(ProposeSimc({3, 60, 3, 0, 1}, {}, 400, {0.0f, 0.01f, 1.0f}).Ok);
+  EXPECT_FALSE(ProposeSimc({3, 60, 3, 0, 1}, {}, 400, {0.0f, 0.01f, 1.0f, {}}).Ok);
   EXPECT_FALSE(ProposeSimc({3, 60, 3, 0, 1}, {false, NAN}, 400, registers).Ok);
 }
 

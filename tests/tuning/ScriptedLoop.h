@@ -24,6 +24,9 @@ class ScriptedLoop {
   // Process: K units per %, tau, theta s; controller band %, Ki repeats/min.
   double K = 2.0, Tau = 20.0, Theta = 4.0, Span = 400.0;
   double SP = 100.0, Band = 50.0, Ki = 0.5, Kd = 0.0;
+  // Band and Ki as this form holds them (a gain, an integral time in s: the
+  // loop follows; other units are only passed to the session).
+  PidForm Form;
   double PvCount = 0.0;    // PV register resolution (0: PV not rounded)
   double TimeScale = 1.0;  // process s per tick s, for the session's texts
   bool DevicePresent = true, PortOpen = true;
@@ -63,6 +66,7 @@ class ScriptedLoop {
     c.SpanHigh = Span;
     c.Poll = 1.0;
     c.SpResolution = 1.0;
+    c.Registers.Form = Form;
     c.PvResolution = PvCount;
     c.TimeScale = TimeScale;
     return c;
@@ -114,7 +118,11 @@ class ScriptedLoop {
 
  private:
   static constexpr double kDt = 0.1;
-  double Kc() const { return 100.0 / Band; }  // % output per % of the span
+  // % output per % of the span, and repeats per minute.
+  double Kc() const { return Form.K == ProportionalUnit::Gain ? Band : 100.0 / Band; }
+  double Rate() const {
+    return Form.Ki != IntegralUnit::TimeSeconds ? Ki : Ki > 0.0 ? 60.0 / Ki : 0.0;
+  }
   double Exact() const { return offset_ + K * y_; }
 
   void Integrate() {
@@ -128,7 +136,7 @@ class ScriptedLoop {
       const double free = Kc() * e + integral_;
       // No integration while the output is held at a limit it is pushed past.
       // Ki in repeats per process minute.
-      if (!((free > 100.0 && e > 0.0) || (free < 0.0 && e < 0.0))) integral_ += Kc() * e * Ki / 60.0 * kDt * TimeScale;
+      if (!((free > 100.0 && e > 0.0) || (free < 0.0 && e < 0.0))) integral_ += Kc() * e * Rate() / 60.0 * kDt * TimeScale;
       out_ = std::clamp(Kc() * e + integral_, 0.0, 100.0);
     }
   }

@@ -265,23 +265,23 @@ class RandomRun {
     // factors keep the output within its limits (the proposal says so).
     const double step2Sp = o.VerifyStep == -o.Plan.Step ? o.Before.SP : o.Before.SP + o.Plan.Step + o.VerifyStep;
     if (stage == SessionStage::Step2 && o.Proposed && loop_.Time > o.Step2Time + late &&
-        (loop_.SP != step2Sp || loop_.Band != o.Proposed->Held.Band || loop_.Ki != o.Proposed->Held.Ki ||
-         loop_.Kd != o.Proposed->Held.Kd)) {
+        (loop_.SP != step2Sp || loop_.Band != o.Proposed->HeldInForm.K || loop_.Ki != o.Proposed->HeldInForm.Ki ||
+         loop_.Kd != o.Proposed->HeldInForm.Kd)) {
       Fault("step 2 goes on without the new factors");
     }
     for (; seen_ < loop_.Wire.size(); ++seen_) {
       const ScriptedLoop::WireWrite& w = loop_.Wire[seen_];
       if (w.Hand) continue;
       if (w.AfterStop) Fault("a " + w.What + " write went out after the session stopped");
-      const ControllerFactors& f = o.Before.Factors;
+      const FormFactors& f = o.Before.Factors;
       bool covered;
       if (w.What == "setpoint") {
         covered = w.New == o.Before.SP || w.New == o.Before.SP + o.Plan.Step ||
                   (approved_ && o.Proposed && w.New == step2Sp);
       } else {
-        const double before = w.What == "Kp" ? f.Band : w.What == "Ki" ? f.Ki : f.Kd;
-        const ControllerFactors held = o.Proposed ? o.Proposed->Held : f;
-        const double proposed = w.What == "Kp" ? held.Band : w.What == "Ki" ? held.Ki : held.Kd;
+        const double before = w.What == "Kp" ? f.K : w.What == "Ki" ? f.Ki : f.Kd;
+        const FormFactors held = o.Proposed ? o.Proposed->HeldInForm : f;
+        const double proposed = w.What == "Kp" ? held.K : w.What == "Ki" ? held.Ki : held.Kd;
         covered = w.New == before || (approved_ && o.Proposed && w.New == proposed);
       }
       if (!covered) Fault("the session wrote " + w.What + " " + std::to_string(w.New) + " nobody approved");
@@ -295,15 +295,15 @@ class RandomRun {
     const std::string& words = o.Result;
     // Only the user gives the write-back up; a closed port ends it.
     if (words.find("write-back was given up") != std::string::npos && !givenUp_) Fault("gave up by itself: " + words);
-    const ControllerFactors& f = o.Before.Factors;
-    const ControllerFactors want = o.Applied && o.Proposed ? o.Proposed->Held : f;
+    const FormFactors& f = o.Before.Factors;
+    const FormFactors want = o.Applied && o.Proposed ? o.Proposed->HeldInForm : f;
     if (words.find("In the controller now:") != std::string::npos) {
       if (!NamesExactly(words, loop_)) Fault("the last words miss what the controller holds: " + words);
-    } else if (loop_.SP != o.Before.SP || loop_.Band != want.Band || loop_.Ki != want.Ki || loop_.Kd != want.Kd) {
+    } else if (loop_.SP != o.Before.SP || loop_.Band != want.K || loop_.Ki != want.Ki || loop_.Kd != want.Kd) {
       std::ostringstream held;
       held << "SP " << loop_.SP << " Kp " << loop_.Band << " Ki " << loop_.Ki << " Kd " << loop_.Kd << " (before "
-           << o.Before.SP << " " << f.Band << " " << f.Ki << " " << f.Kd << ", proposed "
-           << (o.Proposed ? o.Proposed->Held.Band : NAN) << " " << (o.Proposed ? o.Proposed->Held.Ki : NAN) << ")";
+           << o.Before.SP << " " << f.K << " " << f.Ki << " " << f.Kd << ", proposed "
+           << (o.Proposed ? o.Proposed->HeldInForm.K : NAN) << " " << (o.Proposed ? o.Proposed->HeldInForm.Ki : NAN) << ")";
       Fault("the controller holds " + held.str() + " after: " + words);
     }
     const auto& journal = s.Recorder().Journal().Entries();

@@ -262,6 +262,33 @@ INSTANTIATE_TEST_SUITE_P(TuningSession, SessionAborts, ::testing::ValuesIn(kAbor
                          [](const auto& c) { return std::string(c.param.Name); });
 
 // What keeps a session from starting; nothing is written then.
+// A controller holding a gain and an integral time: the session writes and
+// restores in those units, and its report names the form.
+TEST_F(SessionFixture, WritesAndRestoresInTheControllersForm) {
+  loop.Form = {ProportionalUnit::Gain, IntegralUnit::TimeSeconds, DerivativeUnit::Seconds, false, {}};
+  loop.Band = 2.0;   // gain 2: band 50 %
+  loop.Ki = 120.0;   // Ti 120 s: 0.5 repeats/min
+  session = MakeSession(loop);
+  plan.ApplyWithoutAsking = true;
+  ASSERT_TRUE(Start().empty());
+  loop.Run(*session);
+  ASSERT_EQ(session->Stage(), SessionStage::Done) << session->Waiting();
+  const SessionOutcome& o = session->Outcome();
+  ASSERT_TRUE(o.Applied && o.Proposed && o.Step1 && o.Step2);
+  EXPECT_EQ(loop.Band, o.Proposed->HeldInForm.K);
+  EXPECT_EQ(loop.Ki, o.Proposed->HeldInForm.Ki);
+  EXPECT_NEAR(loop.Band, 100.0 / o.Proposed->Held.Band, 1e-9);
+  EXPECT_LT(o.Step2->Iae, 0.7 * o.Step1->Iae);
+  std::string report;
+  for (const std::string& line : ReportLines(o, session->Context())) report += line + "\n";
+  EXPECT_NE(report.find("Factors before: Kp (gain) 2, Ki (integral time) 120 s, Kd 0 s."), std::string::npos) << report;
+  session->RestoreOld();
+  loop.Run(*session);
+  EXPECT_EQ(loop.Band, 2.0);
+  EXPECT_EQ(loop.Ki, 120.0);
+  EXPECT_EQ(loop.SP, 100.0);
+}
+
 struct NotReadyCase {
   const char* Name;
   std::function<void(ScriptedLoop&, SessionPlan&, ReadinessInput&)> Change;
@@ -308,6 +335,8 @@ const NotReadyCase kNotReady[] = {
      "not been watched long enough"},
     {"LimitsWithoutTheTarget", [](ScriptedLoop&, SessionPlan& p, ReadinessInput&) { p.PvHigh = 110.0; },
      "PV limits"},
+    {"UnitTheTuningCannotUse", [](ScriptedLoop& l, SessionPlan&, ReadinessInput&) { l.Form.Unusable = "Ki unit \"rep/h\""; },
+     "Ki unit \"rep/h\" is not one Korvane can convert"},
 };
 
 INSTANTIATE_TEST_SUITE_P(TuningSession, SessionRefused, ::testing::ValuesIn(kNotReady),

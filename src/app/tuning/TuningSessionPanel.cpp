@@ -125,7 +125,7 @@ SessionContext TuningSessionPanel::Context() const {
   c.TimeScale = tuning_.TimeScale;
   c.Poll = std::max(1, settings_.Poll.PollTime);
   c.SpResolution = settings_.Map.FactorSP;
-  c.Registers = {settings_.Map.FactorKp, settings_.Map.FactorKi, settings_.Map.FactorKd};
+  c.Registers = {settings_.Map.FactorKp, settings_.Map.FactorKi, settings_.Map.FactorKd, settings_.Map.Form};
   c.PvResolution = settings_.Map.FactorPV;
   return c;
 }
