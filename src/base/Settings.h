@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/PidForm.h"
 #include "base/RegisterFormat.h"
 
 namespace korvane {
@@ -37,6 +38,9 @@ struct RegisterMap {
   float FactorKp = 0.1f;
   float FactorKi = 0.01f;
   float FactorKd = 1.0f;
+  // How the controller holds Kp, Ki and Kd: from the preset's units and
+  // "Form" line (not in the configuration file).
+  PidForm Form;
   // How each value lies: format, word order, table and write address.
   // PV, SP, Out and Hys signed 16-bit, the PID factors unsigned 16-bit,
   // holding registers, no write address named.

@@ -61,6 +61,7 @@ void ConfigCode::ShowCurrentSettings() {
 
 void ConfigCode::ShowCurrentMap() {
   const RegisterMap& m = ctx_.settings.Map;
+  form_ = m.Form;
   MapTexts t;
   t.Addr = {std::to_string(m.AddrPV), std::to_string(m.AddrSP),  std::to_string(m.AddrOut),
             std::to_string(m.AddrHys), std::to_string(m.AddrKp), std::to_string(m.AddrKi),
@@ -130,6 +131,7 @@ void ConfigCode::updateVals(const std::string& name) {
   } else {
     MapTexts prefill = PresetPrefill();
     view_.SetMapBoxes(prefill);
+    form_ = prefill.Form;
     MapTexts texts;
     try {
       texts = ReadPreset(ctx_.presetFolders, name);
@@ -142,6 +144,7 @@ void ConfigCode::updateVals(const std::string& name) {
       return;
     }
     view_.SetMapBoxes(texts);
+    form_ = texts.Form;
   }
   SelectTypeItem(name);
 }
@@ -229,6 +232,7 @@ bool ConfigCode::CmdExitClick() {
                                          &m.LayoutKp, &m.LayoutKi, &m.LayoutKd};
     for (std::size_t i = 0; i < kMapRows; ++i) *targets[i] = layouts[i];
     m.ControllerType = view_.BoxText(ConfigBox::Type);
+    m.Form = form_;
     ctx_.setPollInterval(s.Poll.PollTime * 1000);
     if (ctx_.displayRegs) ctx_.displayRegs();
     s.Link.SlaveAddress = LenientInt(view_.BoxText(ConfigBox::Address));

@@ -100,6 +100,7 @@ class ConfigCode {
 
   ConfigFormView& view_;
   ConfigContext ctx_;
+  PidForm form_;  // of the preset (or map) the boxes show; stored by OK
 };
 
 }  // namespace korvane

@@ -7,6 +7,7 @@
 
 #include "base/BoundedRead.h"
 #include "base/FileError.h"
+#include "config/PresetForm.h"
 #include "config/RegisterLine.h"
 
 namespace korvane {
@@ -198,7 +199,7 @@ std::vector<IgnoredLine> IgnoredPresetLines(std::string_view bytes) {
       continue;
     }
     const std::string name = line.substr(0, pos);
-    if (RowOfName(name) >= 0) continue;
+    if (RowOfName(name) >= 0 || name == "Form") continue;  // "Form": the PID form (PresetForm.h)
     ignored.push_back({lineNumber, "\"" + name + "\" is not PV, SP, OUT, Hysteresis, K, Ki or Kd"});
   }
   return ignored;
@@ -219,6 +220,7 @@ MapTexts ReadPreset(const std::string& folder, const std::string& name) {
 MapTexts ParsePreset(std::string_view bytes) {
   MapTexts texts = PresetPrefill();
   ApplyPresetLines(bytes.substr(0, kMaxPresetBytes), texts);
+  texts.Form = ParsePresetForm(bytes.substr(0, kMaxPresetBytes));
   return texts;
 }
 

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/PidForm.h"
+
 namespace korvane {
 
 // The seven rows of the register map, in the dialog's order.
@@ -28,6 +30,7 @@ struct MapTexts {
   std::array<std::string, kMapRows> Format;
   std::array<std::string, kMapRows> Table;
   std::array<std::string, kMapRows> WriteAddr;
+  PidForm Form;  // from the K, Ki and Kd units and the "Form" line (PresetForm.h)
 
   std::string& AddrOf(MapRow row) { return Addr[static_cast<std::size_t>(row)]; }
   std::string& FactorOf(MapRow row) { return Factor[static_cast<std::size_t>(row)]; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "tuning/FormConversion.h"
 #include "tuning/SessionText.h"
 
 namespace korvane {
@@ -60,7 +61,8 @@ SessionPlan DefaultPlan(const SessionContext& context, const LoopValues& now, st
   plan.PvHigh = context.SpanHigh;
   const bool up = now.Out <= 50.0;
   double step = 0.1 * context.Span();
-  const double largest = LargestStep(now.Out, up, now.Factors, context.Span(), 0.0);
+  const ControllerFactors present = IdealOrUnknown(now.Factors, context.Registers.Form, context.Span());
+  const double largest = LargestStep(now.Out, up, present, context.Span(), 0.0);
   if (std::isfinite(largest)) step = std::min(step, 0.8 * largest);
   const double room = up ? context.SpanHigh - now.SP : now.SP - context.SpanLow;
   step = std::min(step, 0.5 * std::max(room, 0.0));
@@ -133,6 +135,12 @@ std::vector<std::string> CheckReadiness(const ReadinessInput& input, const Sessi
   if (!spanOk) missing.emplace_back("Enter the controller's input span (Span low, Span high).");
   if (!(context.TimeScale > 0.0) || !(context.Poll > 0.0)) missing.emplace_back("The poll interval is not known.");
   if (!std::isfinite(plan.Step) || plan.Step == 0.0) missing.emplace_back("Enter a setpoint step other than 0.");
+  FormFactors unused;
+  std::string formProblem;
+  if (!context.Registers.Form.Unusable.empty()) {
+    ToForm({}, context.Registers.Form, context.Span(), unused, formProblem);
+    missing.push_back(formProblem);
+  }
   if (!missing.empty()) return missing;
 
   const double target = input.Now.SP + plan.Step;
@@ -145,7 +153,8 @@ std::vector<std::string> CheckReadiness(const ReadinessInput& input, const Sessi
     missing.push_back(SessionText("The new setpoint %.4g lies outside the span %.4g to %.4g.", target, context.SpanLow,
                              context.SpanHigh));
   }
-  const double largest = LargestStep(input.Now.Out, plan.Step > 0.0, input.Now.Factors, context.Span(), 0.0);
+  const ControllerFactors present = IdealOrUnknown(input.Now.Factors, context.Registers.Form, context.Span());
+  const double largest = LargestStep(input.Now.Out, plan.Step > 0.0, present, context.Span(), 0.0);
   if (std::isfinite(largest) && std::fabs(plan.Step) > largest) {
     missing.push_back(SessionText("A step of %.4g would drive the output onto a limit: from %.3g %% with the present "
                              "band, at most about %.3g units.", plan.Step, input.Now.Out, std::floor(largest)));

@@ -33,7 +33,7 @@ struct SessionContext {
   double TimeScale = 1.0;    // process seconds per chart second
   double Poll = 1.0;         // chart seconds between polls (as configured)
   double SpResolution = 1.0; // setpoint units per register count
-  RegisterFactors Registers;
+  RegisterFactors Registers;  // with the controller's PID form
   double BandShare = 0.02;   // settling band, share of the step
   double PvResolution = 0.0; // PV units per register count
   double Span() const noexcept { return SpanHigh - SpanLow; }
@@ -42,7 +42,7 @@ struct SessionContext {
 // The loop as Korvane last read it.
 struct LoopValues {
   double SP = 0.0, PV = 0.0, Out = 0.0;
-  ControllerFactors Factors;  // Kp as band %, Ki repeats/min, Kd s
+  FormFactors Factors;  // as the controller holds them (SessionContext::Registers.Form)
 };
 
 struct ReadinessInput {

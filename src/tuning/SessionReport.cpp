@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "base/SafeWrite.h"
+#include "tuning/FormConversion.h"
 #include "tuning/SessionText.h"
 
 namespace korvane {
@@ -76,12 +77,11 @@ std::vector<std::string> ReportLines(const SessionOutcome& o, const SessionConte
     lines.push_back("No model: " + o.Model->Refusal);
   }
   if (o.Proposed) lines.push_back("Rule: " + o.Proposed->Rule + ".");
-  const ControllerFactors& b = o.Before.Factors;
-  lines.push_back(SessionText("Factors before: Kp (band) %.4g %%, Ki %.4g repeats/min, Kd %.4g s.", b.Band, b.Ki, b.Kd));
+  const PidForm& form = c.Registers.Form;
+  lines.push_back("Controller: " + FormName(form) + ".");
+  lines.push_back("Factors before: " + FactorsText(o.Before.Factors, form) + ".");
   if (o.Proposed) {
-    const ControllerFactors& a = o.Proposed->Held;
-    lines.push_back(SessionText("Factors proposed: Kp (band) %.4g %%, Ki %.4g repeats/min, Kd %.4g s", a.Band, a.Ki,
-                                a.Kd) +
+    lines.push_back("Factors proposed: " + FactorsText(o.Proposed->HeldInForm, form) +
                     SessionText(" (gain margin %.2g, phase margin %.2g\u00b0)", o.Proposed->GainMargin,
                                 o.Proposed->PhaseMargin) +
                     (o.Applied ? "; in the controller now." : "; not in the controller."));
@@ -101,10 +101,10 @@ std::vector<std::string> ApprovalLines(const SessionOutcome& o, const SessionCon
   if (!doubt.empty() && doubt != FitVerdict(m)) lines.push_back("Trust the model with care: " + doubt + ".");
   lines.push_back(o.Proposed->Rule + SessionText("; gain margin %.2g, phase margin %.2g\u00b0.", o.Proposed->GainMargin,
                                                  o.Proposed->PhaseMargin));
-  const ControllerFactors& a = o.Proposed->Held;
-  const ControllerFactors& b = o.Before.Factors;
-  lines.push_back(SessionText("Proposed: Kp (band) %.4g %%, Ki %.4g repeats/min, Kd %.4g s ", a.Band, a.Ki, a.Kd) +
-                  SessionText("(now %.4g %%, %.4g repeats/min, %.4g s).", b.Band, b.Ki, b.Kd));
+  const PidForm& form = c.Registers.Form;
+  lines.push_back("Proposed: " + FactorsText(o.Proposed->HeldInForm, form) + " (now " +
+                  FactorsText(o.Before.Factors, form) + ")" +
+                  (form == PidForm{} ? std::string(".") : "; " + FormName(form) + "."));
   if (!o.VerifyNote.empty()) lines.push_back(o.VerifyNote);
   if (o.Predicted) {
     const StepResponseFigures& p = *o.Predicted;

@@ -171,9 +171,9 @@ void TuningSession::Predict(double duration) {
 }
 
 void TuningSession::QueueApply() {
-  const ControllerFactors& held = outcome_.Proposed->Held;
+  const FormFactors& held = outcome_.Proposed->HeldInForm;
   stage_ = SessionStage::Applying;
-  writes_.Queue({{ValueBox::K, "Kp", held.Band, context_.Registers.Kp},
+  writes_.Queue({{ValueBox::K, "Kp", held.K, context_.Registers.Kp},
                  {ValueBox::Ki, "Ki", held.Ki, context_.Registers.Ki},
                  {ValueBox::Kd, "Kd", held.Kd, context_.Registers.Kd},
                  {ValueBox::SetPt, "setpoint", Step2Target(), context_.SpResolution}},

@@ -76,6 +76,10 @@ bool SessionWrites::Answered(bool ok) {
   return false;
 }
 
+void SessionWrites::Withdraw() {
+  if (inFlight_ && !sent_ && !queue_.empty()) write_(queue_.front().Box, NAN);
+}
+
 void SessionWrites::Refused() {
   if (!inFlight_ || queue_.empty()) return;
   gaveUp_ = queue_.front();

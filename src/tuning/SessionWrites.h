@@ -44,6 +44,9 @@ class SessionWrites {
   // A write of ours was refused before it was sent (nothing written): the
   // reason, and it is dropped.
   void Refused();
+  // Takes back a write handed over and not sent yet (a NaN for its box:
+  // the poll cycle sends no text that is not a number).
+  void Withdraw();
 
   bool Idle() const noexcept { return queue_.empty() && !inFlight_; }
   // A write of ours ran out of tries: what it was.

@@ -6,6 +6,7 @@
 #include <deque>
 
 #include "poll/WriteValue.h"
+#include "tuning/FormConversion.h"
 #include "tuning/LoopMargins.h"
 
 namespace korvane {
@@ -70,6 +71,10 @@ Proposal ProposeSimc(const FopdtModel& fitted, const TuningChoice& choice, doubl
   Proposal p;
   const FopdtModel model = InProcessTime(fitted, timeScale);
   const double k = model.Gain, tau = model.TimeConstant, theta = model.DeadTime, poll = model.Sampling;
+  if (!registers.Form.Unusable.empty()) {
+    ToForm({}, registers.Form, span, p.InForm, p.Refusal);  // says which unit
+    return p;
+  }
   if (!(std::isfinite(span) && span > 0.0)) {
     p.Refusal = "Enter the controller's input span (high - low, above 0): the band is a share of it.";
     return p;
@@ -97,11 +102,12 @@ Proposal ProposeSimc(const FopdtModel& fitted, const TuningChoice& choice, doubl
   const double thetaRule = model.SecondLag > 0.0 && !(choice.Pid && !model.Integrating) ? theta + model.SecondLag / 2.0 : theta;
   p.Tc = std::max(choice.TcOverTheta * thetaRule, resolved);
   const double tau2 = model.SecondLag;
-  const std::string rule = model.Integrating      ? "SIMC PI for an integrating process"
-                           : tau2 > 0.0 && choice.Pid ? "SIMC PID for a second-order process (Td = \u03c42 in series, ideal form)"
-                           : tau2 > 0.0            ? "SIMC PI for a second-order process (half of \u03c42 to \u03c4 and to \u03b8)"
-                           : choice.Pid            ? "SIMC PID (improved, ideal form)"
-                                                   : "SIMC PI";
+  const std::string form = registers.Form.Series ? "series form" : "ideal form";
+  const std::string rule = model.Integrating         ? "SIMC PI for an integrating process"
+                           : tau2 > 0.0 && choice.Pid ? "SIMC PID for a second-order process (Td = \u03c42, " + form + ")"
+                           : tau2 > 0.0               ? "SIMC PI for a second-order process (half of \u03c42 to \u03c4 and to \u03b8)"
+                           : choice.Pid               ? "SIMC PID (improved, " + form + ")"
+                                                      : "SIMC PI";
   // An integrating process gets PI: its lag is the integrator itself.
   const bool pid = choice.Pid && !model.Integrating;
   p.Rule = rule + Format(", \u03c4c = %.3g s = %.2g \u00d7 \u03b8", p.Tc, p.Tc / theta);
@@ -135,14 +141,16 @@ Proposal ProposeSimc(const FopdtModel& fitted, const TuningChoice& choice, doubl
   p.Factors.Band = 1e4 / (p.Kc * span);
   p.Factors.Ki = 60.0 / p.Ti;
   p.Factors.Kd = p.Td;
-  if (!(p.Factors.Band <= kMaxBand)) {
+  if (registers.Form.K == ProportionalUnit::BandPercent && !(p.Factors.Band <= kMaxBand)) {
     p.Refusal = Format("The band would be %.4g %%, over the largest %.1f %%: the process gain is too large for "
                        "this span.", p.Factors.Band, kMaxBand);
     return p;
   }
-  if (!Fits(p.Factors.Band, registers.Kp, "Kp", false, p.Held.Band, p.Refusal) ||
-      !Fits(p.Factors.Ki, registers.Ki, "Ki", false, p.Held.Ki, p.Refusal) ||
-      !Fits(p.Factors.Kd, registers.Kd, "Kd", true, p.Held.Kd, p.Refusal)) {
+  if (!ToForm(p.Factors, registers.Form, span, p.InForm, p.Refusal) ||
+      !Fits(p.InForm.K, registers.Kp, "Kp", false, p.HeldInForm.K, p.Refusal) ||
+      !Fits(p.InForm.Ki, registers.Ki, "Ki", false, p.HeldInForm.Ki, p.Refusal) ||
+      !Fits(p.InForm.Kd, registers.Kd, "Kd", true, p.HeldInForm.Kd, p.Refusal) ||
+      !FromForm(p.HeldInForm, registers.Form, span, p.Held, p.Refusal)) {
     return p;
   }
   const std::string doubt = ModelDoubt(model, true);

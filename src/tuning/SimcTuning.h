@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "base/PidForm.h"
 #include "tuning/FopdtFit.h"
 #include "tuning/StepFigures.h"
 
@@ -24,19 +25,22 @@ struct TuningChoice {
   double TcOverTheta = 1.0;  // tau_c / theta
 };
 
-// The controller's factors in its own units.
+// The factors in the ideal form and the units the tuning computes in (a
+// controller of another PidForm holds them converted: FormConversion.h).
 struct ControllerFactors {
   double Band = 0.0;  // proportional band, % of the span
   double Ki = 0.0;    // repeats per minute
   double Kd = 0.0;    // derivative time, s
 };
 
-// Engineering value per register count of each factor (the register map's
-// FactorKp, FactorKi, FactorKd).
+// How the controller holds the factors: the engineering value per register
+// count of each (the register map's FactorKp, FactorKi, FactorKd) and the
+// form and units of the values.
 struct RegisterFactors {
   float Kp = 0.1f;
   float Ki = 0.01f;
   float Kd = 1.0f;
+  PidForm Form;
 };
 
 struct Proposal {
@@ -46,7 +50,9 @@ struct Proposal {
   double Kc = 0.0;       // % output per PV unit (ideal form)
   double Ti = 0.0, Td = 0.0;
   ControllerFactors Factors;
-  ControllerFactors Held;  // what the registers will hold (the factors rounded to a register count)
+  ControllerFactors Held;  // the ideal figures of what the registers will hold
+  FormFactors InForm;      // Factors in the controller's form and units
+  FormFactors HeldInForm;  // InForm rounded to a register count: what is written
   double GainMargin = 0.0, PhaseMargin = 0.0;  // of the loop with the longest dead time the record allows
   std::string Rule;      // the rule and its parameter, for the operator
 };
@@ -62,13 +68,15 @@ inline constexpr double kHighOutput = 95.0;
 // The largest band a controller accepts, %.
 inline constexpr double kMaxBand = 999.9;
 
-// `span` is the input span in PV units (high - low). `time_scale` is the
+// `span` is the input span in PV units (high - low). `timeScale` is the
 // process seconds per model second (1 unless the model was fitted in a
 // different clock than the controller's). Safe by construction: refused
 // when the dead time is shorter than a poll; tau_c never below a quarter of
 // a poll, and raised until the loop keeps its margins with the dead time at
 // the long end of what the record allows (the rule line says so); not
-// offered (Ok false, factors filled) when the model is too uncertain.
+// offered (Ok false, factors filled) when the model is too uncertain. The
+// factors are computed in the ideal form and converted to `registers.Form`;
+// refused when that form names a unit that cannot be converted.
 Proposal ProposeSimc(const FopdtModel& model, const TuningChoice& choice, double span,
                      const RegisterFactors& registers, double timeScale = 1.0);
 

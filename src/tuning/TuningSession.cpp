@@ -117,12 +117,14 @@ void TuningSession::Tick(bool portOpen) {
     return Abort("The device has not answered for " + ProcessSecondsText(now - lastGood_, context_.TimeScale) +
                  ": polls are failing.");
   }
-  if (writes_.GaveUp()) return Abort("The write of the " + writes_.GaveUp()->What + " was not answered.");
   if (outcome_.ActiveTime > outcome_.Plan.MaxTime) {
     return Abort("The session ran past its longest time (" +
                  ProcessSecondsText(outcome_.Plan.MaxTime, context_.TimeScale) + ").");
   }
+  // Checked after the hand-over, which gives up a write: nothing goes on as
+  // if it had arrived.
   writes_.Tick(now, FailTime());
+  if (writes_.GaveUp()) return Abort("The write of the " + writes_.GaveUp()->What + " was not answered.");
   if (stage_ == SessionStage::Returning && writes_.Idle()) {
     // After a shortened verification the verdict stands; after Decline, the old factors.
     Finish(SessionStage::Done, outcome_.Applied ? outcome_.Result
@@ -162,22 +164,18 @@ void TuningSession::RestoreOld() {
   if (stage_ != SessionStage::Done || !outcome_.Applied) return;
   ++gRunning;
   userRestore_ = true;
-  stage_ = SessionStage::Restoring;
-  const ControllerFactors& f = outcome_.Before.Factors;
-  writes_.Queue({{ValueBox::K, "Kp", f.Band, context_.Registers.Kp},
-                 {ValueBox::Ki, "Ki", f.Ki, context_.Registers.Ki},
-                 {ValueBox::Kd, "Kd", f.Kd, context_.Registers.Kd}},
-                kManyTries);
-  writes_.Tick(clock_(), 0.0);
+  Restore(true);
 }
 
-// The original setpoint, and the factors when any was written (or typed).
+// The original setpoint, and the factors when any was written (or typed);
+// the old factors alone when the user asked for them after the session.
 void TuningSession::Restore(bool factors) {
   stage_ = SessionStage::Restoring;
-  std::deque<SessionWrite> back{{ValueBox::SetPt, "setpoint", outcome_.Before.SP, context_.SpResolution}};
-  const ControllerFactors& f = outcome_.Before.Factors;
-  if (factors && factorsTouched_) {
-    back.push_back({ValueBox::K, "Kp", f.Band, context_.Registers.Kp});
+  std::deque<SessionWrite> back;
+  if (!userRestore_) back.push_back({ValueBox::SetPt, "setpoint", outcome_.Before.SP, context_.SpResolution});
+  const FormFactors& f = outcome_.Before.Factors;
+  if (factors && (factorsTouched_ || userRestore_)) {
+    back.push_back({ValueBox::K, "Kp", f.K, context_.Registers.Kp});
     back.push_back({ValueBox::Ki, "Ki", f.Ki, context_.Registers.Ki});
     back.push_back({ValueBox::Kd, "Kd", f.Kd, context_.Registers.Kd});
   }
@@ -187,10 +185,13 @@ void TuningSession::Restore(bool factors) {
 
 void TuningSession::Finish(SessionStage stage, std::string result) {
   if (Running()) --gRunning;
+  // Nothing goes out after the session said it stopped.
+  writes_.Withdraw();
+  // A write-back that went through took the new factors out again.
+  if (stage_ == SessionStage::Restoring && writes_.Idle()) outcome_.Applied = false;
   stage_ = stage;
   outcome_.Ended = clock_();
   outcome_.Result = std::move(result);
-  if (userRestore_) outcome_.Applied = false;
 }
 
 void TuningSession::WriteSent(std::string_view what, double oldValue, double newValue) {
@@ -198,13 +199,19 @@ void TuningSession::WriteSent(std::string_view what, double oldValue, double new
   if (!Running()) return;
   const double now = clock_();
   const bool ours = writes_.Sent(what, newValue, now) == SessionWrites::Seen::Ours;
+  const bool firstFactor = what != "setpoint" && !factorsTouched_;
   if (what != "setpoint") factorsTouched_ = true;
   if (!ours) {
     if (stage_ != SessionStage::Restoring) {
       Abort(SessionText("A write was typed by hand during the session (%s %.4g).", std::string(what).c_str(), newValue));
+    } else {
+      Restore(true);  // typed during the write-back: written back as well
     }
     return;
   }
+  // A factor handed over before an abort went out during the write-back:
+  // the factors are written back as well.
+  if (stage_ == SessionStage::Restoring && firstFactor) Restore(true);
   if (what == "setpoint" && (stage_ == SessionStage::Step1 || stage_ == SessionStage::Applying)) {
     if (stage_ == SessionStage::Applying) {
       stage_ = SessionStage::Step2;
@@ -242,9 +249,9 @@ void TuningSession::WriteRefused(std::string_view what, const std::string& reaso
 
 std::string TuningSession::ControllerHolds() const {
   std::string text = "In the controller now:";
-  const ControllerFactors& f = outcome_.Before.Factors;
+  const FormFactors& f = outcome_.Before.Factors;
   const std::pair<const char*, double> originals[] = {
-      {"setpoint", outcome_.Before.SP}, {"Kp", f.Band}, {"Ki", f.Ki}, {"Kd", f.Kd}};
+      {"setpoint", outcome_.Before.SP}, {"Kp", f.K}, {"Ki", f.Ki}, {"Kd", f.Kd}};
   const char* sep = " ";
   for (const auto& [what, original] : originals) {
     double value = original;

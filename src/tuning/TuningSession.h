@@ -60,7 +60,7 @@ struct SessionOutcome {
 class TuningSession : public WriteObserver, public ResultObserver {
  public:
   // `clock` gives the chart time; `write` sets a parameter write pending
-  // (the poll cycle's WriteTextClick).
+  // (the poll cycle's WriteTextClick); a NaN takes back the one pending.
   TuningSession(SessionContext context, std::function<double()> clock, std::function<void(ValueBox, double)> write);
   ~TuningSession() override;
   TuningSession(const TuningSession&) = delete;

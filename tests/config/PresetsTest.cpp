@@ -7,6 +7,7 @@
 #include <string>
 
 #include "support/TempDir.h"
+#include "config/PresetForm.h"
 #include "config/Presets.h"
 #include "base/Settings.h"
 #include "base/FileError.h"
@@ -220,9 +221,19 @@ void ExpectDefaultMap(const std::string& folder) {
     EXPECT_EQ(t.Addr[i], std::to_string(addrs[i])) << i;
     EXPECT_EQ(static_cast<float>(std::stod(t.Factor[i])), factors[i]) << i;
   }
+  EXPECT_EQ(t.Form, PidForm{});
 }
 
 TEST(ShippedPreset, NovusN1100HoldsTheDefaultMap) { ExpectDefaultMap(KORVANE_PRESET_SOURCE_DIR); }
+
+TEST(ShippedPreset, SimulatorFormMapsNameTheirForms) {
+  const std::vector<std::string> folders{KORVANE_PRESET_SOURCE_DIR};
+  EXPECT_EQ(PresetFormOf(folders, "korvane-sim gain"),
+            (PidForm{ProportionalUnit::Gain, IntegralUnit::TimeSeconds, DerivativeUnit::Seconds, false, {}}));
+  EXPECT_EQ(PresetFormOf(folders, "korvane-sim series"),
+            (PidForm{ProportionalUnit::BandPercent, IntegralUnit::TimeMinutes, DerivativeUnit::Seconds, true, {}}));
+  EXPECT_EQ(PresetFormOf(folders, "Other"), PidForm{});  // no such preset: today's form
+}
 
 TEST(ShippedPreset, IsFoundBesideTheBuiltPrograms) {
   PresetScan scan = ScanPresets(KORVANE_PROGRAM_DIR);

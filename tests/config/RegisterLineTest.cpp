@@ -110,7 +110,7 @@ namespace korvane {
 namespace {
 
 TEST(RegisterLines, TheShippedPresetsReadWhole) {
-  for (const char* name : {"Novus N1100", "korvane-sim default", "korvane-sim float"}) {
+  for (const char* name : {"Novus N1100", "korvane-sim default", "korvane-sim float", "korvane-sim gain", "korvane-sim series"}) {
     SCOPED_TRACE(name);
     const MapTexts t = ReadPreset(std::string(KORVANE_PRESET_SOURCE_DIR), name);
     EXPECT_TRUE(IgnoredPresetLines(ReadFileBounded(std::string(KORVANE_PRESET_SOURCE_DIR) + "/" + name + ".Korvane", kMaxPresetBytes)).empty());

@@ -150,7 +150,7 @@ TEST_F(SessionOnSim, WholeSessionLeavesTheSetpointBackAndBetterFactors) {
   Print("predicted", *o.Predicted);
   const FopdtModel& m = o.Model->Model;
   std::printf("model K %.3g tau %.3g theta %.3g R2 %.3f; band %g -> %g %%, Ki %g -> %g; session %.0f process s\n",
-              m.Gain, m.TimeConstant, m.DeadTime, m.Fit, o.Before.Factors.Band, o.Proposed->Held.Band,
+              m.Gain, m.TimeConstant, m.DeadTime, m.Fit, o.Before.Factors.K, o.Proposed->Held.Band,
               o.Before.Factors.Ki, o.Proposed->Held.Ki, ProcessTime() - pressed);
   EXPECT_TRUE(o.Applied);
   EXPECT_LT(o.Step2->Iae, o.Step1->Iae);

@@ -112,7 +112,7 @@ TEST(TuningSessionWindow, TuneLoopEndsWithTheSetpointBackBetterFactorsAndAReport
     std::printf("%-20s before %-8s after %-8s predicted %s\n", r.Name.c_str(), r.Before.c_str(), r.After.c_str(),
                 r.Predicted.c_str());
   }
-  std::printf("band %g -> %g %%, Ki %g -> %g; session %.0f process s\n", o.Before.Factors.Band, o.Proposed->Held.Band,
+  std::printf("band %g -> %g %%, Ki %g -> %g; session %.0f process s\n", o.Before.Factors.K, o.Proposed->Held.Band,
               o.Before.Factors.Ki, o.Proposed->Held.Ki, (o.Ended - o.Started) * 2.5);
   EXPECT_LT(o.Step2->Iae, o.Step1->Iae);
 

@@ -77,6 +77,7 @@ struct BadReply {
   const char* name;
   std::function<std::string(std::uint16_t transaction)> bytes;
   std::int32_t result;
+  std::uint16_t before = 0;  // the transaction of the request before
 };
 
 void PrintTo(const BadReply& r, std::ostream* os) { *os << r.name; }
@@ -86,6 +87,7 @@ std::string Unit1(const std::string& pdu) { return std::string(1, '\x01') + pdu;
 class TcpFaults : public CheckTcp, public ::testing::WithParamInterface<BadReply> {};
 
 TEST_P(TcpFaults, StoreNothingAndGiveTheirResult) {
+  state.TransactionId = GetParam().before;
   ComposeRead(1, 2);
   EXPECT_EQ(Tcp(GetParam().bytes(state.TransactionId)), GetParam().result);
   EXPECT_EQ(image.HoldingRegister(1, 1), 0);
@@ -102,6 +104,11 @@ INSTANTIATE_TEST_SUITE_P(
     Mbap, TcpFaults,
     ::testing::Values(
         BadReply{"StaleTransaction", [](std::uint16_t id) { return MbapFrame(id - 1, Unit1(kPdu)); }, Pending},
+        // The transaction wrapped to 0: a late reply to 65535 is as stale.
+        BadReply{"StaleAcrossTheWrap",
+                 [](std::uint16_t id) { return MbapFrame(static_cast<std::uint16_t>(id - 1), Unit1(kPdu)); }, Pending,
+                 0xFFFF},
+        BadReply{"NewerTransaction", [](std::uint16_t id) { return MbapFrame(id + 1, Unit1(kPdu)); }, Pending},
         BadReply{"OtherUnit", [](std::uint16_t id) { return MbapFrame(id, "\x02" + kPdu); }, Pending},
         BadReply{"ProtocolNotZero",
                  [](std::uint16_t id) {
@@ -123,6 +130,9 @@ INSTANTIATE_TEST_SUITE_P(
                    f[5] = static_cast<char>(200);
                    return f;
                  },
+                 ChecksumError},
+        // One register where two were asked for, its length telling so.
+        BadReply{"ShorterThanAsked", [](std::uint16_t id) { return MbapFrame(id, Unit1(FromHex("03 02 00 64"))); },
                  ChecksumError},
         BadReply{"OtherFunction", [](std::uint16_t id) { return MbapFrame(id, Unit1(FromHex("04 04 00 64 00 65"))); },
                  ChecksumError},

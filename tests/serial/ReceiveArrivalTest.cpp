@@ -151,6 +151,24 @@ TEST_F(ReceiveArrivalTest, TheReadTimeLiesBetweenTheSendAndTheEvent) {
   EXPECT_LE(port_->ReceivedAt(), std::chrono::steady_clock::now());
 }
 
+// At 110 baud the quiet gap (set when the line settings are applied) is
+// 350 ms: bytes 20 ms apart are one reply, handed on once and stamped with
+// the read of its last byte, a gap before the hand-over.
+TEST_F(ReceiveArrivalTest, ASlowLineGathersByItsOwnGapAndStampsTheLastRead) {
+  port_->SetBaudRate(br000110);
+  port_->SetDelay(60000);
+  port_->Open();
+  main_.PumpFor(10ms);
+  for (char c : std::string("abcde")) {
+    line_->Send(std::string(1, c));
+    std::this_thread::sleep_for(20ms);
+  }
+  ASSERT_TRUE(Pump([&] { return !events_.receives.empty(); }));
+  const auto handedOn = std::chrono::steady_clock::now();
+  EXPECT_EQ(events_.receives, std::vector<std::string>{"abcde"});
+  EXPECT_LE(port_->ReceivedAt(), handedOn - 300ms);
+}
+
 TEST_F(ReceiveArrivalTest, StoppingDoesNotWaitOutALongDelay) {
   port_->SetDelay(60000);
   port_->Open();

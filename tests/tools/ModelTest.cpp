@@ -232,6 +232,39 @@ TEST(ControllerDevice, WritesChangeFactorsAndSetpointAndRefuseTheRest) {
   EXPECT_EQ(dev.Read(reg::SP), 250);
 }
 
+// Maps whose registers hold the factors another way: written there, read
+// back unchanged, and acting as the ideal factors they stand for.
+struct FormRow {
+  const char* Map;
+  std::uint16_t Kp, Ki, Kd;         // written
+  double Band, Integral, Derivative;  // the ideal controller it acts as
+};
+
+TEST(ControllerDevice, FactorFormsActAsTheirIdealFactors) {
+  using R = ControllerDevice::WriteResult;
+  const FormRow rows[] = {
+      {"gain", 1356, 24, 2, 100 / 13.56, 2.5, 2},               // gain 13.56, Ti 24 s
+      {"gain", 0, 0, 0, 0, 0, 0},                               // 0: on/off, no integral
+      {"series", 295, 40, 1, 29.5 * 24 / 25, 60.0 / 25, 24.0 / 25},  // Ti' 0.40 min, Td' 1 s
+      {"series", 295, 40, 0, 29.5, 2.5, 0},                     // without Td' the forms agree
+  };
+  for (const FormRow& r : rows) {
+    DeviceParams d = QuietDevice();
+    d.Map = FindSimMap(r.Map);
+    ASSERT_NE(d.Map, nullptr) << r.Map;
+    ControllerDevice dev(d);
+    EXPECT_EQ(dev.Write(reg::Kp, r.Kp), R::Ok) << r.Map;
+    EXPECT_EQ(dev.Write(reg::Ki, r.Ki), R::Ok) << r.Map;
+    EXPECT_EQ(dev.Write(reg::Kd, r.Kd), R::Ok) << r.Map;
+    EXPECT_EQ(dev.Read(reg::Kp), r.Kp) << r.Map;
+    EXPECT_EQ(dev.Read(reg::Ki), r.Ki) << r.Map;
+    const PidFactors ideal = IdealFactors(dev.Controller().Factors());
+    EXPECT_NEAR(ideal.ProportionalBand, r.Band, 1e-9) << r.Map << " " << r.Kp;
+    EXPECT_NEAR(ideal.Integral, r.Integral, 1e-9) << r.Map << " " << r.Ki;
+    EXPECT_NEAR(ideal.Derivative, r.Derivative, 1e-9) << r.Map << " " << r.Kd;
+  }
+}
+
 TEST(ControllerDevice, ManualModeHoldsTheOutputGiven) {
   ControllerDevice dev(QuietDevice());
   using R = ControllerDevice::WriteResult;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <numbers>
 #include <ostream>
 #include <random>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "tuning/FitRecord.h"
 #include "tuning/FopdtFit.h"
+#include "tuning/LoopMargins.h"
 #include "tuning/SimcTuning.h"
 
 namespace korvane {
@@ -156,6 +158,27 @@ TEST(IdentifyFopdt, RefusesRecordsThatCannotShowTheProcessAndSaysWhy) {
   }
 }
 
+// Residuals that follow each other (a slow wander) say less about the
+// process than independent ones of the same size: the spread is wider.
+TEST(IdentifyFopdt, CorrelatedResidualsWidenTheSpread) {
+  const FopdtModel truth{2.0, 30.0, 4.0, 0, 0};
+  std::vector<TuningSample> white = ClosedLoopRecord(truth, 1.0, 0.0, false);
+  std::vector<TuningSample> wander = white;
+  std::mt19937 random(5);
+  std::normal_distribution<double> noise(0.0, 0.5);
+  double slow = 0.0;
+  for (std::size_t i = 0; i < white.size(); ++i) {
+    white[i].PV += noise(random);
+    slow = 0.95 * slow + std::sqrt(1.0 - 0.95 * 0.95) * noise(random);  // the same spread, slow
+    wander[i].PV += slow;
+  }
+  const Identification a = IdentifyFopdt(white, AtTheWrite());
+  const Identification b = IdentifyFopdt(wander, AtTheWrite());
+  ASSERT_TRUE(a.Ok && b.Ok) << a.Refusal << b.Refusal;
+  EXPECT_GT(b.Model.GainSpread, 2.0 * a.Model.GainSpread);
+  EXPECT_GT(b.Model.TimeConstantSpread, 2.0 * a.Model.TimeConstantSpread);
+}
+
 TEST(IdentifyFopdt, BadSamplesNeitherCrashNorHang) {
   std::vector<TuningSample> bad = ClosedLoopRecord({2.0, 30.0, 4.0, 20, 0}, 1.0, 0.0);
   bad.insert(bad.begin() + 50, {NAN, 1, 2, 3});
@@ -245,13 +268,48 @@ INSTANTIATE_TEST_SUITE_P(
                           "Not offered for Apply: the fit misses a shape: PV runs 1.5 units below the model from 10 s"}),
     [](const testing::TestParamInfo<Asked>& param) { return param.param.Name; });
 
+// The margins hold for the dead time as long as the record allows: its
+// spread, at least a quarter of a poll.
 TEST(ProposeSimc, KeepsItsMarginsAndSaysHowWhenAskedForTooFastALoop) {
-  const Proposal p = ProposeSimc(With(kDefault, 1.0), {false, 0.1}, 400.0, {});
-  ASSERT_TRUE(p.Ok) << p.Refusal;
-  EXPECT_NE(p.Rule.find("raised from 0.3 s"), std::string::npos) << p.Rule;
-  EXPECT_GE(p.GainMargin, kMinGainMargin);
-  EXPECT_GE(p.PhaseMargin, kMinPhaseMargin);
-  EXPECT_NEAR(p.Held.Band, std::round(p.Factors.Band * 10) / 10, 1e-6);  // what a 0.1 % register holds
+  FopdtModel spread = With(kDefault, 1.0);
+  spread.DeadTimeSpread = 1.4;
+  const struct {
+    FopdtModel Model;
+    double Worst;  // dead time, s
+  } cases[] = {{With(kDefault, 1.0), 3.25}, {spread, 4.4}};
+  for (const auto& c : cases) {
+    const Proposal p = ProposeSimc(c.Model, {false, 0.1}, 400.0, {});
+    ASSERT_TRUE(p.Ok) << p.Refusal;
+    EXPECT_NE(p.Rule.find("raised from 0.3 s"), std::string::npos) << p.Rule;
+    FopdtModel worst = c.Model;
+    worst.DeadTime = c.Worst;
+    const LoopMargins m = MarginsOf(worst, 1e4 / (p.Factors.Band * 400.0), 60.0 / p.Factors.Ki, p.Factors.Kd);
+    EXPECT_GE(m.Gain, kMinGainMargin) << c.Worst;
+    EXPECT_GE(m.Phase, kMinPhaseMargin) << c.Worst;
+    EXPECT_NEAR(p.Held.Band, std::round(p.Factors.Band * 10) / 10, 1e-6);  // what a 0.1 % register holds
+  }
+}
+
+// Margins of loops worked out by hand: P only on a lag (|L| = 1 at
+// w = sqrt(3) / tau, phase -60 degrees, less w theta), and a PI whose Ti
+// cancels the lag (L = Kc K e^(-theta s) / (Ti s): 90 - Kc K theta / Ti rad,
+// and a gain margin of pi Ti / (2 Kc K theta)).
+TEST(MarginsOf, LoopsWorkedOutByHand) {
+  const double inf = INFINITY;
+  const struct {
+    FopdtModel Model;
+    double Kc, Ti, Td, Phase, Gain;
+  } cases[] = {
+      {{1.0, 10.0, 0.0, 0, 1}, 2.0, inf, 0.0, 120.0, inf},
+      {{1.0, 10.0, 1.0, 0, 1}, 2.0, inf, 0.0, 110.076, 8.1753},
+      {{1.0, 10.0, 1.0, 0, 1}, 2.0, 10.0, 0.0, 90.0 - 0.2 * 180.0 / std::numbers::pi, std::numbers::pi * 10.0 / 4.0},
+  };
+  for (const auto& c : cases) {
+    const LoopMargins m = MarginsOf(c.Model, c.Kc, c.Ti, c.Td);
+    EXPECT_NEAR(m.Phase, c.Phase, 0.3) << c.Ti;
+    if (std::isinf(c.Gain)) EXPECT_TRUE(std::isinf(m.Gain)) << m.Gain;
+    else EXPECT_NEAR(m.Gain, c.Gain, 0.01 * c.Gain) << c.Ti;
+  }
 }
 
 TEST(ProposeSimc, RefusesWhatTheRegistersCannotHold) {
@@ -261,7 +319,7 @@ TEST(ProposeSimc, RefusesWhatTheRegistersCannotHold) {
   EXPECT_NE(ProposeSimc({1e4, 60, 3, 0, 1}, {}, 400, registers).Refusal.find("999.9"), std::string::npos);
   EXPECT_NE(ProposeSimc({1e-4, 60, 3, 0, 1}, {}, 400, registers).Refusal.find("Kp"), std::string::npos);
   EXPECT_NE(ProposeSimc({3, 1e6, 1e5, 0, 1}, {}, 400, registers).Refusal.find("Ki"), std::string::npos);
-  EXPECT_FALSE(ProposeSimc({3, 60, 3, 0, 1}, {}, 400, {0.0f, 0.01f, 1.0f}).Ok);
+  EXPECT_FALSE(ProposeSimc({3, 60, 3, 0, 1}, {}, 400, {0.0f, 0.01f, 1.0f, {}}).Ok);
   EXPECT_FALSE(ProposeSimc({3, 60, 3, 0, 1}, {false, NAN}, 400, registers).Ok);
 }
 

@@ -2,12 +2,14 @@
 // A scripted loop for the tuning session's tests: a first-order process with
 // dead time under a PI controller in the controller's units, polled once a
 // second, with writes answered on the tick they are sent, and the faults a
-// session must survive switched on and off by the test.
+// session must survive switched on and off by the test. Every write put on
+// the line is kept in `Wire`, with what the test needs to judge it.
 
 #include <algorithm>
 #include <cmath>
 #include <deque>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -22,16 +24,34 @@ class ScriptedLoop {
   // Process: K units per %, tau, theta s; controller band %, Ki repeats/min.
   double K = 2.0, Tau = 20.0, Theta = 4.0, Span = 400.0;
   double SP = 100.0, Band = 50.0, Ki = 0.5, Kd = 0.0;
+  // Band and Ki as this form holds them (a gain, an integral time in s: the
+  // loop follows; other units are only passed to the session).
+  PidForm Form;
   double PvCount = 0.0;    // PV register resolution (0: PV not rounded)
   double TimeScale = 1.0;  // process s per tick s, for the session's texts
   bool DevicePresent = true, PortOpen = true;
   Answer WriteAnswer = Answer::Ok;
+  // An unanswered write is reported as timed out on the next tick, as the
+  // poll cycle does; off, it is never reported.
+  bool TimeOutReplies = false;
   double Time = 0.0;
   std::vector<TuningSample> Samples;
 
+  struct WireWrite {
+    std::string What;
+    double Old = 0.0, New = 0.0;
+    bool Hand = false;       // typed by hand
+    bool Landed = false;     // the controller took it
+    bool AfterStop = false;  // the session had stopped running when it went out
+  };
+  std::vector<WireWrite> Wire;
+  // Session writes handed over while another of its writes was waiting to go
+  // out or waiting for its answer.
+  int Overlaps = 0;
+
   explicit ScriptedLoop(double out0 = 40.0, double pvOffset = 0.0) { Reset(out0, pvOffset); }
   // At the setpoint (PV `pvOffset` away from it) with the output at `out0`,
-  // for the process as set now; the record starts again.
+  // for the process and factors as set now; the record starts again.
   void Reset(double out0 = 40.0, double pvOffset = 0.0) {
     out_ = y_ = out0;
     offset_ = SP - K * out0 + pvOffset;
@@ -46,6 +66,7 @@ class ScriptedLoop {
     c.SpanHigh = Span;
     c.Poll = 1.0;
     c.SpResolution = 1.0;
+    c.Registers.Form = Form;
     c.PvResolution = PvCount;
     c.TimeScale = TimeScale;
     return c;
@@ -56,8 +77,19 @@ class ScriptedLoop {
   // A load change: PV moves by `units` at once.
   void Disturb(double units) { offset_ += units; }
 
-  // The session's write callback.
-  void Write(ValueBox box, double value) { pending_ = {box, value}; }
+  // The session's write callback: one slot, as the poll cycle's pending
+  // write (the last asked for wins).
+  void Write(ValueBox box, double value) {
+    if (std::isnan(value)) return pending_.reset();  // taken back
+    if ((pending_ && !pendingHand_) || (awaiting_ && !awaitingHand_)) ++Overlaps;
+    pending_ = {box, value};
+    pendingHand_ = false;
+  }
+  // A write typed by hand into the same slot, sent on the next tick.
+  void HandType(ValueBox box, double value) {
+    pending_ = {box, value};
+    pendingHand_ = true;
+  }
 
   // Runs `seconds` at rest without a session (the record before it).
   void Settle(double seconds) {
@@ -79,13 +111,18 @@ class ScriptedLoop {
   void HandWrite(TuningSession& session, double band) {
     const double old = Band;
     Band = band;
+    Wire.push_back({"Kp", old, band, true, true, false});
     session.WriteSent("Kp", old, band);
     session.ReplyChecked(PollResult::DataOk, true);
   }
 
  private:
   static constexpr double kDt = 0.1;
-  double Kc() const { return 100.0 / Band; }  // % output per % of the span
+  // % output per % of the span, and repeats per minute.
+  double Kc() const { return Form.K == ProportionalUnit::Gain ? Band : 100.0 / Band; }
+  double Rate() const {
+    return Form.Ki != IntegralUnit::TimeSeconds ? Ki : Ki > 0.0 ? 60.0 / Ki : 0.0;
+  }
   double Exact() const { return offset_ + K * y_; }
 
   void Integrate() {
@@ -99,7 +136,7 @@ class ScriptedLoop {
       const double free = Kc() * e + integral_;
       // No integration while the output is held at a limit it is pushed past.
       // Ki in repeats per process minute.
-      if (!((free > 100.0 && e > 0.0) || (free < 0.0 && e < 0.0))) integral_ += Kc() * e * Ki / 60.0 * kDt * TimeScale;
+      if (!((free > 100.0 && e > 0.0) || (free < 0.0 && e < 0.0))) integral_ += Kc() * e * Rate() / 60.0 * kDt * TimeScale;
       out_ = std::clamp(Kc() * e + integral_, 0.0, 100.0);
     }
   }
@@ -107,9 +144,20 @@ class ScriptedLoop {
   void Advance(TuningSession* session) {
     Integrate();
     Time += 1.0;
-    if (!PortOpen) return;
+    if (!PortOpen) {
+      // The poll cycle clears a pending write before the closed port refuses it.
+      pending_.reset();
+      awaiting_ = false;
+      return;
+    }
+    if (awaiting_ && session != nullptr && TimeOutReplies) {
+      awaiting_ = false;
+      session->ReplyChecked(PollResult::TimeOut, true);
+    }
+    awaiting_ = false;
     if (pending_ && session != nullptr) {
       const auto [box, value] = *pending_;
+      const bool hand = pendingHand_;
       pending_.reset();
       static constexpr std::pair<ValueBox, const char*> kNames[] = {
           {ValueBox::SetPt, "setpoint"}, {ValueBox::K, "Kp"}, {ValueBox::Ki, "Ki"}, {ValueBox::Kd, "Kd"}};
@@ -119,13 +167,19 @@ class ScriptedLoop {
       }
       double* target = box == ValueBox::SetPt ? &SP : box == ValueBox::K ? &Band : box == ValueBox::Ki ? &Ki : &Kd;
       const double old = *target;
+      Wire.push_back({what, old, value, hand, false, !session->Running()});
       session->WriteSent(what, old, value);
-      if (!DevicePresent || WriteAnswer == Answer::Silent) return;
+      if (!DevicePresent || WriteAnswer == Answer::Silent) {
+        awaiting_ = true;
+        awaitingHand_ = hand;
+        return;
+      }
       if (WriteAnswer == Answer::Refuse) {
         session->ReplyChecked(PollResult::ExceptionReply + 2, true);
         return;
       }
       *target = value;
+      Wire.back().Landed = true;
       session->ReplyChecked(PollResult::DataOk, true);
       session->WriteAnswered("Write -  Data OK");
       return;
@@ -141,6 +195,9 @@ class ScriptedLoop {
   double out_ = 0.0, y_ = 0.0, offset_ = 0.0, integral_ = 0.0;
   std::deque<double> delay_;
   std::optional<std::pair<ValueBox, double>> pending_;
+  bool pendingHand_ = false;
+  bool awaiting_ = false;  // a write went out and has no answer yet
+  bool awaitingHand_ = false;
 };
 
 }  // namespace korvane::test

@@ -7,6 +7,7 @@
 #include <ostream>
 #include <random>
 
+#include "tuning/SessionReport.h"
 #include "tuning/StepFigures.h"
 
 namespace korvane {
@@ -127,6 +128,27 @@ TEST(StepFigures, BadSamplesChangeNothingAndNothingIsInventedForAZeroStep) {
   StepFigures none(0.0, 5.0, 5.0);
   for (int i = 0; i < 100; ++i) none.Add({i * 1.0, 5, 5, 0});
   EXPECT_FALSE(none.Figures().RiseTime || none.Figures().Overshoot || none.Figures().SettlingTime);
+}
+
+// The report's table: each column from its own step, times and IAE in
+// process seconds (the prediction already is); no step 2, no after column.
+TEST(SessionReport, FigureRowsTakeEachColumnFromItsOwnStep) {
+  SessionOutcome o;
+  o.Step1 = StepResponseFigures{20, 0.4, 60, 10.0, 5.0, true, 30.0, 0.5, 100.0, 80.0, 0};
+  o.Step2 = StepResponseFigures{-20, 0.4, 60, 4.0, 2.0, true, 12.0, 0.1, 40.0, 90.0, 0};
+  o.Predicted = StepResponseFigures{-20, 0.4, 60, 5.0, 3.0, true, 15.0, 0.0, 45.0, 85.0, 0};
+  const FigureRow want[] = {{"Rise time (s)", "20", "8", "5"},        {"Overshoot (%)", "5", "2", "3"},
+                            {"Settling time (s)", "60", "24", "15"},  {"Steady-state error", "0.5", "0.1", "0"},
+                            {"IAE (units x s)", "200", "80", "45"},   {"Peak output (%)", "80", "90", "85"}};
+  const std::vector<FigureRow> rows = FigureRows(o, 2.0);
+  ASSERT_EQ(rows.size(), std::size(want));
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[i].Name, want[i].Name);
+    EXPECT_EQ(rows[i].Before + " " + rows[i].After + " " + rows[i].Predicted,
+              want[i].Before + " " + want[i].After + " " + want[i].Predicted);
+  }
+  o.Step2.reset();
+  for (const FigureRow& r : FigureRows(o, 2.0)) EXPECT_EQ(r.After, "") << r.Name;
 }
 
 }  // namespace

@@ -262,10 +262,38 @@ INSTANTIATE_TEST_SUITE_P(TuningSession, SessionAborts, ::testing::ValuesIn(kAbor
                          [](const auto& c) { return std::string(c.param.Name); });
 
 // What keeps a session from starting; nothing is written then.
+// A controller holding a gain and an integral time: the session writes and
+// restores in those units, and its report names the form.
+TEST_F(SessionFixture, WritesAndRestoresInTheControllersForm) {
+  loop.Form = {ProportionalUnit::Gain, IntegralUnit::TimeSeconds, DerivativeUnit::Seconds, false, {}};
+  loop.Band = 2.0;   // gain 2: band 50 %
+  loop.Ki = 120.0;   // Ti 120 s: 0.5 repeats/min
+  session = MakeSession(loop);
+  plan.ApplyWithoutAsking = true;
+  ASSERT_TRUE(Start().empty());
+  loop.Run(*session);
+  ASSERT_EQ(session->Stage(), SessionStage::Done) << session->Waiting();
+  const SessionOutcome& o = session->Outcome();
+  ASSERT_TRUE(o.Applied && o.Proposed && o.Step1 && o.Step2);
+  EXPECT_EQ(loop.Band, o.Proposed->HeldInForm.K);
+  EXPECT_EQ(loop.Ki, o.Proposed->HeldInForm.Ki);
+  EXPECT_NEAR(loop.Band, 100.0 / o.Proposed->Held.Band, 1e-9);
+  EXPECT_LT(o.Step2->Iae, 0.7 * o.Step1->Iae);
+  std::string report;
+  for (const std::string& line : ReportLines(o, session->Context())) report += line + "\n";
+  EXPECT_NE(report.find("Factors before: Kp (gain) 2, Ki (integral time) 120 s, Kd 0 s."), std::string::npos) << report;
+  session->RestoreOld();
+  loop.Run(*session);
+  EXPECT_EQ(loop.Band, 2.0);
+  EXPECT_EQ(loop.Ki, 120.0);
+  EXPECT_EQ(loop.SP, 100.0);
+}
+
 struct NotReadyCase {
   const char* Name;
   std::function<void(ScriptedLoop&, SessionPlan&, ReadinessInput&)> Change;
   const char* Missing;
+  double PvOffset = 0.0;  // PV away from the setpoint at the start of the record
   friend void PrintTo(const NotReadyCase& c, std::ostream* os) { *os << c.Name; }
 };
 
@@ -273,7 +301,7 @@ class SessionRefused : public ::testing::TestWithParam<NotReadyCase> {};
 
 TEST_P(SessionRefused, SaysWhatIsMissing) {
   const NotReadyCase& c = GetParam();
-  ScriptedLoop loop(40.0, c.Name == std::string("LoopNotAtRest") ? 30.0 : 0.0);
+  ScriptedLoop loop(40.0, c.PvOffset);
   loop.Settle(60.0);
   SessionPlan plan;
   plan.Step = 20.0;
@@ -293,16 +321,22 @@ TEST_P(SessionRefused, SaysWhatIsMissing) {
 }
 
 const NotReadyCase kNotReady[] = {
-    {"LoopNotAtRest", nullptr, "not at rest"},
+    {"LoopNotAtRest", nullptr, "not at rest", 30.0},
+    {"LoopRisingFromBelow", nullptr, "not at rest", -30.0},
     {"PortClosed", [](ScriptedLoop&, SessionPlan&, ReadinessInput& i) { i.PortOpen = false; }, "not open"},
     {"PollsFailing", [](ScriptedLoop&, SessionPlan&, ReadinessInput& i) { i.PollsClean = false; }, "errors"},
     {"NoSpan", [](ScriptedLoop&, SessionPlan&, ReadinessInput& i) { i.SpanEntered = false; }, "span"},
     {"StepTheOutputCannotFollow", [](ScriptedLoop&, SessionPlan& p, ReadinessInput&) { p.Step = 150.0; },
      "onto a limit"},
+    // From 40 %, a band of 50 % leaves 70 units down (to 5 %), 110 up.
+    {"StepDownTheOutputCannotFollow", [](ScriptedLoop&, SessionPlan& p, ReadinessInput&) { p.Step = -90.0; },
+     "onto a limit"},
     {"TooLittleRecord", [](ScriptedLoop& l, SessionPlan&, ReadinessInput& i) { i.Samples = {}; (void)l; },
      "not been watched long enough"},
     {"LimitsWithoutTheTarget", [](ScriptedLoop&, SessionPlan& p, ReadinessInput&) { p.PvHigh = 110.0; },
      "PV limits"},
+    {"UnitTheTuningCannotUse", [](ScriptedLoop& l, SessionPlan&, ReadinessInput&) { l.Form.Unusable = "Ki unit \"rep/h\""; },
+     "Ki unit \"rep/h\" is not one Korvane can convert"},
 };
 
 INSTANTIATE_TEST_SUITE_P(TuningSession, SessionRefused, ::testing::ValuesIn(kNotReady),

@@ -32,6 +32,9 @@ bool InArea(const SimMap& map, RegisterTable table, int address) {
   });
 }
 
+// 100 / band and 60 / repeats per minute each way; 0 stays 0 (on/off, no integral).
+double Reciprocal(double numerator, double value) { return value > 0 ? numerator / value : 0; }
+
 }  // namespace
 
 ControllerDevice::ControllerDevice(const DeviceParams& params)
@@ -40,7 +43,15 @@ ControllerDevice::ControllerDevice(const DeviceParams& params)
       pid_(params.SpanLow, params.SpanHigh),
       setpoint_(params.Setpoint),
       measured_(params.Process.Ambient) {
-  pid_.SetFactors(params.Factors);
+  PidFactors factors = params.Factors;
+  factors.Series = Map().Form.Series;
+  pid_.SetFactors(factors);
+}
+
+double ControllerDevice::Internal(Quantity what, double value) const {
+  if (what == Quantity::Kp && Map().Form.Gain) return Reciprocal(100.0, value);
+  if (what == Quantity::Ki && Map().Form.IntegralTime) return Reciprocal(60.0, value);
+  return value;
 }
 
 void ControllerDevice::Advance(double seconds) {
@@ -65,9 +76,9 @@ double ControllerDevice::Get(Quantity what) const {
     case Quantity::ManualOut: return manualOutput_;
     case Quantity::SpanLow: return params_.SpanLow;
     case Quantity::SpanHigh: return params_.SpanHigh;
-    case Quantity::Ki: return f.Integral;
+    case Quantity::Ki: return Internal(what, f.Integral);
     case Quantity::Kd: return f.Derivative;
-    case Quantity::Kp: return f.ProportionalBand;
+    case Quantity::Kp: return Internal(what, f.ProportionalBand);
     case Quantity::Hys: return f.Hysteresis;
   }
   return 0;
@@ -88,6 +99,7 @@ std::optional<std::uint16_t> ControllerDevice::Read(RegisterTable table, int add
 
 ControllerDevice::WriteResult ControllerDevice::Check(Quantity what, double value) const {
   if (!std::isfinite(value)) return WriteResult::IllegalValue;
+  if (value >= 0) value = Internal(what, value);
   switch (what) {
     case Quantity::SP:
       // The setpoint is limited to the input span, as the panel's own limits do.
@@ -107,6 +119,7 @@ ControllerDevice::WriteResult ControllerDevice::Check(Quantity what, double valu
 }
 
 void ControllerDevice::Apply(Quantity what, double value) {
+  value = Internal(what, value);
   PidFactors f = pid_.Factors();
   switch (what) {
     case Quantity::SP: setpoint_ = value; break;

@@ -78,6 +78,9 @@ class ControllerDevice {
 
  private:
   double Get(Quantity what) const;
+  // A Kp or Ki as the map's form holds it, in the controller's band and
+  // repeats per minute (and back: the same function).
+  double Internal(Quantity what, double value) const;
   WriteResult Check(Quantity what, double value) const;
   void Apply(Quantity what, double value);
 

@@ -9,6 +9,17 @@ namespace {
 constexpr double kDerivativeFilter = 8.0;
 }  // namespace
 
+PidFactors IdealFactors(const PidFactors& factors) {
+  PidFactors ideal = factors;
+  ideal.Series = false;
+  if (!factors.Series || factors.Integral <= 0 || factors.Derivative <= 0) return ideal;
+  const double ti = 60.0 / factors.Integral, td = factors.Derivative;
+  ideal.ProportionalBand = factors.ProportionalBand / (1.0 + td / ti);
+  ideal.Integral = 60.0 / (ti + td);
+  ideal.Derivative = ti * td / (ti + td);
+  return ideal;
+}
+
 PidController::PidController(double spanLow, double spanHigh)
     : spanLow_(spanLow), spanHigh_(spanHigh > spanLow ? spanHigh : spanLow + 1.0) {}
 
@@ -19,8 +30,9 @@ void PidController::SetFactors(const PidFactors& factors) {
 }
 
 double PidController::Step(double setpoint, double measured, double dt) {
-  if (factors_.ProportionalBand <= 0) {
-    double half = std::max(0.0, factors_.Hysteresis) / 2;
+  const PidFactors f = IdealFactors(factors_);
+  if (f.ProportionalBand <= 0) {
+    double half = std::max(0.0, f.Hysteresis) / 2;
     if (measured <= setpoint - half) relayOn_ = true;
     if (measured >= setpoint + half) relayOn_ = false;
     output_ = relayOn_ ? 100.0 : 0.0;
@@ -29,16 +41,16 @@ double PidController::Step(double setpoint, double measured, double dt) {
     return output_;
   }
 
-  double gain = 100.0 / factors_.ProportionalBand;        // percent output per percent span
+  double gain = 100.0 / f.ProportionalBand;        // percent output per percent span
   double error = (setpoint - measured) / Span() * 100.0;  // percent of span
 
   double derivative = 0;
-  if (factors_.Derivative > 0 && dt > 0) {
+  if (f.Derivative > 0 && dt > 0) {
     if (!havePv_) filteredPv_ = measured;
     double previous = filteredPv_;
-    double filterTime = factors_.Derivative / kDerivativeFilter;
+    double filterTime = f.Derivative / kDerivativeFilter;
     filteredPv_ += dt / (filterTime + dt) * (measured - filteredPv_);
-    derivative = -gain * factors_.Derivative * (filteredPv_ - previous) / dt / Span() * 100.0;
+    derivative = -gain * f.Derivative * (filteredPv_ - previous) / dt / Span() * 100.0;
   } else {
     filteredPv_ = measured;
   }
@@ -46,7 +58,7 @@ double PidController::Step(double setpoint, double measured, double dt) {
 
   double proportional = gain * error;
   double candidate = integral_;
-  if (factors_.Integral > 0) candidate += gain * factors_.Integral / 60.0 * error * dt;
+  if (f.Integral > 0) candidate += gain * f.Integral / 60.0 * error * dt;
   double unclamped = proportional + candidate + derivative;
   // Integrate only while the output is not driven further into a limit.
   bool windingUp = (unclamped > 100.0 && error > 0) || (unclamped < 0.0 && error < 0);

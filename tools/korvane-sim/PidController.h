@@ -4,7 +4,10 @@
 // repeats per minute, derivative in seconds (on the measurement, so a
 // setpoint step gives no kick). Output 0..100 % with anti-windup by
 // conditional integration. A proportional band of 0 turns the controller
-// into an on/off controller with the given hysteresis.
+// into an on/off controller with the given hysteresis. A controller in the
+// series (interacting) form takes its factors as Kc' (1 + 1/(Ti' s)) (1 + Td' s)
+// and acts as the ideal controller of
+//   Kc = Kc' (1 + Td'/Ti'), Ti = Ti' + Td', Td = Ti' Td' / (Ti' + Td').
 
 namespace korvane::sim {
 
@@ -13,7 +16,11 @@ struct PidFactors {
   double Integral = 2.5;          // repeats per minute
   double Derivative = 0.0;        // seconds
   double Hysteresis = 1.0;        // engineering units, on/off control only
+  bool Series = false;            // the three factors are those of the series form
 };
+
+// The ideal-form factors a controller with `factors` acts with.
+PidFactors IdealFactors(const PidFactors& factors);
 
 class PidController {
  public:

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace korvane::sim {
@@ -38,12 +39,25 @@ std::string WriteReply(ControllerDevice::WriteResult r, const std::string& done)
 
 std::string StateLine(const ControllerDevice& device) {
   const PidFactors& f = device.Controller().Factors();
+  const FactorForm& form = device.Map().Form;
+  char factors[96];
+  // The factors as the map's registers hold them: band or gain, rate or time.
+  if (form.Gain) {
+    std::snprintf(factors, sizeof factors, "gain=%.4g", f.ProportionalBand > 0 ? 100.0 / f.ProportionalBand : 0.0);
+  } else {
+    std::snprintf(factors, sizeof factors, "pb=%.1f%%", f.ProportionalBand);
+  }
+  const std::size_t used = std::strlen(factors);
+  if (form.IntegralTime) {
+    std::snprintf(factors + used, sizeof factors - used, " ti=%.4gs", f.Integral > 0 ? 60.0 / f.Integral : 0.0);
+  } else {
+    std::snprintf(factors + used, sizeof factors - used, " ki=%.2f/min", f.Integral);
+  }
   char text[256];
-  std::snprintf(text, sizeof text,
-                "t=%.1fs sp=%.6g pv=%.2f out=%.1f%% mode=%s pb=%.1f%% ki=%.2f/min kd=%.0fs hys=%.0f",
+  std::snprintf(text, sizeof text, "t=%.1fs sp=%.6g pv=%.2f out=%.1f%% mode=%s %s kd=%.0fs hys=%.0f%s",
                 device.ProcessTime(), device.Setpoint(), device.ProcessValue(), device.OutputPercent(),
-                device.Automatic() ? "auto" : "manual", f.ProportionalBand, f.Integral, f.Derivative,
-                f.Hysteresis);
+                device.Automatic() ? "auto" : "manual", factors, f.Derivative, f.Hysteresis,
+                form.Series ? " form=series" : "");
   return text;
 }
 

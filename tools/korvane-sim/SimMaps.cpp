@@ -30,7 +30,8 @@ SimMap DefaultMap() {
               {Quantity::Kp, H, 13, U16, ABCD, 10, true},
               {Quantity::Hys, H, 17, U16, ABCD, 1, true},
               {Quantity::SP, H, 25, S16, ABCD, 1, true}},
-             {{H, 0, 32}, {I, 0, 32}}};
+             {{H, 0, 32}, {I, 0, 32}},
+             {}};
   // Function 4 reads the same words as function 3.
   const std::size_t holding = map.Entries.size();
   for (std::size_t i = 0; i < holding; ++i) {
@@ -60,11 +61,30 @@ SimMap FloatMap() {
                  {Quantity::Kd, H, 4100, F32, CDAB, 1, true},
                  {Quantity::PV, I, 4096, F32, CDAB, 1, false},
                  {Quantity::Out, I, 4098, F32, CDAB, 1, false}},
-                {{H, 3000, 32}, {H, 4096, 16}, {I, 4096, 16}}};
+                {{H, 3000, 32}, {H, 4096, 16}, {I, 4096, 16}},
+                {}};
 }
 
-const std::array<SimMap, 2>& Maps() {
-  static const std::array<SimMap, 2> maps{DefaultMap(), FloatMap()};
+// The default map with the PID factors held another way, at the same
+// addresses in 16-bit words: `kpScale` and `kiScale` per unit of the form's
+// Kp and Ki.
+SimMap WithFactorForm(std::string_view name, FactorForm form, double kpScale, double kiScale) {
+  SimMap map = DefaultMap();
+  map.Name = name;
+  map.Form = form;
+  for (MapEntry& e : map.Entries) {
+    if (e.What == Quantity::Kp) e.Scale = kpScale;
+    if (e.What == Quantity::Ki) e.Scale = kiScale;
+  }
+  return map;
+}
+
+const std::array<SimMap, 4>& Maps() {
+  // gain: a controller gain in hundredths and an integral time in whole
+  // seconds, ideal form. series: the band in tenths of a percent and an
+  // integral time in hundredths of a minute, series form.
+  static const std::array<SimMap, 4> maps{DefaultMap(), FloatMap(), WithFactorForm("gain", {true, true, false}, 100, 1),
+                                          WithFactorForm("series", {false, true, true}, 10, 100.0 / 60.0)};
   return maps;
 }
 

@@ -15,7 +15,8 @@ namespace korvane::sim {
 // What the controller keeps, in engineering units: setpoint and PV in the
 // process's units, outputs in percent, mode 1 automatic / 0 manual, the
 // proportional band in percent of span, integral in repeats per minute,
-// derivative in seconds, hysteresis in the process's units.
+// derivative in seconds, hysteresis in the process's units; on a map with a
+// FactorForm, Kp and Ki as that form holds them.
 enum class Quantity { SP, PV, Out, Mode, ManualOut, SpanLow, SpanHigh, Ki, Kd, Kp, Hys };
 
 struct MapEntry {
@@ -35,10 +36,21 @@ struct RegisterArea {
   int Count;
 };
 
+// How the PID factors sit in the registers beyond a scale: a controller
+// gain (output % per % of span, 100 / band) in place of the band, an
+// integral time in seconds (60 / repeats per minute; 0 = no integral) in
+// place of the rate, and the series form of the three.
+struct FactorForm {
+  bool Gain = false;
+  bool IntegralTime = false;
+  bool Series = false;
+};
+
 struct SimMap {
   std::string_view Name;
   std::vector<MapEntry> Entries;
   std::vector<RegisterArea> Areas;
+  FactorForm Form{};
 };
 
 // The map of that name, or null.

@@ -61,6 +61,9 @@ Controller (register units in brackets):
   --ki REPEATS       integral, repeats per minute (default 2.5) [x0.01]
   --kd SECONDS       derivative time (default 0) [x1]
   --hys V            on/off hysteresis (default 1) [x1]
+                     (--pb, --ki and --kd in these units on every map: the
+                     gain map shows gain = 100 / band and ti = 60 / ki s, the
+                     series map ti and takes the three as series factors)
   --span-low V       input span for the proportional band (default 0)
   --span-high V      (default 400)
 Process (first order plus dead time unless told; named at start):

@@ -1,5 +1,6 @@
 #include "app/config/ConfigFileMenu.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -9,6 +10,8 @@
 
 #include "app/widgets/SystemLocale.h"
 #include "config/ConfigFile.h"
+#include "config/PresetForm.h"
+#include "config/Presets.h"
 
 namespace korvane::configfile {
 namespace {
@@ -38,6 +41,10 @@ bool LoadConfigurationFrom(QWidget* parent, const QString& path, Settings& s, QL
                            QLineEdit* txtK, QLineEdit* txtKi, QLineEdit* txtKd, const ErrorReporter& report) {
   try {
     EntryTexts entries = LoadConfiguration(FileName(path), s);
+    // The file names the controller type, not its PID form: that comes from
+    // the type's preset, so the tuning never writes in the form of another.
+    s.Map.Form = PresetFormOf(
+        PresetFolders(QCoreApplication::applicationDirPath().toStdString(), UserPresetFolder()), s.Map.ControllerType);
     QLineEdit* boxes[] = {txtSetPt, txtK, txtKi, txtKd};
     for (std::size_t i = 0; i < entries.size(); ++i) boxes[i]->setText(QString::fromStdString(entries[i]));
     return true;

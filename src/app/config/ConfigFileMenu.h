@@ -32,8 +32,9 @@ void Open1Click(QWidget* parent, Settings& s, QLineEdit* txtSetPt, QLineEdit* tx
 bool SaveConfigurationTo(QWidget* parent, const QString& path, Settings& s, QLineEdit* txtSetPt, QLineEdit* txtK,
                          QLineEdit* txtKi, QLineEdit* txtKd, const ErrorReporter& report = ShowErrorBox);
 // Reads the file into the settings and the raw texts of lines 22 to 25 into
-// the four boxes. A file error is reported and changes nothing. True when
-// the file was read.
+// the four boxes, and takes the PID form from the preset of the type it
+// names. A file error is reported and changes nothing. True when the file
+// was read.
 bool LoadConfigurationFrom(QWidget* parent, const QString& path, Settings& s, QLineEdit* txtSetPt,
                            QLineEdit* txtK, QLineEdit* txtKi, QLineEdit* txtKd,
                            const ErrorReporter& report = ShowErrorBox);

@@ -21,6 +21,7 @@
 #include "base/Settings.h"
 #include "plot/ChartHistory.h"
 #include "poll/PollCycle.h"
+#include "tuning/FormConversion.h"
 #include "poll/WriteValue.h"
 
 namespace korvane {
@@ -238,7 +239,8 @@ void TuningForm::ShowStep() {
   const ControllerValues& now = poll_.Values();
   const double gain = identification_ && identification_->Ok ? identification_->Model.Gain : 0.0;
   const std::string advice =
-      StepAdvice(step->Figures(), recorder_->OutputBeforeStep(), {now.Kp, now.Ki, now.Kd}, tuning_.Span(), gain);
+      StepAdvice(step->Figures(), recorder_->OutputBeforeStep(),
+                 IdealOrUnknown({now.Kp, now.Ki, now.Kd}, settings_.Map.Form, tuning_.Span()), tuning_.Span(), gain);
   ShowResult(lblStepAdvice_, QString::fromStdString(advice));
 }
 

@@ -84,7 +84,7 @@ class TuningForm : public QWidget, public WriteObserver {
 
  private:
   void Build();
-  void QueueWrites(const ControllerFactors& factors);
+  void QueueWrites(const FormFactors& factors);
   void NextWrite();
   void ShowJournal();
   void ShowStep();
@@ -100,7 +100,7 @@ class TuningForm : public QWidget, public WriteObserver {
   std::unique_ptr<TuningOverlay> overlay_;
   std::optional<Identification> identification_;
   std::optional<Proposal> proposal_;
-  std::optional<ControllerFactors> restore_;
+  std::optional<FormFactors> restore_;  // as the controller held them
   std::deque<std::pair<ValueBox, std::string>> queue_;
   std::vector<std::pair<double, double>> predicted_;
   // What the prediction is drawn from: the model in process time, the

@@ -19,6 +19,7 @@
 #include "poll/PollCycle.h"
 #include "poll/WriteValue.h"
 #include "tuning/FopdtFit.h"
+#include "tuning/FormConversion.h"
 
 namespace korvane {
 namespace {
@@ -61,7 +62,8 @@ void TuningForm::CmdIdentifyClick() {
   const bool ratioOk = ParseWriteNumber(txtTcRatio_->text().toStdString()).has_value();
   const TuningChoice choice{chkPid_->isChecked(),
                             ratioOk ? *ParseWriteNumber(txtTcRatio_->text().toStdString()) : 1.0};
-  const RegisterFactors registers{settings_.Map.FactorKp, settings_.Map.FactorKi, settings_.Map.FactorKd};
+  const RegisterFactors registers{settings_.Map.FactorKp, settings_.Map.FactorKi, settings_.Map.FactorKd,
+                                  settings_.Map.Form};
   proposal_ = ProposeSimc(identification_->Model, choice, tuning_.Span(), registers, scale);
   const ControllerValues& now = poll_.Values();
   if (!proposal_->Ok && !(proposal_->Held.Band > 0.0)) {
@@ -69,25 +71,37 @@ void TuningForm::CmdIdentifyClick() {
     ChartRedrawn();
     return;
   }
-  // What the registers will hold, the exact figures beside when they differ.
-  const ControllerFactors& f = proposal_->Factors;
-  const ControllerFactors& held = proposal_->Held;
+  // What the registers will hold, the exact figures beside when they differ,
+  // in the controller's own form and units.
+  const FormFactors& f = proposal_->InForm;
+  const FormFactors& held = proposal_->HeldInForm;
   auto shown = [](double value, double exact) {
     return std::fabs(value - exact) > 1e-9 * std::max(1.0, std::fabs(exact)) ? Num(value) + " (" + Num(exact) + ")"
                                                                              : Num(value);
   };
-  QString text = QString("%1; gain margin %8, phase margin %9\u00b0\n"
-                         "Proposed: Kp (band) %2 %, Ki %3 repeats/min, Kd %4 s (as the registers hold them; "
-                         "exact in brackets)\nPresent:  Kp (band) %5 %, Ki %6 repeats/min, Kd %7 s")
-                     .arg(QString::fromStdString(proposal_->Rule), shown(held.Band, f.Band), shown(held.Ki, f.Ki),
-                          shown(held.Kd, f.Kd), Num(now.Kp), Num(now.Ki), Num(now.Kd), Num(proposal_->GainMargin, 2),
-                          Num(proposal_->PhaseMargin, 2));
+  const auto labels = FactorLabels(settings_.Map.Form);
+  auto factors = [&](double k, double ki, double kd, bool withExact) {
+    const double values[] = {k, ki, kd}, exact[] = {f.K, f.Ki, f.Kd};
+    QString line;
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+      line += QString(i == 0 ? "" : ", ") + QString::fromStdString(labels[i].Name) + " " +
+              (withExact ? shown(values[i], exact[i]) : Num(values[i])) +
+              (labels[i].Unit.empty() ? QString() : " " + QString::fromStdString(labels[i].Unit));
+    }
+    return line;
+  };
+  QString text = QString("%1; gain margin %2, phase margin %3\u00b0\nProposed: %4 (as the registers hold them; "
+                         "exact in brackets)\nPresent:  %5")
+                     .arg(QString::fromStdString(proposal_->Rule), Num(proposal_->GainMargin, 2),
+                          Num(proposal_->PhaseMargin, 2), factors(held.K, held.Ki, held.Kd, true),
+                          factors(now.Kp, now.Ki, now.Kd, false));
+  if (settings_.Map.Form != PidForm{}) text += "\nController: " + QString::fromStdString(FormName(settings_.Map.Form));
   if (!proposal_->Ok) text += "\n" + QString::fromStdString(proposal_->Refusal);
   ShowResult(lblProposal_, text);
   cmdApply_->setEnabled(proposal_->Ok);
   // The latest step as the model says the proposal would have answered it.
   processModel_ = m;
-  predictedFactors_ = held;
+  predictedFactors_ = proposal_->Held;
   predictedStep_ = -1.0;
   ChartRedrawn();
 }
@@ -145,9 +159,9 @@ void TuningForm::PredictStep() {
   for (const TuningSample& s : curve) predicted_.emplace_back(from + s.Time / scale, step->OldSetpoint() + s.PV);
 }
 
-void TuningForm::QueueWrites(const ControllerFactors& factors) {
+void TuningForm::QueueWrites(const FormFactors& factors) {
   queue_.clear();
-  queue_.emplace_back(ValueBox::K, WriteText(factors.Band));
+  queue_.emplace_back(ValueBox::K, WriteText(factors.K));
   queue_.emplace_back(ValueBox::Ki, WriteText(factors.Ki));
   queue_.emplace_back(ValueBox::Kd, WriteText(factors.Kd));
   NextWrite();
@@ -163,15 +177,15 @@ void TuningForm::NextWrite() {
 void TuningForm::CmdApplyClick() {
   if (!proposal_ || !proposal_->Ok) return;
   const ControllerValues& now = poll_.Values();
-  restore_ = ControllerFactors{now.Kp, now.Ki, now.Kd};
+  restore_ = FormFactors{now.Kp, now.Ki, now.Kd};
   cmdRestore_->setEnabled(true);
   predictedFactors_ = proposal_->Held;
-  QueueWrites(proposal_->Held);
+  QueueWrites(proposal_->HeldInForm);
 }
 
 void TuningForm::CmdRestoreClick() {
   if (!restore_) return;
-  predictedFactors_ = restore_;
+  predictedFactors_ = IdealOrUnknown(*restore_, settings_.Map.Form, tuning_.Span());
   QueueWrites(*restore_);
 }
 

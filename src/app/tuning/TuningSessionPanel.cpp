@@ -58,7 +58,7 @@ TuningSessionPanel::TuningSessionPanel(PollCycle& poll, ChartHistory& history, c
   setAccessibleName("Tuning session");
   session_ = std::make_unique<TuningSession>(
       Context(), [this] { return static_cast<double>(history_.ChartClock()); },
-      [this](ValueBox box, double value) { poll_.WriteTextClick(box, WriteText(value)); });
+      [this](ValueBox box, double value) { poll_.WriteTextClick(box, std::isnan(value) ? "" : WriteText(value)); });
   poll_.AddWriteObserver(session_.get());
   poll_.AddResultObserver(session_.get());
 
@@ -125,7 +125,7 @@ SessionContext TuningSessionPanel::Context() const {
   c.TimeScale = tuning_.TimeScale;
   c.Poll = std::max(1, settings_.Poll.PollTime);
   c.SpResolution = settings_.Map.FactorSP;
-  c.Registers = {settings_.Map.FactorKp, settings_.Map.FactorKi, settings_.Map.FactorKd};
+  c.Registers = {settings_.Map.FactorKp, settings_.Map.FactorKi, settings_.Map.FactorKd, settings_.Map.Form};
   c.PvResolution = settings_.Map.FactorPV;
   return c;
 }
