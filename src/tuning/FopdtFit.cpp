@@ -167,6 +167,17 @@ std::string Text(const char* format, double a, double b = 0.0, double c = 0.0) {
   return text;
 }
 
+// Whether the residuals of `t` at the polls leave a shape the noise cannot make.
+bool MissesAShape(const Grid& g, const Trial& t, double noiseSd, double pvMove) {
+  const std::vector<double> y = fit::AtPolls(g, fit::Simulate(g, t.Gain, t.Tau, t.Shift, t.Ratio * t.Tau));
+  std::vector<double> residuals, times;
+  for (std::size_t k = 0; k < y.size(); ++k) {
+    residuals.push_back(g.PolledPv[k] - t.Offset - y[k]);
+    times.push_back(g.PolledAt[k] * g.Dt);
+  }
+  return fit::JudgeResiduals(residuals, times, noiseSd, pvMove).Missed != 0.0;
+}
+
 // PV's move: the mean of the last quarter against the rest level.
 double PvMove(const fit::Record& r) {
   const std::vector<TuningSample>& after = r.After;
@@ -310,12 +321,20 @@ Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOpt
   auto sd = [&](const Trial& t) { return std::sqrt(t.Sse / polls); };
   std::string why;
   const double scale = options.TimeScale;
+  const double pvMove = PvMove(record);
+  const double noiseSd = std::max(record.NoiseSd, fit::PvResolution(record) / std::sqrt(12.0));
   if (first.Tau >= integrating) {
     // No level of its own over the record: a lag this long is an integrator
     // (SIMC's rule for integrating processes is its rule for such a lag).
     why = Text("integrating: PV shows no level of its own over the record (a first-order lag would be %.0f times "
                "the record)", first.Tau / duration);
+  } else if (!(sd(first) > 1.2 * noiseSd + 0.005 * std::fabs(pvMove)) && !MissesAShape(grid, first, noiseSd, pvMove)) {
+    // The residuals spread no wider than the noise: nothing left for a
+    // second lag to explain.
+    why = Text("first order: its residuals spread no wider than the noise (%.2g units SD, against %.2g)", sd(first),
+               noiseSd);
   } else {
+    // The residuals spread wider than the noise, or leave a shape.
     // A second lag after the first, at a few shares of it: picked when it
     // leaves clearly less than the first-order fit.
     // A second lag takes from the dead time a first-order fit sees.
@@ -385,8 +404,7 @@ Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOpt
   }
   // The fit judged against the noise at rest: a noisy loop leaves a low R^2
   // and still only noise; a shape left over is a process the model is not.
-  const double pvMove = PvMove(record);
-  m.NoiseSd = std::max(record.NoiseSd, fit::PvResolution(record) / std::sqrt(12.0));
+  m.NoiseSd = noiseSd;
   const fit::Leftover left = fit::JudgeResiduals(residuals, times, m.NoiseSd, pvMove);
   m.ResidualSd = left.Sd;
   m.MissedSize = left.Missed;
