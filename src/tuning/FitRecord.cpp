@@ -152,7 +152,10 @@ Grid MakeGrid(const Record& r, std::size_t maxPoints) {
     g.Out[i] = t <= c.Time ? c.Out : c.Out + wo * (d.Out - c.Out);
   }
   for (const TuningSample& s : r.After) {
-    g.Polled.push_back(static_cast<std::size_t>(std::lround(std::min((s.Time - t0) / g.Dt, static_cast<double>(points - 1)))));
+    const double at = std::min((s.Time - t0) / g.Dt, static_cast<double>(points - 1));
+    g.Polled.push_back(static_cast<std::size_t>(std::lround(at)));
+    g.PolledAt.push_back(at);
+    g.PolledPv.push_back(s.PV);
   }
   for (std::size_t i = 0; i < points; ++i) {
     g.PvMean += g.Pv[i] / static_cast<double>(points);
@@ -162,30 +165,40 @@ Grid MakeGrid(const Record& r, std::size_t maxPoints) {
     g.Pv[i] -= g.PvMean;
     g.Out[i] -= g.OutMean;
   }
+  for (double& polled : g.PolledPv) polled -= g.PvMean;
   g.Rest = r.RestOut - g.OutMean;
   return g;
 }
 
-std::vector<double> Simulate(const Grid& g, double gain, double tau, double shift) {
+std::vector<double> Simulate(const Grid& g, double gain, double tau, double shift, double tau2) {
   std::vector<double> y(g.Pv.size());
-  const double a = std::exp(-g.Dt / tau);
-  double state = g.Rest;
+  const double a = std::exp(-g.Dt / tau), b = tau2 > 0.0 ? std::exp(-g.Dt / tau2) : 0.0;
+  double state = g.Rest, second = g.Rest;
   for (std::size_t i = 0; i < y.size(); ++i) {
     if (i > 0) {
       const double hi = static_cast<double>(i) - shift;
+      const double before = state;
       state = a * state + (1.0 - a) * MeanInput(g, hi - 1.0, hi);
+      second = b * second + (1.0 - b) * 0.5 * (before + state);
     }
-    y[i] = gain * state;
+    y[i] = gain * (tau2 > 0.0 ? second : state);
   }
   return y;
 }
 
-Spread ParameterSpread(const Grid& g, double gain, double tau, double shift, double offset) {
-  const std::vector<double> y = Simulate(g, gain, tau, shift);
+std::vector<double> AtPolls(const Grid& g, const std::vector<double>& v) {
+  std::vector<double> at;
+  at.reserve(g.PolledAt.size());
+  for (double x : g.PolledAt) at.push_back(At(v, x));
+  return at;
+}
+
+Spread ParameterSpread(const Grid& g, double gain, double tau, double shift, double offset, double tau2) {
+  const std::vector<double> y = Simulate(g, gain, tau, shift, tau2);
   const double h = 0.01 * tau;
-  const std::vector<double> tauUp = Simulate(g, gain, tau + h, shift), tauDown = Simulate(g, gain, tau - h, shift);
-  const std::vector<double> late = Simulate(g, gain, tau, shift + 0.5);
-  const std::vector<double> early = Simulate(g, gain, tau, std::max(0.0, shift - 0.5));
+  const std::vector<double> tauUp = Simulate(g, gain, tau + h, shift, tau2), tauDown = Simulate(g, gain, tau - h, shift, tau2);
+  const std::vector<double> late = Simulate(g, gain, tau, shift + 0.5, tau2);
+  const std::vector<double> early = Simulate(g, gain, tau, std::max(0.0, shift - 0.5), tau2);
   const double dShift = shift + 0.5 - std::max(0.0, shift - 0.5);
   double normal[4][4] = {};
   double sse = 0.0, lag = 0.0, last = 0.0;
@@ -211,6 +224,55 @@ Spread ParameterSpread(const Grid& g, double gain, double tau, double shift, dou
   spread.Tau = 2.0 * std::sqrt(std::max(0.0, variance * inverse[1][1]));
   spread.DeadTime = 2.0 * std::sqrt(std::max(0.0, variance * inverse[2][2]));
   return spread;
+}
+
+Leftover JudgeResiduals(const std::vector<double>& residuals, const std::vector<double>& times, double noiseSd,
+                        double pvMove) {
+  Leftover left;
+  const std::size_t n = std::min(residuals.size(), times.size());
+  if (n == 0) return left;
+  double sum = 0.0;
+  for (std::size_t i = 0; i < n; ++i) sum += residuals[i] * residuals[i];
+  left.Sd = std::sqrt(sum / static_cast<double>(n));
+  const std::size_t w = std::clamp<std::size_t>(n / 15, 3, 8);
+  if (n < w) return left;
+  std::vector<double> mean(n - w + 1, 0.0);
+  for (std::size_t k = 0; k < mean.size(); ++k) {
+    for (std::size_t i = k; i < k + w; ++i) mean[k] += residuals[i] / static_cast<double>(w);
+  }
+  // Averaged noise: about 4.5 of its standard errors at most, over a record
+  // of a few hundred polls; a model close to the process may miss by a few
+  // hundredths of PV's move.
+  const double limit = 4.5 * noiseSd / std::sqrt(static_cast<double>(w)) + 0.03 * std::fabs(pvMove);
+  std::size_t at = 0;
+  for (std::size_t k = 1; k < mean.size(); ++k) {
+    if (std::fabs(mean[k]) > std::fabs(mean[at])) at = k;
+  }
+  if (!(std::fabs(mean[at]) > limit)) return left;
+  // The run: where the average stays on the same side, over half the limit.
+  const bool above = mean[at] > 0.0;
+  auto inRun = [&](std::size_t k) { return (mean[k] > 0.0) == above && std::fabs(mean[k]) > 0.5 * limit; };
+  std::size_t first = at, last = at;
+  while (first > 0 && inRun(first - 1)) --first;
+  while (last + 1 < mean.size() && inRun(last + 1)) ++last;
+  left.Missed = mean[at];
+  // The run's windows by their middles: where the residuals themselves ran off.
+  left.From = times[first + (w - 1) / 2];
+  left.To = times[last + w / 2];
+  return left;
+}
+
+double PvResolution(const Record& r) {
+  double step = 0.0;
+  auto look = [&](const std::vector<TuningSample>& samples) {
+    for (std::size_t i = 1; i < samples.size(); ++i) {
+      const double d = std::fabs(samples[i].PV - samples[i - 1].PV);
+      if (d > 0.0 && (step == 0.0 || d < step)) step = d;
+    }
+  };
+  look(r.Rest);
+  look(r.After);
+  return step;
 }
 
 }  // namespace korvane::fit

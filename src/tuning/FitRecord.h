@@ -41,13 +41,19 @@ struct Grid {
   double Rest = 0.0;  // rest output (centred): the output before the grid starts
   std::vector<double> Pv, Out;
   std::vector<std::size_t> Polled;  // grid index of each polled sample after the step
+  std::vector<double> PolledAt;     // the same, exact (fractional)
+  std::vector<double> PolledPv;     // the PV polled there, centred
   double PvMean = 0.0, OutMean = 0.0;
 };
 Grid MakeGrid(const Record& record, std::size_t maxPoints);
 
 // Centred model PV on the grid for gain, time constant (s) and dead time (in
-// grid steps, fractional), before the offset.
-std::vector<double> Simulate(const Grid& grid, double gain, double tau, double shift);
+// grid steps, fractional), before the offset; through a second lag `tau2`
+// (s) after the first when above 0.
+std::vector<double> Simulate(const Grid& grid, double gain, double tau, double shift, double tau2 = 0.0);
+
+// The value of the grid series `v` at each polled sample's exact time.
+std::vector<double> AtPolls(const Grid& grid, const std::vector<double>& v);
 
 // Half widths of about 95 % (two standard errors) of K, tau and theta (s)
 // from the residuals at the polled samples; autocorrelated residuals count
@@ -55,6 +61,22 @@ std::vector<double> Simulate(const Grid& grid, double gain, double tau, double s
 struct Spread {
   double Gain = 0.0, Tau = 0.0, DeadTime = 0.0;
 };
-Spread ParameterSpread(const Grid& grid, double gain, double tau, double shift, double offset);
+Spread ParameterSpread(const Grid& grid, double gain, double tau, double shift, double offset, double tau2 = 0.0);
+
+// What the residuals at the polls (PV less the model, oldest first, at
+// `times` s after the step) leave against the noise at rest `noiseSd`:
+// their spread, and the largest run of them a moving average over a few
+// polls shows beyond what the noise gives it (white noise shrinks by the
+// square root of the window, a shape the model missed does not).
+struct Leftover {
+  double Sd = 0.0;
+  double Missed = 0.0, From = 0.0, To = 0.0;  // Missed 0: only noise
+};
+Leftover JudgeResiduals(const std::vector<double>& residuals, const std::vector<double>& times, double noiseSd,
+                        double pvMove);
+
+// The PV register's resolution as the record shows it: the smallest step
+// between two PV samples (0 when PV never moved).
+double PvResolution(const Record& record);
 
 }  // namespace korvane::fit

@@ -13,8 +13,9 @@ LoopMargins MarginsOf(const FopdtModel& m, double kc, double ti, double td) {
   const double k = m.Gain, tau = m.TimeConstant, theta = m.DeadTime;
   auto at = [&](double w, double& magnitude, double& phase) {
     const double c = td * w - (std::isfinite(ti) && ti > 0.0 ? 1.0 / (ti * w) : 0.0);
-    magnitude = kc * std::sqrt(1.0 + c * c) * k / std::sqrt(1.0 + tau * tau * w * w);
-    phase = std::atan(c) - std::atan(tau * w) - w * theta;
+    const double tau2 = m.SecondLag;
+    magnitude = kc * std::sqrt(1.0 + c * c) * k / std::sqrt(1.0 + tau * tau * w * w) / std::sqrt(1.0 + tau2 * tau2 * w * w);
+    phase = std::atan(c) - std::atan(tau * w) - std::atan(tau2 * w) - w * theta;
   };
   // A log sweep from well below 1 / (tau + theta) to well above 1 / theta.
   const double lo = 1e-3 / (tau + theta), hi = 1e3 / (theta > 0.0 ? theta : 0.01 * tau);

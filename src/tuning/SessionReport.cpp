@@ -16,10 +16,16 @@ std::string Num(std::optional<double> value) {
 
 // The model in process time, its times in `unit`.
 std::string ModelLine(const FopdtModel& m, const std::string& unit) {
-  return SessionText("Model: K %.4g \u00b1 %.2g units per %%, ", m.Gain, m.GainSpread) +
-         SessionText("\u03c4 %.4g \u00b1 %.2g", m.TimeConstant, m.TimeConstantSpread) + unit +
+  // An integrator is its slope (K and tau stand for it together).
+  const std::string process =
+      m.Integrating ? SessionText("Model: integrating, PV's slope %.4g units/s per %% of output", m.Gain / m.TimeConstant)
+                    : SessionText("Model: K %.4g \u00b1 %.2g units per %%, ", m.Gain, m.GainSpread) +
+                          SessionText("\u03c4 %.4g \u00b1 %.2g", m.TimeConstant, m.TimeConstantSpread) + unit +
+                          (m.SecondLag > 0.0 ? SessionText(", \u03c42 %.4g", m.SecondLag) + unit : std::string());
+  return process +
          SessionText(", \u03b8 %.4g \u00b1 %.2g", m.DeadTime, m.DeadTimeSpread) + unit +
-         SessionText(" (about 95 %%), R\u00b2 %.3f, a poll every %.3g", m.Fit, m.Sampling) + unit + ".";
+         SessionText(" (about 95 %%), R\u00b2 %.3f, a poll every %.3g", m.Fit, m.Sampling) + unit + "; " +
+         FitVerdict(m) + "." + (m.Why.empty() ? std::string() : " Model picked: " + m.Why + ".");
 }
 
 }  // namespace
@@ -92,7 +98,7 @@ std::vector<std::string> ApprovalLines(const SessionOutcome& o, const SessionCon
   const FopdtModel m = InProcessTime(o.Model->Model, c.TimeScale);
   lines.push_back(ModelLine(m, unit));
   const std::string doubt = ModelDoubt(m, false);
-  if (!doubt.empty()) lines.push_back("Trust the model with care: " + doubt + ".");
+  if (!doubt.empty() && doubt != FitVerdict(m)) lines.push_back("Trust the model with care: " + doubt + ".");
   lines.push_back(o.Proposed->Rule + SessionText("; gain margin %.2g, phase margin %.2g\u00b0.", o.Proposed->GainMargin,
                                                  o.Proposed->PhaseMargin));
   const PidForm& form = c.Registers.Form;

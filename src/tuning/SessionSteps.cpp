@@ -107,7 +107,7 @@ void TuningSession::Propose() {
   const FopdtModel& model = outcome_.Model->Model;
   const FopdtModel process = InProcessTime(model, context_.TimeScale);
   const double back = -outcome_.Plan.Step;
-  const double length = 10.0 * (process.TimeConstant + process.DeadTime);
+  const double length = 10.0 * ResponseTime(process);
   outcome_.VerifyStep = back;
   outcome_.VerifyNote.clear();
   double largest = LargestStep(out0_, back > 0.0, proposal.Held, context_.Span(), model.Gain);

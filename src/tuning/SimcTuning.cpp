@@ -35,8 +35,21 @@ bool Fits(double value, float factor, const char* name, bool zeroAllowed, double
   return true;
 }
 
-// SIMC for one tau_c (process seconds), in the ideal form.
-void Simc(Proposal& p, double k, double tau, double theta, bool pid) {
+// SIMC for one tau_c (process seconds), in the ideal form. A second lag
+// `tau2`: with a derivative, Td = tau2 in the series form; without one, half
+// of it goes to tau and half to theta (Skogestad's half rule).
+void Simc(Proposal& p, double k, double tau, double theta, bool pid, double tau2 = 0.0) {
+  if (tau2 > 0.0 && pid) {
+    const double kcS = tau / (k * (p.Tc + theta)), tiS = std::min(tau, 4.0 * (p.Tc + theta));
+    p.Kc = kcS * (1.0 + tau2 / tiS);
+    p.Ti = tiS + tau2;
+    p.Td = tiS * tau2 / (tiS + tau2);
+    return;
+  }
+  if (tau2 > 0.0) {
+    tau += tau2 / 2.0;
+    theta += tau2 / 2.0;
+  }
   if (pid) {
     const double tauS = tau + theta / 3.0, tdS = theta / 3.0;
     const double kcS = tauS / (k * (p.Tc + theta));
@@ -85,12 +98,20 @@ Proposal ProposeSimc(const FopdtModel& fitted, const TuningChoice& choice, doubl
   }
   // tau_c = factor x theta, never below what the sampling resolves.
   const double resolved = DeadTimeFloor(poll);
-  p.Tc = std::max(choice.TcOverTheta * theta, resolved);
-  const std::string rule = !choice.Pid                ? "SIMC PI"
-                           : registers.Form.Series ? "SIMC PID (improved, series form)"
-                                                   : "SIMC PID (improved, ideal form)";
+  // A PI for two lags works on the half rule's theta, and tau_c follows it.
+  const double thetaRule = model.SecondLag > 0.0 && !(choice.Pid && !model.Integrating) ? theta + model.SecondLag / 2.0 : theta;
+  p.Tc = std::max(choice.TcOverTheta * thetaRule, resolved);
+  const double tau2 = model.SecondLag;
+  const std::string form = registers.Form.Series ? "series form" : "ideal form";
+  const std::string rule = model.Integrating         ? "SIMC PI for an integrating process"
+                           : tau2 > 0.0 && choice.Pid ? "SIMC PID for a second-order process (Td = \u03c42, " + form + ")"
+                           : tau2 > 0.0               ? "SIMC PI for a second-order process (half of \u03c42 to \u03c4 and to \u03b8)"
+                           : choice.Pid               ? "SIMC PID (improved, " + form + ")"
+                                                      : "SIMC PI";
+  // An integrating process gets PI: its lag is the integrator itself.
+  const bool pid = choice.Pid && !model.Integrating;
   p.Rule = rule + Format(", \u03c4c = %.3g s = %.2g \u00d7 \u03b8", p.Tc, p.Tc / theta);
-  if (p.Tc > choice.TcOverTheta * theta) {
+  if (p.Tc > choice.TcOverTheta * thetaRule) {
     p.Rule += Format(", at least %.3g s: what the sampling resolves", resolved);
   }
   // The loop must keep its margins with the dead time as long as the record
@@ -98,11 +119,11 @@ Proposal ProposeSimc(const FopdtModel& fitted, const TuningChoice& choice, doubl
   FopdtModel worst = model;
   worst.DeadTime = theta + std::max(model.DeadTimeSpread, DeadTimeFloor(poll));
   const double tcAsked = p.Tc;
-  Simc(p, k, tau, theta, choice.Pid);
+  Simc(p, k, tau, theta, pid, tau2);
   LoopMargins margins = MarginsOf(worst, p.Kc, p.Ti, p.Td);
   for (int i = 0; i < 40 && (margins.Gain < kMinGainMargin || margins.Phase < kMinPhaseMargin); ++i) {
     p.Tc *= 1.1;
-    Simc(p, k, tau, theta, choice.Pid);
+    Simc(p, k, tau, theta, pid, tau2);
     margins = MarginsOf(worst, p.Kc, p.Ti, p.Td);
   }
   if (margins.Gain < kMinGainMargin || margins.Phase < kMinPhaseMargin) {
@@ -154,9 +175,11 @@ std::vector<TuningSample> PredictClosedLoop(const FopdtModel& model, const Contr
   // A dead time past the end of the curve is as good as the whole curve.
   const auto delaySteps = static_cast<std::size_t>(std::lround(std::clamp(model.DeadTime / dt, 0.0, kSteps + 1.0)));
   const double a = std::exp(-dt / model.TimeConstant);
+  const double b = model.SecondLag > 0.0 ? std::exp(-dt / model.SecondLag) : 0.0;
   const double gainPct = 100.0 / factors.Band;
   std::deque<double> pipe(delaySteps, out0);
   double y = out0;                         // filtered, delayed output
+  double y2 = out0;                        // through the second lag
   double integral = out0;                  // the integral part holds the resting output
   // At rest at the old setpoint: the model's offset is moved so PV starts there.
   const double offset = sp0 - model.Gain * out0;
@@ -177,8 +200,9 @@ std::vector<TuningSample> PredictClosedLoop(const FopdtModel& model, const Contr
     const double delayed = pipe.front();
     pipe.pop_front();
     y = a * y + (1.0 - a) * delayed;
+    y2 = b * y2 + (1.0 - b) * y;
     lastPv = pv;
-    pv = offset + model.Gain * y;
+    pv = offset + model.Gain * y2;
   }
   return out;
 }

@@ -164,10 +164,13 @@ TEST(Commands, SwitchFaultsAndWriteTheController) {
 TEST(Options, ParsesLineProcessAndFaultOptions) {
   const char* argv[] = {"korvane-sim", "--ascii", "--baud", "19200", "--slave", "17", "--com", "COM7",
                         "--tau", "5", "--speed", "4", "--fault", "corrupt-lrc:every=3",
-                        "--fault", "late:ms=900"};
+                        "--fault", "late:ms=900", "--tau2", "7", "--integrating", "--balance", "35"};
   SimOptions o;
   std::string e;
-  ASSERT_TRUE(ParseOptions(16, argv, o, &e)) << e;
+  ASSERT_TRUE(ParseOptions(21, argv, o, &e)) << e;
+  EXPECT_DOUBLE_EQ(o.Device_.Process.SecondLag, 7);
+  EXPECT_TRUE(o.Device_.Process.Integrating);
+  EXPECT_DOUBLE_EQ(o.Device_.Process.Balance, 35);
   EXPECT_FALSE(o.Rtu);
   EXPECT_EQ(o.Baud, 19200);
   EXPECT_EQ(o.Slave, 17);
@@ -205,6 +208,8 @@ TEST(Options, RefusesNonsense) {
                                                          {"x", "--tcp", "65536"},
                                                          {"x", "--rtu-tcp", "-1"},
                                                          {"x", "--tcp", "0", "--device", "/dev/null"},
+                                                         {"x", "--tau2", "-1"},
+                                                         {"x", "--balance", "101"},
                                                          {"x", "--frobnicate"}}) {
     SimOptions o;
     EXPECT_FALSE(ParseOptions(static_cast<int>(bad.size()), bad.data(), o, &e)) << bad[1];

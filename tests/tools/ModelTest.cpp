@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "ControllerDevice.h"
 #include "PidController.h"
@@ -32,6 +33,34 @@ TEST(ProcessModel, OpenLoopStepReachesSixtyThreePercentAfterOneTimeConstant) {
   EXPECT_NEAR(m.Value(), expected, 0.05);
   RunFor(m, 50.0, 600.0);
   EXPECT_NEAR(m.Value(), m.SteadyState(50.0), 0.01);
+}
+
+// Each kind of process from rest at 20 with the output at 50 % from 0 on,
+// after a dead time of 2 s, and how it names itself at start.
+TEST(ProcessModel, EachKindAnswersAStepAsItsTruthSaysAndNamesIt) {
+  ProcessParams second = Quiet(2.0), level = Quiet(2.0);
+  second.TimeConstant = 30.0;
+  second.SecondLag = 10.0;
+  level.Integrating = true;
+  level.Gain = 0.02;  // units/s per % off the balance
+  level.Balance = 40.0;
+  const struct {
+    ProcessParams Params;
+    double Seconds, Value;
+    const char* Named;
+  } cases[] = {
+      {Quiet(2.0), 62.0, 20.0 + 150.0 * (1 - std::exp(-1.0)), "process first order: gain 3 units/%, time constant 60 s, dead time 2 s"},
+      // two lags a and b: 1 - (a e^(-t/a) - b e^(-t/b)) / (a - b), t = 30 s
+      {second, 32.0, 20.0 + 150.0 * (1 - (30 * std::exp(-1.0) - 10 * std::exp(-3.0)) / 20), "lags 30 s and 10 s"},
+      // 2 s of the output at 0 % still in the dead time, then 50 s at 50 %
+      {level, 52.0, 20.0 + 0.02 * (-40.0 * 2.0 + 10.0 * 50.0), "process integrating: 0.02 units/s per % off a balance of 40 %, dead time 2 s"},
+  };
+  for (const auto& c : cases) {
+    ProcessModel m(c.Params);
+    RunFor(m, 50.0, c.Seconds);
+    EXPECT_NEAR(m.Value(), c.Value, 0.3) << c.Named;
+    EXPECT_NE(m.Describe().find(c.Named), std::string::npos) << m.Describe();
+  }
 }
 
 TEST(ProcessModel, DeadTimeHoldsTheValueThenTheLagStarts) {

@@ -1,11 +1,15 @@
 #pragma once
-// A first-order-plus-dead-time process: the plant the simulated controller
-// drives. Input is the controller output in percent; the state moves toward
-// Ambient + Gain x input with time constant TimeConstant, after DeadTime.
+// The plant the simulated controller drives. Input is the controller output
+// in percent, delayed by DeadTime. A self-regulating process (the default)
+// moves toward Ambient + Gain x input with time constant TimeConstant, then
+// through a second lag SecondLag when that is above 0. An integrating one
+// (a level) changes at Gain units per second per percent of the output's
+// distance from Balance, with no steady state of its own.
 
 #include <cstdint>
 #include <deque>
 #include <random>
+#include <string>
 
 namespace korvane::sim {
 
@@ -15,6 +19,9 @@ struct ProcessParams {
   double DeadTime = 3.0;       // seconds
   double Ambient = 20.0;       // value with the output at 0 %
   double Noise = 0.3;          // standard deviation of the measurement noise
+  double SecondLag = 0.0;      // seconds, 0: none
+  bool Integrating = false;    // Gain is then units per second per percent off Balance
+  double Balance = 50.0;       // percent output that holds an integrating process still
   std::uint32_t Seed = 1;
 };
 
@@ -32,15 +39,20 @@ class ProcessModel {
   double Value() const { return value_; }
   double Measured();
 
-  // Where the value settles for a constant output.
+  // Where the value settles for a constant output (self-regulating).
   double SteadyState(double outputPercent) const;
+
+  // The process's true parameters in one line, for the start-up message.
+  std::string Describe() const;
 
   const ProcessParams& Params() const { return params_; }
 
  private:
   ProcessParams params_;
   double value_;
+  double lag_;                 // the first lag's output (the value when there is no second lag)
   double alpha_;               // 1 - exp(-step / time constant)
+  double alpha2_;              // 1 - exp(-step / second lag)
   std::deque<double> delay_;   // outputs still travelling through the dead time
   std::mt19937 random_;
   std::normal_distribution<double> noise_;

@@ -104,6 +104,7 @@ int Serve(Line& line, const SimOptions& options) {
   if (options.Verbose) engine.Trace = [](const std::string& t) { std::cerr << "korvane-sim: " << t << '\n'; };
 
   Say(LineSummary(options));
+  Say(device.Process().Describe());
   for (const auto& f : faults.Active()) Say("fault " + Describe(f));
   Say("ready");
 

@@ -66,9 +66,13 @@ Controller (register units in brackets):
                      series map ti and takes the three as series factors)
   --span-low V       input span for the proportional band (default 0)
   --span-high V      (default 400)
-Process (first order plus dead time):
-  --gain G           units per percent of output (default 1.5)
+Process (first order plus dead time unless told; named at start):
+  --gain G           units per percent of output (default 1.5); integrating:
+                     units per second per percent off the balance
   --tau SECONDS      time constant (default 60)
+  --tau2 SECONDS     a second lag after the first (default 0: none)
+  --integrating      a level: PV changes at gain x (output - balance) per second
+  --balance PERCENT  output that holds an integrating process still (default 50)
   --dead-time S      dead time (default 3)
   --ambient V        value at 0 % output, and at start (default 20)
   --noise SD         measurement noise, standard deviation (default 0.3)
@@ -102,6 +106,7 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string*
       {"--hys", &d.Factors.Hysteresis},  {"--span-low", &d.SpanLow},
       {"--span-high", &d.SpanHigh},      {"--gain", &d.Process.Gain},
       {"--tau", &d.Process.TimeConstant}, {"--dead-time", &d.Process.DeadTime},
+      {"--tau2", &d.Process.SecondLag},  {"--balance", &d.Process.Balance},
       {"--ambient", &d.Process.Ambient}, {"--noise", &d.Process.Noise},
       {"--speed", &o.Speed}};
   for (int i = 1; i < argc; ++i) {
@@ -125,6 +130,8 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string*
       o.Verbose = true;
     } else if (arg == "--no-com") {
       o.ComName.clear();
+    } else if (arg == "--integrating") {
+      d.Process.Integrating = true;
     } else if (arg == "--start-now") {
       o.StartNow = true;
     } else if (arg == "--free-com") {
@@ -185,9 +192,10 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string*
   if (!o.TcpScheme.empty() && !o.Device.empty()) return fail("--device cannot go with --tcp or --rtu-tcp");
   if (o.Speed <= 0 || o.Speed > 1000) return fail("--speed takes a number above 0, up to 1000");
   if (d.SpanHigh <= d.SpanLow) return fail("--span-high must be above --span-low");
-  if (d.Process.TimeConstant < 0 || d.Process.DeadTime < 0 || d.Process.Noise < 0) {
-    return fail("--tau, --dead-time and --noise cannot be negative");
+  if (d.Process.TimeConstant < 0 || d.Process.DeadTime < 0 || d.Process.Noise < 0 || d.Process.SecondLag < 0) {
+    return fail("--tau, --tau2, --dead-time and --noise cannot be negative");
   }
+  if (d.Process.Balance < 0 || d.Process.Balance > 100) return fail("--balance takes 0..100 %");
   if (d.Factors.ProportionalBand < 0 || d.Factors.ProportionalBand > 999.9 ||
       d.Factors.Integral < 0 || d.Factors.Integral > 655.35 || d.Factors.Derivative < 0 ||
       d.Factors.Derivative > 65535 || d.Factors.Hysteresis < 0 || d.Factors.Hysteresis > 65535) {

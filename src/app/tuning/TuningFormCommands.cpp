@@ -114,10 +114,24 @@ void TuningForm::ShowModel(double scale) {
                           "a poll every %6%5)")
                       .arg(WithSpread(m.Gain, m.GainSpread), WithSpread(m.TimeConstant, m.TimeConstantSpread),
                            WithSpread(m.DeadTime, m.DeadTimeSpread), Num(m.Fit, 3), unit, Num(m.Sampling, 3));
+  // An integrator is its slope (K and tau stand for it together); a second lag is named.
+  if (m.Integrating) {
+    model = QString("Model: integrating, PV's slope %1 units/s per % of output, \u03b8 %2%4, fit R\u00b2 %3 "
+                    "(\u00b1 about 95 %; a poll every %5%4)")
+                .arg(Num(m.Gain / m.TimeConstant, 3), WithSpread(m.DeadTime, m.DeadTimeSpread), Num(m.Fit, 3), unit,
+                     Num(m.Sampling, 3));
+  } else if (m.SecondLag > 0.0) {
+    model += QString("; second lag \u03c42 %1%2").arg(Num(m.SecondLag, 3), unit);
+  }
+  // The fit judged against the noise at rest, in the engineer's words.
+  std::string verdict = FitVerdict(m);
+  verdict[0] = 'T';
+  model += QString::fromStdString("\n" + verdict + ".");
+  if (!m.Why.empty()) model += QString::fromStdString("\nModel picked: " + m.Why + ".");
   if (m.DeadTimeFloored) model += "\n\u03b8 is shorter than a quarter of a poll: taken as that floor.";
   // How far to trust it, from the model in process time (its times so given).
   const std::string doubt = ModelDoubt(m, false);
-  if (!doubt.empty()) model += QString::fromStdString("\nTrust the model with care: " + doubt + ".");
+  if (!doubt.empty() && doubt != FitVerdict(m)) model += QString::fromStdString("\nTrust the model with care: " + doubt + ".");
   ShowResult(lblModel_, model);
 }
 
@@ -141,7 +155,7 @@ void TuningForm::PredictStep() {
   predicted_.clear();
   const double scale = tuning_.TimeScale, from = step->StepTime(), size = step->Figures().Step;
   const auto curve = PredictClosedLoop(*processModel_, *predictedFactors_, tuning_.Span(), 0.0, size,
-                                       recorder_->OutputBeforeStep(), 10.0 * processModel_->TimeConstant);
+                                       recorder_->OutputBeforeStep(), 10.0 * ResponseTime(*processModel_));
   for (const TuningSample& s : curve) predicted_.emplace_back(from + s.Time / scale, step->OldSetpoint() + s.PV);
 }
 
