@@ -40,8 +40,10 @@ renice -n 10 -p $$ >/dev/null
 stage "AddressSanitizer + UndefinedBehaviorSanitizer build"
 BUILD_TYPE=Debug "$ROOT/scripts/build.sh" "$OUT/asan" -DKORVANE_SANITIZE=ON
 stage "tests under ASan + UBSan"
+# The tuning session's random runs: a tenth of the normal build's count,
+# since the sanitized debug build fits each run's model about ten times slower.
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir "$OUT/asan" -j "$JOBS" -LE slow --output-on-failure --timeout 600
+  KORVANE_SESSION_RUNS=100 ctest --test-dir "$OUT/asan" -j "$JOBS" -LE slow --output-on-failure --timeout 600
 
 stage "ThreadSanitizer build (the threaded tests only)"
 BUILD_TYPE=Debug TARGETS="$THREADED_TESTS" "$ROOT/scripts/build.sh" "$OUT/tsan" -DKORVANE_TSAN=ON -DKORVANE_BUILD_GUI=OFF
