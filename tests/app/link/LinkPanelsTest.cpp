@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QLineEdit>
@@ -78,6 +79,28 @@ TEST_F(LinkDocks, LinkPanelCountsThePollAndResets) {
   Link().Link().ResetButton()->click();
   EXPECT_EQ(Shown("LblLinkRequests"), "0");
   EXPECT_EQ(Shown("LblLinkReplyTime"), "-");
+}
+
+// The docks refresh when the link changed, not at intervals: a poll starts
+// one refresh of each shown dock, which leaves no timer running behind it,
+// and a hidden dock starts none.
+TEST_F(LinkDocks, APollStartsOneRefreshOfEachShownDockAndAnIdleLinkNone) {
+  form->show();
+  Link().FramesAction()->trigger();
+  OpenWindowPort(*form);
+  pty.ReadAtLeast(9, Millis(1000));
+  auto* frames = Link().Frames().findChild<QTimer*>("FramesRefreshTimer");
+  auto* link = Link().Link().findChild<QTimer*>("LinkRefreshTimer");
+  ASSERT_NE(frames, nullptr);
+  ASSERT_NE(link, nullptr);
+  WaitUntil([&] { return !frames->isActive(); });
+  Poll(RtuReadReply(std::vector<std::uint16_t>(20, 7)));
+  EXPECT_TRUE(frames->isActive());
+  EXPECT_FALSE(link->isActive());  // the Link dock is hidden
+  WaitUntil([&] { return !frames->isActive(); });
+  EXPECT_EQ(Link().Frames().List()->LineCount(), 3);  // shown by the refresh itself
+  QTest::qWait(2 * FramesPanel::kRefreshMs);
+  EXPECT_FALSE(frames->isActive());
 }
 
 TEST_F(LinkDocks, FramesPanelShowsPausesClearsAndSaves) {
