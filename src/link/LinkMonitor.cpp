@@ -78,8 +78,8 @@ void LinkMonitor::Changed() {
   Touched();
 }
 
-void LinkMonitor::Touched() const {
-  for (const auto& hook : hooks_) hook();
+void LinkMonitor::Touched(bool settled) const {
+  for (const auto& hook : hooks_) hook(settled);
 }
 
 void LinkMonitor::FlushReceived(std::int32_t result) {
@@ -112,6 +112,7 @@ void LinkMonitor::PieceReceived(std::string_view piece, std::uint32_t tick) {
 void LinkMonitor::ReplyChecked(std::int32_t result, bool) {
   counters_.ReplyChecked(result, lastPieceTick_);
   if (result != 0 || received_.size() >= kReceiveLimit) FlushReceived(result);
+  Touched(true);
 }
 
 void LinkMonitor::SetPaused(bool paused) {

@@ -1,16 +1,19 @@
 #pragma once
-// A dock's refresh: a single-shot timer that a change starts while the dock
-// is shown. Changes within one interval share one refresh, which comes at
-// most that interval after the first of them: a request and its reply show
-// together, an idle link wakes nobody, a hidden dock costs nothing, and a
-// dock being shown is brought up to date at once. The timer is precise, so
-// a refresh is not moved onto the poll timer's wake-up, before the reply.
+// A dock's refresh, told by the link monitor instead of looking at
+// intervals: an idle link wakes nobody and a hidden dock costs nothing. A
+// checked reply completes an exchange and refreshes the dock at once, in the
+// same pass as the main window's paint for it, unless the last refresh is
+// younger than the interval; any other change starts a single-shot timer,
+// so changes within one interval share one refresh, at most that interval
+// after the first of them. A dock being shown is brought up to date at once.
 
 #include <QDockWidget>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 #include "link/LinkMonitor.h"
 
@@ -23,13 +26,21 @@ inline QTimer* RefreshWhileShown(QDockWidget* dock, LinkMonitor& monitor, const 
   timer->setInterval(intervalMs);
   timer->setSingleShot(true);
   timer->setTimerType(Qt::PreciseTimer);
-  QObject::connect(timer, &QTimer::timeout, dock, refresh);
-  QObject::connect(dock, &QDockWidget::visibilityChanged, dock, [timer, refresh](bool shown) {
-    if (!shown) return timer->stop();
+  auto last = std::make_shared<QElapsedTimer>();  // since the last refresh
+  auto run = [timer, refresh, last] {
+    timer->stop();
+    last->start();
     refresh();
+  };
+  QObject::connect(timer, &QTimer::timeout, dock, run);
+  QObject::connect(dock, &QDockWidget::visibilityChanged, dock, [timer, run](bool shown) {
+    if (!shown) return timer->stop();
+    run();
   });
-  monitor.AddChangeHook([dock = QPointer<QDockWidget>(dock), timer] {
-    if (dock != nullptr && dock->isVisible() && !timer->isActive()) timer->start();
+  monitor.AddChangeHook([dock = QPointer<QDockWidget>(dock), timer, run, last, intervalMs](bool settled) {
+    if (dock == nullptr || !dock->isVisible()) return;
+    if (settled && (!last->isValid() || last->elapsed() >= intervalMs)) return run();
+    if (!timer->isActive()) timer->start();
   });
   return timer;
 }

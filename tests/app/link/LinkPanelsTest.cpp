@@ -81,10 +81,10 @@ TEST_F(LinkDocks, LinkPanelCountsThePollAndResets) {
   EXPECT_EQ(Shown("LblLinkReplyTime"), "-");
 }
 
-// The docks refresh when the link changed, not at intervals: a poll starts
-// one refresh of each shown dock, which leaves no timer running behind it,
-// and a hidden dock starts none.
-TEST_F(LinkDocks, APollStartsOneRefreshOfEachShownDockAndAnIdleLinkNone) {
+// The docks refresh when the link changed, not at intervals: a checked
+// reply refreshes a shown dock at once and leaves no timer running behind
+// it; a hidden dock starts nothing.
+TEST_F(LinkDocks, ACheckedReplyRefreshesEachShownDockAtOnceAndLeavesNoTimer) {
   form->show();
   Link().FramesAction()->trigger();
   OpenWindowPort(*form);
@@ -93,14 +93,13 @@ TEST_F(LinkDocks, APollStartsOneRefreshOfEachShownDockAndAnIdleLinkNone) {
   auto* link = Link().Link().findChild<QTimer*>("LinkRefreshTimer");
   ASSERT_NE(frames, nullptr);
   ASSERT_NE(link, nullptr);
-  WaitUntil([&] { return !frames->isActive(); });
+  WaitUntil([&] { return !frames->isActive(); });  // "Open Port" shown
+  EXPECT_EQ(Link().Frames().List()->LineCount(), 1);
+  QTest::qWait(FramesPanel::kRefreshMs);  // a poll a second: the last refresh is older than that
   Poll(RtuReadReply(std::vector<std::uint16_t>(20, 7)));
-  EXPECT_TRUE(frames->isActive());
-  EXPECT_FALSE(link->isActive());  // the Link dock is hidden
-  WaitUntil([&] { return !frames->isActive(); });
-  EXPECT_EQ(Link().Frames().List()->LineCount(), 3);  // shown by the refresh itself
-  QTest::qWait(2 * FramesPanel::kRefreshMs);
+  EXPECT_EQ(Link().Frames().List()->LineCount(), 3);  // request and reply, by the refresh itself
   EXPECT_FALSE(frames->isActive());
+  EXPECT_FALSE(link->isActive());  // the Link dock is hidden
 }
 
 TEST_F(LinkDocks, FramesPanelShowsPausesClearsAndSaves) {
