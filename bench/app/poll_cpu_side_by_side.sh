@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # CPU of two builds of the main window side by side in one run: each
 # korvane_poll_probe (offscreen) polls its own peer once a second, and the
-# processor time each uses (/proc utime + stime) over a window after the
-# warm-up is printed as a share of one core.
+# processor time each uses over a window after the warm-up is printed as a
+# share of one core. The time is read from each process's CPU clock (all its
+# threads, in nanoseconds), not from /proc utime + stime, whose 10 ms ticks
+# are too coarse for a process that uses a few tenths of a percent.
 #
 #   bench/app/poll_cpu_side_by_side.sh OLD_BUILD NEW_BUILD [docks=0] [warm-up-s=10] [window-s=120]
 #
@@ -27,7 +29,9 @@ cleanup() {
 trap cleanup EXIT
 export QT_QPA_PLATFORM=offscreen
 
-ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+# The process CPU clock of PID: clockid ((~PID) << 3) | 2, as
+# clock_getcpuclockid gives it.
+cpu_ns() { python3 -c 'import sys, time; print(time.clock_gettime_ns(((~int(sys.argv[1])) << 3) | 2))' "$1"; }
 
 start() {  # NAME BUILD: a peer and a probe with their own port folder
   local home="$TMP/$1"
@@ -50,17 +54,16 @@ start new "$NEW"
 OLD_PID="$(cat "$TMP/old/pid")"
 NEW_PID="$(cat "$TMP/new/pid")"
 sleep "$WARM"
-o0="$(ticks "$OLD_PID")"; n0="$(ticks "$NEW_PID")"; t0="$(date +%s.%N)"
+o0="$(cpu_ns "$OLD_PID")"; n0="$(cpu_ns "$NEW_PID")"; t0="$(date +%s.%N)"
 sleep "$WINDOW"
-o1="$(ticks "$OLD_PID")"; n1="$(ticks "$NEW_PID")"; t1="$(date +%s.%N)"
-HZ="$(getconf CLK_TCK)"
-python3 - "$o0" "$o1" "$n0" "$n1" "$t0" "$t1" "$HZ" "$DOCKS" "${PEER:-sim}" <<'PY'
+o1="$(cpu_ns "$OLD_PID")"; n1="$(cpu_ns "$NEW_PID")"; t1="$(date +%s.%N)"
+python3 - "$o0" "$o1" "$n0" "$n1" "$t0" "$t1" "$DOCKS" "${PEER:-sim}" <<'PY'
 import sys
 o0, o1, n0, n1 = (int(x) for x in sys.argv[1:5])
-t0, t1, hz = float(sys.argv[5]), float(sys.argv[6]), int(sys.argv[7])
+t0, t1 = float(sys.argv[5]), float(sys.argv[6])
 wall = t1 - t0
-old = 100.0 * (o1 - o0) / hz / wall
-new = 100.0 * (n1 - n0) / hz / wall
-print(f"docks={sys.argv[8]} peer={sys.argv[9]}, {wall:.0f} s: old {old:.2f} % of a core, "
+old = 100.0 * (o1 - o0) / 1e9 / wall
+new = 100.0 * (n1 - n0) / 1e9 / wall
+print(f"docks={sys.argv[7]} peer={sys.argv[8]}, {wall:.0f} s: old {old:.2f} % of a core, "
       f"new {new:.2f} %, new/old {new / old if old else float('nan'):.2f}")
 PY

@@ -28,21 +28,21 @@ LinkMonitor::LinkMonitor(ControllerSession& session, std::size_t frames)
   priorSend_ = std::move(port.OnSend);
   port.OnConnect = [this](TSerialPort& sender, TCommPort p) {
     port_.Opened(TSerialPort::NameFromPort(p), std::time(nullptr));
-    ++changes_;
+    Changed();
     if (priorConnect_) priorConnect_(sender, p);
   };
   // Switching the port off clears PortActive before the component closes;
   // a disconnect while it is still set is the device going away.
   port.OnDisconnect = [this](TSerialPort& sender, TCommPort p) {
     port_.Closed(!session_.control.PortActive(), std::time(nullptr));
-    ++changes_;
+    Changed();
     if (priorDisconnect_) priorDisconnect_(sender, p);
   };
   // Texts written with WriteString ("Open Port") arrive here with their
   // bytes; request frames come from the poll cycle instead.
   port.OnSend = [this](TSerialPort& sender, const std::string& text) {
     if (!text.empty()) {
-      ++changes_;
+      Changed();
       counters_.OtherBytesSent(text.size());
       Record(FrameDirection::Sent, text, true, 0);
     }
@@ -70,6 +70,16 @@ void LinkMonitor::Record(FrameDirection direction, std::string_view bytes, bool 
   record.Result = result;
   record.Bytes.assign(bytes);
   ring_.Push(record);
+  Touched();
+}
+
+void LinkMonitor::Changed() {
+  ++changes_;
+  Touched();
+}
+
+void LinkMonitor::Touched(bool settled) const {
+  for (const auto& hook : hooks_) hook(settled);
 }
 
 void LinkMonitor::FlushReceived(std::int32_t result) {
@@ -80,18 +90,18 @@ void LinkMonitor::FlushReceived(std::int32_t result) {
 
 void LinkMonitor::ResetCounts() {
   counters_.Reset();
-  ++changes_;
+  Changed();
 }
 
 void LinkMonitor::FrameSent(std::string_view frame, std::uint32_t tick) {
-  ++changes_;
+  Changed();
   FlushReceived(0);  // bytes that completed no reply before this request
   counters_.RequestSent(frame.size(), tick);
   Record(FrameDirection::Sent, frame, false, 0);
 }
 
 void LinkMonitor::PieceReceived(std::string_view piece, std::uint32_t tick) {
-  ++changes_;
+  Changed();
   counters_.BytesReceived(piece.size());
   lastPieceTick_ = tick;
   if (paused_) return;
@@ -102,6 +112,7 @@ void LinkMonitor::PieceReceived(std::string_view piece, std::uint32_t tick) {
 void LinkMonitor::ReplyChecked(std::int32_t result, bool) {
   counters_.ReplyChecked(result, lastPieceTick_);
   if (result != 0 || received_.size() >= kReceiveLimit) FlushReceived(result);
+  Touched(true);
 }
 
 void LinkMonitor::SetPaused(bool paused) {

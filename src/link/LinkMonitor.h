@@ -8,8 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "link/FrameRing.h"
 #include "link/LinkCounters.h"
@@ -31,6 +33,13 @@ class LinkMonitor : public ResultObserver {
   void ResetCounts();
   // Grows with every event and reset: a viewer redraws only when it moved.
   std::uint64_t Changes() const { return changes_; }
+  // Called after anything a viewer shows may have changed (counters, port
+  // state, a frame kept): a viewer refreshes when told instead of looking
+  // at intervals, so an idle link wakes nobody. `settled` is true when a
+  // reply has just been checked: the exchange is complete, nothing more is
+  // due before the next request.
+  using ChangeHook = std::function<void(bool settled)>;
+  void AddChangeHook(ChangeHook hook) { hooks_.push_back(std::move(hook)); }
   std::string PortWords() const { return port_.Words(); }
 
   const FrameRing& Frames() const { return ring_; }
@@ -52,6 +61,8 @@ class LinkMonitor : public ResultObserver {
  private:
   void Record(FrameDirection direction, std::string_view bytes, bool text, std::int32_t result);
   void FlushReceived(std::int32_t result);
+  void Changed();  // counts a change and tells the hooks
+  void Touched(bool settled = false) const;
 
   ControllerSession& session_;
   LinkCounters counters_;
@@ -59,6 +70,7 @@ class LinkMonitor : public ResultObserver {
   PortStateWords port_;
   bool paused_ = false;
   std::uint64_t changes_ = 0;
+  std::vector<ChangeHook> hooks_;
   std::string received_;          // bytes of the reply being collected
   std::int64_t receivedAt_ = 0;   // wall time of its first piece
   std::uint32_t lastPieceTick_ = 0;

@@ -9,6 +9,11 @@
 
 namespace korvane {
 
+namespace {
+// The longest wait for bytes of a device without modem lines.
+constexpr std::chrono::seconds kLinelessWait{1};
+}  // namespace
+
 TComThread::TComThread(TSerialPort& port) : port_(port), lastLineStatus_(port.lastLineStatus_) {
   device_ = port_.opener_ ? port_.opener_->Open(port_.portName_) : nullptr;
   if (!device_ || !device_->IsOpen()) return;
@@ -82,7 +87,8 @@ void TComThread::Execute() {
   finished_.store(true);
 }
 
-// One pass: the modem lines once per Delay; the bytes waiting, gathered until
+// One pass: the modem lines once per Delay (once only, when the device has
+// none); the bytes waiting, gathered until
 // they are due (ReceiveGather); then a wait on the device for more bytes,
 // which lasts at most until the next check of the lines. A device that
 // cannot wait is paused instead, and what it holds goes out at every pass.
@@ -98,7 +104,11 @@ void TComThread::RunLoop() {
     gather.SetRules(delay, gap, port_.inputBuffer_.load());
     if (ReceiveClock::now() >= nextLines) {
       CheckLines();
-      nextLines = ReceiveClock::now() + delay;
+      // Lines a device does not have read as all off for good: after the
+      // first look the loop wakes only for bytes (and at most once a second).
+      SerialDevice* device = Device();
+      const bool lines = device == nullptr || device->HasModemLines();
+      nextLines = ReceiveClock::now() + (lines ? ReceiveClock::duration(delay) : kLinelessWait);
     }
 
     bool gone = false;
@@ -133,13 +143,15 @@ void TComThread::RunLoop() {
     const auto wait = gather.NextWait(ReceiveClock::now(), nextLines);
     // A wait that said "arrived" and brought nothing is not trusted twice
     // in a row, so a device that keeps saying so cannot make this spin.
+    // A pause lasts at most Delay: a device that cannot wait for bytes is
+    // asked for them once per Delay whatever its lines.
     if (lastWait == InputWait::Arrived && !got) {
-      Pause(wait);
+      Pause(std::min<ReceiveClock::duration>(wait, delay));
       lastWait = InputWait::TimedOut;
       continue;
     }
     lastWait = device->WaitForInput(std::chrono::ceil<std::chrono::microseconds>(wait), gap);
-    if (lastWait == InputWait::NotSupported) Pause(wait);
+    if (lastWait == InputWait::NotSupported) Pause(std::min<ReceiveClock::duration>(wait, delay));
   }
 }
 

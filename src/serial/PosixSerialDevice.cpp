@@ -136,14 +136,20 @@ bool PosixSerialDevice::ModemStatus(std::uint32_t* status) {
   std::shared_lock lock(mutex_);
   if (fd_ < 0) return false;
   int bits = 0;
-  // A pseudo-terminal has no modem lines (ENOTTY): they count as all off.
-  if (::ioctl(fd_, TIOCMGET, &bits) != 0) return false;
+  // A pseudo-terminal has no modem lines (ENOTTY): they count as all off,
+  // now and at every later look.
+  if (::ioctl(fd_, TIOCMGET, &bits) != 0) {
+    if (errno == ENOTTY || errno == EINVAL) noModemLines_.store(true);
+    return false;
+  }
   if ((bits & TIOCM_CTS) != 0) *status |= modem::kCtsOn;
   if ((bits & TIOCM_DSR) != 0) *status |= modem::kDsrOn;
   if ((bits & TIOCM_RNG) != 0) *status |= modem::kRingOn;
   if ((bits & TIOCM_CAR) != 0) *status |= modem::kRlsdOn;
   return true;
 }
+
+bool PosixSerialDevice::HasModemLines() const { return !noModemLines_.load(); }
 
 bool PosixSerialDevice::ClearErrors(CommStatus* status) {
   *status = CommStatus{};

@@ -2,6 +2,7 @@
 // A serial device opened as a POSIX terminal (a UART, a USB adapter, a
 // pseudo-terminal).
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -28,6 +29,7 @@ class PosixSerialDevice : public SerialDevice {
   bool SetTimeouts(const CommTimeouts& timeouts) override;
   bool SetupQueues(std::uint32_t inQueue, std::uint32_t outQueue) override;
   bool ModemStatus(std::uint32_t* status) override;
+  bool HasModemLines() const override;
   bool ClearErrors(CommStatus* status) override;
   std::size_t Read(char* buffer, std::size_t count) override;
   // poll() on the terminal and on a wake-up pipe that CancelWaits fills.
@@ -47,6 +49,7 @@ class PosixSerialDevice : public SerialDevice {
   int wakeRead_ = -1;   // readable once CancelWaits has run
   int wakeWrite_ = -1;
   CommTimeouts timeouts_{};
+  std::atomic<bool> noModemLines_{false};  // TIOCMGET said the device has none
 };
 
 // Reads back what a terminal holds (either side of a pseudo-terminal shows

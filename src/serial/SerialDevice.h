@@ -51,6 +51,10 @@ class SerialDevice {
   virtual bool SetupQueues(std::uint32_t inQueue, std::uint32_t outQueue) = 0;
   // The modem status word (modem::kCtsOn, ...); false when it cannot be read.
   virtual bool ModemStatus(std::uint32_t* status) = 0;
+  // False once the device has shown that it has no modem lines at all (a
+  // pseudo-terminal): its status reads as all off for good, so nobody needs
+  // to look at the lines again while it is open.
+  virtual bool HasModemLines() const { return true; }
   // Clears line errors (never reported) and tells how many bytes wait.
   // False when the device cannot be asked at all.
   virtual bool ClearErrors(CommStatus* status) = 0;

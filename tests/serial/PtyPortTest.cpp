@@ -40,6 +40,16 @@ TEST_F(PtyPortTest, AFileThatIsNoTerminalCannotBeOpened) {
   EXPECT_EQ(MessageOf([&] { port_.Open(); }), "Cannot connect to COM8.");
 }
 
+TEST_F(PtyPortTest, APseudoTerminalShowsAtTheFirstLookThatItHasNoModemLines) {
+  auto device = PosixSerialDevice::Open(pty_->SlavePath());
+  ASSERT_NE(device, nullptr);
+  EXPECT_TRUE(device->HasModemLines());  // nothing known before the first look
+  std::uint32_t status = 0xFF;
+  EXPECT_FALSE(device->ModemStatus(&status));
+  EXPECT_EQ(status, 0u);
+  EXPECT_FALSE(device->HasModemLines());
+}
+
 TEST_F(PtyPortTest, APortInUseCannotBeOpenedByAnotherComponent) {
   port_.Open();
   TSerialPort other(main_, MappedSerialDeviceOpener(map_));

@@ -145,8 +145,13 @@ void LiveChart::Draw(bool coalesce) {
 
   // Series updates closer together than one screen refresh are never seen
   // apart: keep the newest and apply it when the refresh interval is over.
-  if (coalesce && seriesTimer_->isActive()) {
+  const auto since = std::chrono::steady_clock::now() - seriesAt_;
+  const std::chrono::milliseconds interval(kSeriesInterval);
+  if (coalesce && (seriesTimer_->isActive() || since < interval)) {
     pending_ = std::make_unique<RedrawResult>(std::move(r));
+    if (!seriesTimer_->isActive()) {
+      seriesTimer_->start(std::chrono::ceil<std::chrono::milliseconds>(interval - since));
+    }
   } else {
     pending_.reset();
     ApplySeries(r);
@@ -186,7 +191,7 @@ void LiveChart::ApplySeries(RedrawResult& r) {
   apply(w_.Series1, r.setpoint, shown_->setpoint);
   apply(w_.Series2, r.output, shown_->output);
   apply(w_.Series3, r.pv, shown_->pv);
-  if (replaced) seriesTimer_->start(kSeriesInterval);
+  if (replaced) seriesAt_ = std::chrono::steady_clock::now();
 }
 
 void LiveChart::GraphTimeTimerTimer() { history_.Tick(); }

@@ -5,6 +5,7 @@
 
 #include <QObject>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -100,7 +101,10 @@ class LiveChart : public QObject {
   std::vector<std::function<void()>> before_, after_;
   std::unique_ptr<RedrawResult> pending_;  // series waiting for the refresh timer
   std::unique_ptr<RedrawResult> shown_;    // the series' points last handed to the chart
+  // Started only for a drawing that comes within kSeriesInterval of the
+  // last series update, so a lone update leaves no wake-up behind it.
   QTimer* seriesTimer_ = nullptr;
+  std::chrono::steady_clock::time_point seriesAt_{};  // the last series update
   int labelWalks_ = 2;  // redraws that still look for new labels and lines to cache
 };
 

@@ -52,7 +52,7 @@ FramesPanel::FramesPanel(LinkMonitor& monitor, HandlerErrors& errors, QWidget* p
     const QString path = AskPath(this);
     if (!path.isEmpty()) SaveTo(path);
   });
-  timer_ = RefreshWhileShown(this, "FramesRefreshTimer", kRefreshMs, [this] { Refresh(); });
+  timer_ = RefreshWhileShown(this, monitor_, "FramesRefreshTimer", kRefreshMs, [this] { Refresh(); });
 }
 
 void FramesPanel::Refresh() {

@@ -62,16 +62,22 @@ void LineGlyphs::DrawGlyphs(QPainter& painter, const QPointF& topLeft, const Lin
   painter.drawGlyphRun(topLeft + QPointF(shift, 0.0), run);
 }
 
-const QImage& LineGlyphs::TailPicture(const Line& line, qreal phase, QRgb pen, QRgb background,
+const QImage* LineGlyphs::TailPicture(const Line& line, qreal phase, QRgb pen, QRgb background,
                                       int height) const {
   const QString text = line.text.mid(static_cast<qsizetype>(line.tail));
-  for (auto it = tails_.begin(); it != tails_.end(); ++it) {
-    if (it->phase == phase && it->pen == pen && it->background == background && it->text == text &&
-        it->picture.height() == height) {
-      tails_.splice(tails_.begin(), tails_, it);
-      return tails_.front().picture;
-    }
+  auto it = tails_.begin();
+  while (it != tails_.end() && !(it->phase == phase && it->pen == pen && it->background == background &&
+                                 it->height == height && it->text == text)) {
+    ++it;
   }
+  constexpr std::size_t kKept = 8;
+  if (it == tails_.end()) {
+    if (tails_.size() >= kKept) tails_.pop_back();
+    tails_.push_front(Tail{text, phase, pen, background, height, QImage()});
+    return nullptr;
+  }
+  tails_.splice(tails_.begin(), tails_, it);
+  if (!tails_.front().picture.isNull()) return &tails_.front().picture;
   const std::size_t count = line.glyphs.size() - line.tail;
   // Room for the last glyph's overhang beyond its advance.
   const int width = static_cast<int>(std::ceil(phase + static_cast<qreal>(count) * advance_[32])) + 4;
@@ -85,10 +91,8 @@ const QImage& LineGlyphs::TailPicture(const Line& line, qreal phase, QRgb pen, Q
     run.setRawData(line.glyphs.data() + line.tail, Positions(line, count), static_cast<int>(count));
     painter.drawGlyphRun(QPointF(phase, 0.0), run);
   }
-  constexpr std::size_t kKept = 8;
-  if (tails_.size() >= kKept) tails_.pop_back();
-  tails_.push_front(Tail{text, phase, pen, background, std::move(picture)});
-  return tails_.front().picture;
+  tails_.front().picture = std::move(picture);
+  return &tails_.front().picture;
 }
 
 void LineGlyphs::Draw(QPainter& painter, const QPointF& topLeft, const Line& line, const QColor& background,
@@ -104,10 +108,15 @@ void LineGlyphs::Draw(QPainter& painter, const QPointF& topLeft, const Line& lin
   // picture goes) and the sub-pixel rest (where its glyphs were drawn).
   const QPointF start = painter.worldTransform().map(topLeft + QPointF(static_cast<qreal>(line.tail) * advance_[32], 0.0));
   const qreal whole = std::floor(start.x());
-  const QImage& picture = TailPicture(line, start.x() - whole, painter.pen().color().rgba(), background.rgba(), height);
+  const QImage* picture =
+      TailPicture(line, start.x() - whole, painter.pen().color().rgba(), background.rgba(), height);
+  if (picture == nullptr) {
+    DrawGlyphs(painter, topLeft, line, line.tail, line.glyphs.size() - line.tail);
+    return;
+  }
   const QTransform kept = painter.worldTransform();
   painter.resetTransform();
-  painter.drawImage(QPointF(whole, start.y()), picture);
+  painter.drawImage(QPointF(whole, start.y()), *picture);
   painter.setWorldTransform(kept);
 }
 

@@ -9,8 +9,11 @@
 // A frame line is a time, then text that repeats from poll to poll (the
 // request, mostly, is the same every time). With a fixed-pitch font on an
 // untransformed painter, what follows a line's first two blanks is drawn
-// from a picture kept per text (the latest few): the glyphs drawn once onto
-// the background at the same sub-pixel place, then copied.
+// from a picture kept per text (the latest few) once that text has come
+// twice: the glyphs drawn once onto the background at the same sub-pixel
+// place, then copied. A text seen for the first time (a reply's values,
+// mostly) is drawn directly: making its picture costs more than drawing it
+// and would seldom be used again.
 
 #include <QFont>
 #include <QList>
@@ -54,13 +57,15 @@ class LineGlyphs {
     qreal phase = 0.0;  // the tail's sub-pixel start
     QRgb pen = 0;
     QRgb background = 0;
-    QImage picture;
+    int height = 0;
+    QImage picture;  // null while the text has come only once
   };
 
   const QPointF* Positions(const Line& line, std::size_t count) const;
   void DrawGlyphs(QPainter& painter, const QPointF& topLeft, const Line& line, std::size_t from,
                   std::size_t count) const;
-  const QImage& TailPicture(const Line& line, qreal phase, QRgb pen, QRgb background, int height) const;
+  // The kept picture of the line's tail; nullptr the first time it comes.
+  const QImage* TailPicture(const Line& line, qreal phase, QRgb pen, QRgb background, int height) const;
 
   QRawFont raw_;
   std::array<quint32, 256> glyph_{};

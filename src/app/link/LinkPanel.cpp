@@ -91,7 +91,7 @@ LinkPanel::LinkPanel(LinkMonitor& monitor, QWidget* parent) : QDockWidget("Link"
   column->addStretch(1);
   setWidget(body);
 
-  timer_ = RefreshWhileShown(this, "LinkRefreshTimer", kRefreshMs, [this] { Refresh(); });
+  timer_ = RefreshWhileShown(this, monitor_, "LinkRefreshTimer", kRefreshMs, [this] { Refresh(); });
   connect(reset_, &QPushButton::clicked, this, [this] {
     monitor_.ResetCounts();
     Refresh();

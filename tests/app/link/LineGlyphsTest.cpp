@@ -52,7 +52,7 @@ TEST(LineGlyphsTest, DrawsThePixelsOfTheTextLayout) {
       glyphs.Draw(painter, QPointF(row.x, 2), glyphs.Lay(text));
     }
     EXPECT_EQ(got, want) << row.text;
-    for (int pass = 0; pass < 2; ++pass) {  // the tail's picture made, then kept
+    for (int pass = 0; pass < 3; ++pass) {  // the tail drawn, its picture made, then kept
       QImage kept = Blank();
       {
         QPainter painter(&kept);

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QLineEdit>
@@ -78,6 +79,27 @@ TEST_F(LinkDocks, LinkPanelCountsThePollAndResets) {
   Link().Link().ResetButton()->click();
   EXPECT_EQ(Shown("LblLinkRequests"), "0");
   EXPECT_EQ(Shown("LblLinkReplyTime"), "-");
+}
+
+// The docks refresh when the link changed, not at intervals: a checked
+// reply refreshes a shown dock at once and leaves no timer running behind
+// it; a hidden dock starts nothing.
+TEST_F(LinkDocks, ACheckedReplyRefreshesEachShownDockAtOnceAndLeavesNoTimer) {
+  form->show();
+  Link().FramesAction()->trigger();
+  OpenWindowPort(*form);
+  pty.ReadAtLeast(9, Millis(1000));
+  auto* frames = Link().Frames().findChild<QTimer*>("FramesRefreshTimer");
+  auto* link = Link().Link().findChild<QTimer*>("LinkRefreshTimer");
+  ASSERT_NE(frames, nullptr);
+  ASSERT_NE(link, nullptr);
+  WaitUntil([&] { return !frames->isActive(); });  // "Open Port" shown
+  EXPECT_EQ(Link().Frames().List()->LineCount(), 1);
+  QTest::qWait(FramesPanel::kRefreshMs);  // a poll a second: the last refresh is older than that
+  Poll(RtuReadReply(std::vector<std::uint16_t>(20, 7)));
+  EXPECT_EQ(Link().Frames().List()->LineCount(), 3);  // request and reply, by the refresh itself
+  EXPECT_FALSE(frames->isActive());
+  EXPECT_FALSE(link->isActive());  // the Link dock is hidden
 }
 
 TEST_F(LinkDocks, FramesPanelShowsPausesClearsAndSaves) {
