@@ -103,14 +103,15 @@ Options Parse(int argc, char** argv) {
     else if (a == "--reply-delay") o.replyDelayMs = std::atoi(next());
     else if (a == "--no-reply") o.noReply = true;
     else if (a == "--words") {
-      const std::string spec = next();
-      const std::size_t colon = spec.find(':');
-      const std::size_t equals = spec.find('=');
+      // "hr:3000=1,2": the table, the first address, the words placed from there.
+      const std::string placed = next();
+      const std::size_t colon = placed.find(':');
+      const std::size_t equals = placed.find('=');
       if (colon == std::string::npos || equals == std::string::npos || equals < colon) Usage("--words takes hr|ir:ADDRESS=w0,...");
-      const std::string table = spec.substr(0, colon);
+      const std::string table = placed.substr(0, colon);
       if (table != "hr" && table != "ir") Usage("--words takes hr or ir");
-      o.words.push_back({table == "ir", std::atoi(spec.substr(colon + 1, equals - colon - 1).c_str()),
-                         ParseList(spec.c_str() + equals + 1)});
+      o.words.push_back({table == "ir", std::atoi(placed.substr(colon + 1, equals - colon - 1).c_str()),
+                         ParseList(placed.c_str() + equals + 1)});
     }
     else Usage(("unknown argument " + a).c_str());
   }
