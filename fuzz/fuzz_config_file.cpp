@@ -1,10 +1,10 @@
 // libFuzzer target: parsing a configuration file.
 //
-// The input is the file's bytes. Parsing takes at most 25 lines and never
-// fails; what it stores must survive a save and a second parse unchanged
-// (the entry boxes only when they hold numbers, factors only when finite:
-// the file has no spelling for infinity or NaN, and a factor of -0 comes
-// back as 0).
+// The input is the file's bytes. Parsing takes at most 32 lines and never
+// fails (a layout line that does not read leaves the default layout); what
+// it stores must survive a save and a second parse unchanged (the entry
+// boxes only when they hold numbers, factors only when finite: the file has
+// no spelling for infinity or NaN, and a factor of -0 comes back as 0).
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -33,7 +33,9 @@ bool SameSettings(const Settings& a, const Settings& b) {
          m.AddrKd == n.AddrKd && SameFactor(m.FactorSP, n.FactorSP) && SameFactor(m.FactorPV, n.FactorPV) &&
          SameFactor(m.FactorOut, n.FactorOut) && SameFactor(m.FactorHys, n.FactorHys) &&
          SameFactor(m.FactorKp, n.FactorKp) && SameFactor(m.FactorKi, n.FactorKi) &&
-         SameFactor(m.FactorKd, n.FactorKd);
+         SameFactor(m.FactorKd, n.FactorKd) && m.LayoutSP == n.LayoutSP && m.LayoutPV == n.LayoutPV &&
+         m.LayoutOut == n.LayoutOut && m.LayoutHys == n.LayoutHys && m.LayoutKp == n.LayoutKp &&
+         m.LayoutKi == n.LayoutKi && m.LayoutKd == n.LayoutKd;
 }
 
 }  // namespace

@@ -36,9 +36,12 @@ std::string LayoutLine(const RegisterLayout& layout) {
 
 // The layout of a line 26..32, or the row's default when it does not read.
 RegisterLayout ReadLayoutLine(MapRow row, std::int32_t address, const std::string& line) {
-  const std::optional<RegisterLineTexts> texts = SplitRegisterLine("PV register, " + line);
-  if (line.empty() || !texts) return DefaultLayout(row);
+  if (line.empty()) return DefaultLayout(row);
+  // A line with too many fields throws while splitting: it falls back like
+  // any other line that does not read.
   try {
+    const std::optional<RegisterLineTexts> texts = SplitRegisterLine("PV register, " + line);
+    if (!texts) return DefaultLayout(row);
     return CheckedLayout(row, std::to_string(address), texts->Format, texts->Table, texts->WriteAddr);
   } catch (const RegisterLineError&) {
     return DefaultLayout(row);

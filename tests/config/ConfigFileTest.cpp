@@ -64,6 +64,8 @@ TEST(ConfigFileLayout, LinesAfterTheTwentyFifthCarryTheLayouts) {
       {"f32-CDAB, input\r\n", RegisterLayout{RegisterFormat::F32, WordOrder::CDAB, RegisterTable::Input, -1}},
       {"f64, input\r\n", RegisterLayout{}},          // does not read: today's reading
       {"s16, input, 25\r\n", RegisterLayout{}},      // an input register is never written
+      {"s16, holding, 25, 4, 4\r\n", RegisterLayout{}},  // too many fields
+      {", \r\n", RegisterLayout{}},
   };
   for (const auto& [line26, layout] : rows) {
     SCOPED_TRACE(line26);
