@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
   korvane::sim::ProcessParams level = fopdt;
   level.Integrating = true;
   level.Gain = 0.01;  // units/s per % off the balance
-  level.Balance = 40.0;
+  level.Balance = 50.0;  // the output has as far to go down as up: the steps there and back saturate alike
   level.DeadTime = 6.0;
   korvane::sim::ProcessParams second = fopdt;
   second.TimeConstant = 40.0;
@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
       korvane::FitOptions options;
       options.RestUntil = before.StepTime;
       const korvane::Identification id = korvane::IdentifyFopdt(before.Samples, options);
-      if (std::getenv("KORVANE_DUMP") != nullptr && seed == 1) {
+      if (std::getenv("KORVANE_DUMP") != nullptr && seed == std::atoi(std::getenv("KORVANE_DUMP"))) {
         for (const auto& s : before.Samples) std::fprintf(stderr, "%s %g %g %g %g\n", c.Name, s.Time - before.StepTime, s.SP, s.PV, s.Out);
       }
       if (!id.Ok) {

@@ -64,6 +64,20 @@ bool Invert4(double m[4][4], double inv[4][4]) {
   return true;
 }
 
+// Two standard errors of each of the four parameters from the normal
+// matrix of their columns and the residuals (their squares, the products of
+// neighbours, their count); false when there are too few or the matrix is
+// singular. Residuals that follow each other (model error, slow noise) say
+// less than independent ones: the variance grows by (1 + rho) / (1 - rho).
+bool HalfWidths(double normal[4][4], double sse, double lag, std::size_t n, double widths[4]) {
+  double inverse[4][4];
+  if (n <= 8 || !(sse > 0.0) || !Invert4(normal, inverse)) return false;
+  const double rho = std::clamp(lag / sse, 0.0, 0.9);
+  const double variance = sse / static_cast<double>(n - 4) * (1.0 + rho) / (1.0 - rho);
+  for (int i = 0; i < 4; ++i) widths[i] = 2.0 * std::sqrt(std::max(0.0, variance * inverse[i][i]));
+  return true;
+}
+
 }  // namespace
 
 Record PrepareRecord(std::span<const TuningSample> samples, double stepTime) {
@@ -214,16 +228,90 @@ Spread ParameterSpread(const Grid& g, double gain, double tau, double shift, dou
     last = residual;
   }
   Spread spread;
-  double inverse[4][4];
-  if (n <= 8 || !(sse > 0.0) || !Invert4(normal, inverse)) return spread;
-  // Residuals that follow each other (model error, slow noise) say less than
-  // independent ones: the variance grows by (1 + rho) / (1 - rho).
-  const double rho = std::clamp(lag / sse, 0.0, 0.9);
-  const double variance = sse / static_cast<double>(n - 4) * (1.0 + rho) / (1.0 - rho);
-  spread.Gain = 2.0 * std::sqrt(std::max(0.0, variance * inverse[0][0]));
-  spread.Tau = 2.0 * std::sqrt(std::max(0.0, variance * inverse[1][1]));
-  spread.DeadTime = 2.0 * std::sqrt(std::max(0.0, variance * inverse[2][2]));
+  double widths[4];
+  if (!HalfWidths(normal, sse, lag, n, widths)) return spread;
+  spread.Gain = widths[0];
+  spread.Tau = widths[1];
+  spread.DeadTime = widths[2];
   return spread;
+}
+
+namespace {
+
+// The integral (%·s) of the output's move off its rest level, delayed
+// `shift` grid steps, at each polled sample.
+std::vector<double> IntegralAtPolls(const Grid& g, double shift) {
+  std::vector<double> sum(g.Pv.size());
+  for (std::size_t i = 1; i < sum.size(); ++i) {
+    const double hi = static_cast<double>(i) - shift;
+    sum[i] = sum[i - 1] + (MeanInput(g, hi - 1.0, hi) - g.Rest) * g.Dt;
+  }
+  return AtPolls(g, sum);
+}
+
+}  // namespace
+
+IntegratorFit FitIntegrator(const Grid& g, double shift) {
+  IntegratorFit fit;
+  fit.Shift = shift;
+  const std::vector<double> y = IntegralAtPolls(g, shift);
+  const std::size_t n = y.size();
+  const double dn = static_cast<double>(n);
+  // Centred columns: PV on the integral and on time, the offset from the means.
+  double my = 0, mt = 0, mp = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    my += y[k] / dn;
+    mt += g.PolledAt[k] * g.Dt / dn;
+    mp += g.PolledPv[k] / dn;
+  }
+  double yy = 0, yt = 0, tt = 0, py = 0, pt = 0, pp = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    const double a = y[k] - my, b = g.PolledAt[k] * g.Dt - mt, p = g.PolledPv[k] - mp;
+    yy += a * a;
+    yt += a * b;
+    tt += b * b;
+    py += p * a;
+    pt += p * b;
+    pp += p * p;
+  }
+  const double det = yy * tt - yt * yt;
+  fit.Sse = pp;
+  if (!(det > 1e-12 * yy * tt) || !std::isfinite(det)) return fit;
+  fit.Slope = (py * tt - pt * yt) / det;
+  fit.Ramp = (pt * yy - py * yt) / det;
+  fit.Offset = mp - fit.Slope * my - fit.Ramp * mt;
+  fit.Model.resize(n);
+  double sse = 0.0;
+  for (std::size_t k = 0; k < n; ++k) {
+    fit.Model[k] = fit.Offset + fit.Slope * y[k] + fit.Ramp * g.PolledAt[k] * g.Dt;
+    sse += (g.PolledPv[k] - fit.Model[k]) * (g.PolledPv[k] - fit.Model[k]);
+  }
+  fit.Sse = sse;
+  // A ramp against the output (PV falling as the output rises) is the
+  // controller answering, not the process.
+  if (!(fit.Slope > 0.0)) fit.Sse = pp;
+  return fit;
+}
+
+double IntegratorDeadTimeSpread(const Grid& g, const IntegratorFit& fit) {
+  const std::vector<double> late = IntegralAtPolls(g, fit.Shift + 0.5);
+  const std::vector<double> early = IntegralAtPolls(g, std::max(0.0, fit.Shift - 0.5));
+  const double dShift = (fit.Shift + 0.5 - std::max(0.0, fit.Shift - 0.5)) * g.Dt;
+  const std::vector<double> y = IntegralAtPolls(g, fit.Shift);
+  double normal[4][4] = {};
+  double sse = 0.0, lag = 0.0, last = 0.0;
+  const std::size_t n = y.size();
+  for (std::size_t k = 0; k < n; ++k) {
+    const double column[4] = {y[k], g.PolledAt[k] * g.Dt, fit.Slope * (late[k] - early[k]) / dShift, 1.0};
+    for (int a = 0; a < 4; ++a)
+      for (int b = 0; b < 4; ++b) normal[a][b] += column[a] * column[b];
+    const double residual = g.PolledPv[k] - fit.Model[k];
+    sse += residual * residual;
+    if (k > 0) lag += residual * last;
+    last = residual;
+  }
+  double widths[4];
+  return HalfWidths(normal, sse, lag, n, widths) ? widths[2] : 0.0;
 }
 
 Leftover JudgeResiduals(const std::vector<double>& residuals, const std::vector<double>& times, double noiseSd,

@@ -63,6 +63,26 @@ struct Spread {
 };
 Spread ParameterSpread(const Grid& grid, double gain, double tau, double shift, double offset, double tau2 = 0.0);
 
+// An integrator with dead time whose balance is fitted too: PV = offset +
+// slope * the integral of the output's move off its rest level, delayed
+// `shift` grid steps (fractional), + ramp * t. The ramp takes up the
+// balance's error: the rest output, the mean of a few noisy polls, is off
+// by enough to bend a long ramp and move the dead time. Least squares over
+// the polled samples; Model holds the fitted PV at each poll (centred).
+struct IntegratorFit {
+  double Sse = 0.0;
+  double Slope = 0.0;   // PV units per second per % of output
+  double Ramp = 0.0;    // PV units per second: -Slope times the balance's error
+  double Offset = 0.0;  // centred PV at the step
+  double Shift = 0.0;   // grid steps
+  std::vector<double> Model;
+};
+IntegratorFit FitIntegrator(const Grid& grid, double shift);
+
+// Half width of about 95 % of an integrator's dead time (s), as
+// ParameterSpread's.
+double IntegratorDeadTimeSpread(const Grid& grid, const IntegratorFit& fit);
+
 // What the residuals at the polls (PV less the model, oldest first, at
 // `times` s after the step) leave against the noise at rest `noiseSd`:
 // their spread, and the largest run of them a moving average over a few

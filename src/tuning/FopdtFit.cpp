@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <utility>
 
 #include "tuning/FitRecord.h"
 #include "tuning/SessionText.h"
@@ -159,6 +160,26 @@ Trial BestModel(const Grid& g, double tauLo, double tauHi, double ratio, std::si
 
 Trial BestModel(const Grid& g, double tauLo, double tauHi, double ratio, std::size_t longest) {
   return BestModel(g, tauLo, tauHi, ratio, longest, true);
+}
+
+// The integrator's dead time: every grid step up to half the record (one
+// pass each), then between grid steps by golden section.
+fit::IntegratorFit BestIntegrator(const Grid& g) {
+  const std::size_t maxShift = g.Pv.size() / 2;
+  fit::IntegratorFit best = fit::FitIntegrator(g, 0.0);
+  for (std::size_t shift = 1; shift <= maxShift; ++shift) {
+    fit::IntegratorFit t = fit::FitIntegrator(g, static_cast<double>(shift));
+    if (t.Sse < best.Sse) best = std::move(t);
+  }
+  double a = std::max(0.0, best.Shift - 1.0), b = std::min(static_cast<double>(maxShift), best.Shift + 1.0);
+  for (int i = 0; i < 16; ++i) {
+    const double c = b - kGolden * (b - a), d = a + kGolden * (b - a);
+    fit::IntegratorFit tc = fit::FitIntegrator(g, c), td = fit::FitIntegrator(g, d);
+    const bool lower = tc.Sse <= td.Sse;
+    if (lower ? tc.Sse < best.Sse : td.Sse < best.Sse) best = std::move(lower ? tc : td);
+    if (lower) b = d; else a = c;
+  }
+  return best;
 }
 
 std::string Text(const char* format, double a, double b = 0.0, double c = 0.0) {
@@ -323,12 +344,19 @@ Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOpt
   const double scale = options.TimeScale;
   const double pvMove = PvMove(record);
   const double noiseSd = std::max(record.NoiseSd, fit::PvResolution(record) / std::sqrt(12.0));
+  fit::IntegratorFit ramp;
   if (first.Tau >= integrating) {
     // No level of its own over the record: a lag this long is an integrator
-    // (SIMC's rule for integrating processes is its rule for such a lag).
+    // (SIMC's rule for integrating processes is its rule for such a lag),
+    // fitted as one, its balance with it.
     why = Text("integrating: PV shows no level of its own over the record (a first-order lag would be %.0f times "
                "the record)", first.Tau / duration);
-  } else if (!(sd(first) > 1.2 * noiseSd + 0.005 * std::fabs(pvMove)) && !MissesAShape(grid, first, noiseSd, pvMove)) {
+    ramp = BestIntegrator(grid);
+    best.Tau = tauHi;
+    best.Gain = ramp.Slope * tauHi;
+    best.Shift = ramp.Shift;
+    best.Offset = ramp.Offset;
+  } else if (!(sd(first) > 1.1 * noiseSd) && !MissesAShape(grid, first, noiseSd, pvMove)) {
     // The residuals spread no wider than the noise: nothing left for a
     // second lag to explain.
     why = Text("first order: its residuals spread no wider than the noise (%.2g units SD, against %.2g)", sd(first),
@@ -362,7 +390,11 @@ Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOpt
     // Compared with the first-order fit on the polled samples, as it was refined.
     second = Refined(grid, second, tauLo, tauHi, std::min(longest, grid.Pv.size() / 2));
     const double lag2 = second.Ratio * second.Tau;
-    if (second.Sse < 0.8 * first.Sse && lag2 >= 0.5 * record.Poll && second.Tau < integrating) {
+    // Picked when what it explains stands far out of what is left (an F
+    // ratio of 25 for the one parameter more: five standard deviations); a
+    // share of the residuals would hide a second lag on a noisy record.
+    const double gained = (first.Sse - second.Sse) / (second.Sse / std::max(1.0, polls - 5.0));
+    if (gained > 25.0 && lag2 >= 0.5 * record.Poll && second.Tau < integrating) {
       best = second;
       why = Text("second order: a second lag of %.3g s leaves residuals of %.2g units SD, against %.2g for first "
                  "order", lag2 * scale, sd(second), sd(first));
@@ -374,8 +406,13 @@ Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOpt
 
   // R^2 and the residuals at the polled samples, not at the grid's
   // interpolated points.
-  const std::vector<double> y =
-      fit::AtPolls(grid, fit::Simulate(grid, best.Gain, best.Tau, best.Shift, best.Ratio * best.Tau));
+  const bool integrator = first.Tau >= integrating;
+  std::vector<double> y = integrator ? ramp.Model
+                                     : fit::AtPolls(grid, fit::Simulate(grid, best.Gain, best.Tau, best.Shift,
+                                                                        best.Ratio * best.Tau));
+  if (integrator) {
+    for (double& v : y) v -= best.Offset;
+  }
   const std::vector<double>& pv = grid.PolledPv;
   std::vector<double> residuals, times;
   double mean = 0.0, sst = 0.0, sse = 0.0;
@@ -395,8 +432,12 @@ Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOpt
   m.Fit = fit;
   m.Sampling = record.Poll;
   m.SecondLag = best.Ratio * best.Tau;
-  m.Integrating = first.Tau >= integrating;
-  if (m.Integrating) why += Text(": PV's slope %.3g units/s per %% of output", best.Gain / (best.Tau * scale));
+  m.Integrating = integrator;
+  if (m.Integrating) {
+    m.Offset = grid.PvMean + best.Offset;
+    why += Text(": PV's slope %.3g units/s per %% of output off a balance of %.3g %%", ramp.Slope / scale,
+                record.RestOut - ramp.Ramp / ramp.Slope);
+  }
   m.Why = why;
   if (!std::isfinite(fit) || !std::isfinite(m.Gain) || !std::isfinite(m.Offset)) {
     result.Refusal = "The fit is poor: the record does not show a first-order response with dead time.";
@@ -417,10 +458,14 @@ Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOpt
                                     "second order, or integrating.", fit);
     return result;
   }
-  const fit::Spread spread = fit::ParameterSpread(grid, best.Gain, best.Tau, best.Shift, best.Offset, m.SecondLag);
-  m.GainSpread = spread.Gain;
-  m.TimeConstantSpread = spread.Tau;
-  m.DeadTimeSpread = spread.DeadTime;
+  if (integrator) {
+    m.DeadTimeSpread = fit::IntegratorDeadTimeSpread(grid, ramp);
+  } else {
+    const fit::Spread spread = fit::ParameterSpread(grid, best.Gain, best.Tau, best.Shift, best.Offset, m.SecondLag);
+    m.GainSpread = spread.Gain;
+    m.TimeConstantSpread = spread.Tau;
+    m.DeadTimeSpread = spread.DeadTime;
+  }
   if (m.DeadTime < DeadTimeFloor(m.Sampling)) {
     m.DeadTime = DeadTimeFloor(m.Sampling);
     m.DeadTimeFloored = true;

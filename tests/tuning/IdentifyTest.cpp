@@ -20,9 +20,11 @@ namespace {
 // A closed-loop step of a known process under a PI, as Korvane records it:
 // polled every `poll` s with the first poll `phase` of a poll after the
 // write of the setpoint (at 0), with measurement noise and, when `whole`,
-// the PV rounded to whole units as a controller register carries it.
+// the PV rounded to whole units as a controller register carries it. The
+// loop rests at 40 % output; the rest samples read `restOut` (the mean of
+// a few noisy polls is off by about that much).
 std::vector<TuningSample> ClosedLoopRecord(const FopdtModel& truth, double poll, double noiseSd, bool whole = true,
-                                           double outputMove = 12.0, double phase = 0.6) {
+                                           double outputMove = 12.0, double restOut = 40.0, double phase = 0.6) {
   std::vector<TuningSample> record;
   std::mt19937 random(3);
   std::normal_distribution<double> noise(0.0, noiseSd);
@@ -30,7 +32,7 @@ std::vector<TuningSample> ClosedLoopRecord(const FopdtModel& truth, double poll,
     const double noisy = value + (noiseSd > 0 ? noise(random) : 0.0);
     return whole ? std::round(noisy) : noisy;
   };
-  for (double t = -20 * poll + phase * poll; t < 0; t += poll) record.push_back({t, 100, pv(100), 40});
+  for (double t = -20 * poll + phase * poll; t < 0; t += poll) record.push_back({t, 100, pv(100), restOut});
   // The output settles this much higher, its first kick under 100 %; a
   // level is stepped by 20 units and recorded until its ramp is taken back.
   const double step = truth.Integrating ? 20.0 : outputMove * truth.Gain;
@@ -61,6 +63,7 @@ struct Process {
   double DeadTimeTolerance;  // s
   double Slack = 1.0;        // K and tau tolerances and the spreads allowed, times this (a noisy record)
   const char* Picked = "first order";
+  double RestOut = 40.0;     // % the rest samples read
 };
 
 // A second-order truth, and an integrating one (PV's slope in units/s per
@@ -82,7 +85,8 @@ class IdentifyFopdtOf : public testing::TestWithParam<Process> {};
 // time; a clean record to a fraction of the fit's grid step (an eighth of a poll).
 TEST_P(IdentifyFopdtOf, FindsTheProcessOfAClosedLoopStepBetweenThePolls) {
   const Process& p = GetParam();
-  const Identification id = IdentifyFopdt(ClosedLoopRecord(p.Truth, p.Poll, p.NoiseSd, p.Whole, p.OutputMove), AtTheWrite());
+  const Identification id = IdentifyFopdt(ClosedLoopRecord(p.Truth, p.Poll, p.NoiseSd, p.Whole, p.OutputMove, p.RestOut),
+                                          AtTheWrite());
   ASSERT_TRUE(id.Ok) << id.Refusal;
   const FopdtModel& m = id.Model;
   EXPECT_EQ(m.Why.rfind(p.Picked, 0), 0u) << m.Why;
@@ -116,7 +120,11 @@ INSTANTIATE_TEST_SUITE_P(Processes, IdentifyFopdtOf,
                                          // PV noise SD 2 on a 20-unit step: R^2 about 0.8, only noise left
                                          Process{{1.0, 20.0, 4.0, 0, 0}, 1.0, 2.0, true, 20, 1.0, 3.0},
                                          Process{Lags({1.5, 40.0, 4.0, 0, 0}, 15.0), 1.0, 0.3, true, 12, 1.0, 1.5, "second order"},
-                                         Process{Level(0.01, 6.0), 1.0, 0.3, true, 0, 0.5, 1.0, "integrating"}));
+                                         // noise enough to hide a second lag's leftovers behind a rough gate
+                                         Process{Lags({1.2, 40.0, 4.0, 0, 0}, 15.0), 1.0, 0.4, true, 12, 1.0, 1.5, "second order"},
+                                         Process{Level(0.01, 6.0), 1.0, 0.3, true, 0, 0.5, 1.0, "integrating"},
+                                         // the rest output read 0.6 % under the balance: a ramp that bends
+                                         Process{Level(0.01, 6.0), 1.0, 0.3, true, 0, 0.5, 1.0, "integrating", 39.4}));
 
 TEST(IdentifyFopdt, RefusesRecordsThatCannotShowTheProcessAndSaysWhy) {
   const FopdtModel truth{1.0, 20.0, 4.0, 0, 0};
