@@ -188,11 +188,20 @@ std::vector<double> Simulate(const Grid& g, double gain, double tau, double shif
   std::vector<double> y(g.Pv.size());
   const double a = std::exp(-g.Dt / tau), b = tau2 > 0.0 ? std::exp(-g.Dt / tau2) : 0.0;
   double state = g.Rest, second = g.Rest;
+  // The output at the end of each step is the one at the start of the next:
+  // looked up once (this loop is most of the fit's time).
+  double atLo = g.Out[0];
   for (std::size_t i = 0; i < y.size(); ++i) {
     if (i > 0) {
-      const double hi = static_cast<double>(i) - shift;
+      const double hi = static_cast<double>(i) - shift, lo = hi - 1.0;
+      double input = g.Rest;
+      if (hi > 0.0) {
+        const double atHi = At(g.Out, hi);
+        input = lo >= 0.0 ? 0.5 * (atLo + atHi) : -lo * g.Rest + hi * 0.5 * (g.Out[0] + atHi);
+        atLo = atHi;
+      }
       const double before = state;
-      state = a * state + (1.0 - a) * MeanInput(g, hi - 1.0, hi);
+      state = a * state + (1.0 - a) * input;
       second = b * second + (1.0 - b) * 0.5 * (before + state);
     }
     y[i] = gain * (tau2 > 0.0 ? second : state);

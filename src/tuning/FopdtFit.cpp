@@ -61,7 +61,9 @@ Trial Evaluate(const Grid& g, double shift, double tau, bool polled = false, dou
 constexpr double kGolden = 0.6180339887498949;
 
 // Golden-section search of the time constant (on a log scale) for one dead time.
-Trial BestTau(const Grid& g, double shift, double lo, double hi, bool polled = false, double ratio = 0.0) {
+// `iterations` of the golden section: fewer for a candidate only compared with others.
+Trial BestTau(const Grid& g, double shift, double lo, double hi, bool polled = false, double ratio = 0.0,
+              int iterations = 24) {
   // The error need not have one minimum over so wide a range (a short lag
   // with a negative gain can fit a ramp's start): a coarse scan on a log
   // scale first, the golden section then between the best point's neighbours.
@@ -79,7 +81,7 @@ Trial BestTau(const Grid& g, double shift, double lo, double hi, bool polled = f
   double a = std::log(lo) + step * std::max(0, at - 1), b = std::log(lo) + step * std::min(kScan, at + 1);
   double c = b - kGolden * (b - a), d = a + kGolden * (b - a);
   Trial tc = Evaluate(g, shift, std::exp(c), polled, ratio), td = Evaluate(g, shift, std::exp(d), polled, ratio);
-  for (int i = 0; i < 24; ++i) {
+  for (int i = 0; i < iterations; ++i) {
     if (tc.Sse <= td.Sse) {
       b = d;
       d = c;
@@ -127,35 +129,42 @@ Trial Refined(const Grid& g, const Trial& best, double tauLo, double tauHi, std:
 // The best model on the grid; `refine`: then on the polled samples.
 Trial BestModel(const Grid& g, double tauLo, double tauHi, double ratio, std::size_t longest, bool refine) {
   const std::size_t maxShift = longest > 0 ? std::min(longest, g.Pv.size() / 2) : g.Pv.size() / 2;
-  const std::size_t coarse = std::max<std::size_t>(1, maxShift / 40);
+  // Coarse steps of a fortieth of half the record: a short range (a second
+  // lag's candidates) is searched in thirds, not one grid step at a time.
+  const std::size_t coarse = std::max<std::size_t>(1, g.Pv.size() / 80);
+  const int iterations = refine ? 24 : 12;
   Trial best;
   for (std::size_t shift = 0; shift <= maxShift; shift += coarse) {
-    const Trial t = BestTau(g, static_cast<double>(shift), tauLo, tauHi, false, ratio);
+    const Trial t = BestTau(g, static_cast<double>(shift), tauLo, tauHi, false, ratio, iterations);
     if (t.Sse < best.Sse) best = t;
   }
   const auto at = static_cast<std::size_t>(best.Shift);
   std::size_t lo = at > coarse ? at - coarse : 0, hi = std::min(maxShift, at + coarse);
   while (hi - lo > 2) {
     const std::size_t m1 = lo + (hi - lo) / 3, m2 = hi - (hi - lo) / 3;
-    const Trial t1 = BestTau(g, static_cast<double>(m1), tauLo, tauHi, false, ratio);
-    const Trial t2 = BestTau(g, static_cast<double>(m2), tauLo, tauHi, false, ratio);
+    const Trial t1 = BestTau(g, static_cast<double>(m1), tauLo, tauHi, false, ratio, iterations);
+    const Trial t2 = BestTau(g, static_cast<double>(m2), tauLo, tauHi, false, ratio, iterations);
     if (t1.Sse < best.Sse) best = t1;
     if (t2.Sse < best.Sse) best = t2;
     if (t1.Sse <= t2.Sse) hi = m2; else lo = m1;
   }
   for (std::size_t shift = lo; shift <= hi; ++shift) {
-    const Trial t = BestTau(g, static_cast<double>(shift), tauLo, tauHi, false, ratio);
+    const Trial t = BestTau(g, static_cast<double>(shift), tauLo, tauHi, false, ratio, iterations);
     if (t.Sse < best.Sse) best = t;
   }
+  // Between grid steps only for the model kept: a candidate compared with
+  // others (a second lag's share) is judged to the grid step, and the one
+  // picked is refined on the polled samples anyway.
+  if (!refine) return best;
   double a = std::max(0.0, best.Shift - 1.0), b = best.Shift + 1.0;
   for (int i = 0; i < 16; ++i) {
     const double c = b - kGolden * (b - a), d = a + kGolden * (b - a);
-    const Trial tc = BestTau(g, c, tauLo, tauHi, false, ratio), td = BestTau(g, d, tauLo, tauHi, false, ratio);
+    const Trial tc = BestTau(g, c, tauLo, tauHi, false, ratio, iterations), td = BestTau(g, d, tauLo, tauHi, false, ratio, iterations);
     if (tc.Sse < best.Sse) best = tc;
     if (td.Sse < best.Sse) best = td;
     if (tc.Sse <= td.Sse) b = d; else a = c;
   }
-  return refine ? Refined(g, best, tauLo, tauHi, maxShift) : best;
+  return Refined(g, best, tauLo, tauHi, maxShift);
 }
 
 Trial BestModel(const Grid& g, double tauLo, double tauHi, double ratio, std::size_t longest) {
@@ -356,7 +365,7 @@ Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOpt
     best.Gain = ramp.Slope * tauHi;
     best.Shift = ramp.Shift;
     best.Offset = ramp.Offset;
-  } else if (!(sd(first) > 1.1 * noiseSd) && !MissesAShape(grid, first, noiseSd, pvMove)) {
+  } else if (!(sd(first) > 1.1 * noiseSd + 0.002 * std::fabs(pvMove)) && !MissesAShape(grid, first, noiseSd, pvMove)) {
     // The residuals spread no wider than the noise: nothing left for a
     // second lag to explain.
     why = Text("first order: its residuals spread no wider than the noise (%.2g units SD, against %.2g)", sd(first),

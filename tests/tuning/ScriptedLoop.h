@@ -1,6 +1,7 @@
 #pragma once
 // A scripted loop for the tuning session's tests: a first-order process with
-// dead time under a PI controller in the controller's units, polled once a
+// dead time (or one with a second lag, or a level that integrates) under a
+// PI controller in the controller's units, polled once a
 // second, with writes answered on the tick they are sent, and the faults a
 // session must survive switched on and off by the test. Every write put on
 // the line is kept in `Wire`, with what the test needs to judge it.
@@ -22,7 +23,10 @@ class ScriptedLoop {
  public:
   enum class Answer { Ok, Refuse, Silent };
   // Process: K units per %, tau, theta s; controller band %, Ki repeats/min.
-  double K = 2.0, Tau = 20.0, Theta = 4.0, Span = 400.0;
+  // A second lag Tau2 s after the first when above 0; Integrating: PV moves
+  // K units/s per % the output is off where it rested at the last Reset.
+  double K = 2.0, Tau = 20.0, Theta = 4.0, Span = 400.0, Tau2 = 0.0;
+  bool Integrating = false;
   double SP = 100.0, Band = 50.0, Ki = 0.5, Kd = 0.0;
   // Band and Ki as this form holds them (a gain, an integral time in s: the
   // loop follows; other units are only passed to the session).
@@ -53,7 +57,7 @@ class ScriptedLoop {
   // At the setpoint (PV `pvOffset` away from it) with the output at `out0`,
   // for the process and factors as set now; the record starts again.
   void Reset(double out0 = 40.0, double pvOffset = 0.0) {
-    out_ = y_ = out0;
+    out_ = y_ = y2_ = balance_ = out0;
     offset_ = SP - K * out0 + pvOffset;
     integral_ = out0 - Kc() * (SP - Exact()) * 100.0 / Span;
     delay_.assign(static_cast<std::size_t>(Theta / kDt), out0);
@@ -123,14 +127,15 @@ class ScriptedLoop {
   double Rate() const {
     return Form.Ki != IntegralUnit::TimeSeconds ? Ki : Ki > 0.0 ? 60.0 / Ki : 0.0;
   }
-  double Exact() const { return offset_ + K * y_; }
+  double Exact() const { return offset_ + K * (Tau2 > 0.0 ? y2_ : y_); }
 
   void Integrate() {
     for (int i = 0; i < 10; ++i) {
       delay_.push_back(out_);
       const double delayed = delay_.front();
       delay_.pop_front();
-      y_ += kDt / Tau * (delayed - y_);
+      y_ += Integrating ? kDt * (delayed - balance_) : kDt / Tau * (delayed - y_);
+      if (Tau2 > 0.0) y2_ += kDt / Tau2 * (y_ - y2_);
       const double e = (SP - Exact()) * 100.0 / Span;
       // The integral is kept in output units, so a new band moves no bump.
       const double free = Kc() * e + integral_;
@@ -192,7 +197,7 @@ class ScriptedLoop {
     }
   }
 
-  double out_ = 0.0, y_ = 0.0, offset_ = 0.0, integral_ = 0.0;
+  double out_ = 0.0, y_ = 0.0, y2_ = 0.0, balance_ = 0.0, offset_ = 0.0, integral_ = 0.0;
   std::deque<double> delay_;
   std::optional<std::pair<ValueBox, double>> pending_;
   bool pendingHand_ = false;

@@ -82,6 +82,8 @@ double Uniform(std::mt19937_64& rng, double lo, double hi) {
 
 struct Setup {
   double K, Tau, Theta, Band, Ki, Kd, Out0, Rest;
+  double Tau2 = 0.0;
+  bool Integrating = false;
   SessionPlan Plan;
   bool Approves;  // the answer to a proposal left open at the end
   bool TimeOuts;  // unanswered writes reported as timed out (else never reported)
@@ -105,6 +107,16 @@ Setup SetupOf(std::uint64_t seed) {
   s.Plan.ApplyWithoutAsking = rng() % 2 == 0;
   s.Approves = rng() % 2 == 0;
   s.TimeOuts = rng() % 2 == 0;
+  // The kind of process from a generator of its own, so that the draws above
+  // stay what they were for every seed: a quarter with a second lag, a
+  // quarter a level (K then in units/s per %).
+  std::mt19937_64 kind(seed ^ 0xD1B54A32D192ED03ull);
+  const std::uint64_t which = kind() % 4;
+  if (which == 0) s.Tau2 = Uniform(kind, 0.2, 1.0) * s.Tau;
+  if (which == 1) {
+    s.Integrating = true;
+    s.K = Uniform(kind, 0.005, 0.03);
+  }
   return s;
 }
 
@@ -141,6 +153,8 @@ class RandomRun {
     loop_.K = setup_.K;
     loop_.Tau = setup_.Tau;
     loop_.Theta = setup_.Theta;
+    loop_.Tau2 = setup_.Tau2;
+    loop_.Integrating = setup_.Integrating;
     loop_.Band = setup_.Band;
     loop_.Ki = setup_.Ki;
     loop_.Kd = setup_.Kd;
