@@ -150,8 +150,12 @@ int main(int argc, char** argv) {
       korvane::FitOptions options;
       options.RestUntil = before.StepTime;
       const korvane::Identification id = korvane::IdentifyFopdt(before.Samples, options);
-      if (std::getenv("KORVANE_DUMP") != nullptr && seed == std::atoi(std::getenv("KORVANE_DUMP"))) {
-        for (const auto& s : before.Samples) std::fprintf(stderr, "%s %g %g %g %g\n", c.Name, s.Time - before.StepTime, s.SP, s.PV, s.Out);
+      // KORVANE_DUMP=N writes seed N's record of the step (0: every seed's)
+      // to stderr, for a fit of the same samples by another tool.
+      if (const char* dump = std::getenv("KORVANE_DUMP"); dump != nullptr && (std::atoi(dump) == 0 || std::atoi(dump) == seed)) {
+        for (const auto& s : before.Samples) {
+          std::fprintf(stderr, "%s seed %d: %g %g %g %g\n", c.Name, seed, s.Time - before.StepTime, s.SP, s.PV, s.Out);
+        }
       }
       if (!id.Ok) {
         std::printf("  seed %d: refused: %s\n", seed, id.Refusal.c_str());
