@@ -159,7 +159,7 @@ Trial BestModel(const Grid& g, double tauLo, double tauHi, double ratio, std::si
   double a = std::max(0.0, best.Shift - 1.0), b = best.Shift + 1.0;
   for (int i = 0; i < 16; ++i) {
     const double c = b - kGolden * (b - a), d = a + kGolden * (b - a);
-    const Trial tc = BestTau(g, c, tauLo, tauHi, false, ratio, iterations), td = BestTau(g, d, tauLo, tauHi, false, ratio, iterations);
+    const Trial tc = BestTau(g, c, tauLo, tauHi, false, ratio), td = BestTau(g, d, tauLo, tauHi, false, ratio);
     if (tc.Sse < best.Sse) best = tc;
     if (td.Sse < best.Sse) best = td;
     if (tc.Sse <= td.Sse) b = d; else a = c;
