@@ -57,7 +57,8 @@ std::vector<double> AtPolls(const Grid& grid, const std::vector<double>& v);
 
 // Half widths of about 95 % (two standard errors) of K, tau and theta (s)
 // from the residuals at the polled samples; autocorrelated residuals count
-// as fewer independent ones.
+// as fewer independent ones. A second lag `tau2` is fitted with them, so it
+// widens theta's (the two trade).
 struct Spread {
   double Gain = 0.0, Tau = 0.0, DeadTime = 0.0;
 };

@@ -1,9 +1,9 @@
 #pragma once
 // A scripted loop for the tuning session's tests: a first-order process with
 // dead time (or one with a second lag, or a level that integrates) under a
-// PI controller in the controller's units, polled once a
-// second, with writes answered on the tick they are sent, and the faults a
-// session must survive switched on and off by the test. Every write put on
+// PI controller in the controller's units, polled once a second, with writes
+// answered on the tick they are sent, and the faults a session must survive
+// switched on and off by the test. Every write put on
 // the line is kept in `Wire`, with what the test needs to judge it.
 
 #include <algorithm>
