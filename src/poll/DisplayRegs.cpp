@@ -19,12 +19,17 @@ constexpr int kDisplaySlot = 1;
 // and float factors) and kept as a 32-bit float.
 float Scaled(double raw, float factor) { return static_cast<float>(raw * static_cast<double>(factor)); }
 
-enum class Shown { PV, Out, SP, Kp, Ki, Kd };
-
+// One value as the boxes show it: where it lies, how it scales, where it is
+// kept and shown. An entry box (SP, Kp, Ki, Kd) is filled only while the
+// boxes follow the polls; the setpoint is kept even then, the factors not.
 struct Displayed {
-  Shown What;
   ValueRegisters Registers;
   const RegisterLayout* Layout;
+  float RegisterMap::*Factor;
+  float ControllerValues::*Value;
+  ValueBox Box;
+  bool Entry;        // an edit box the user may be typing in
+  bool KeptAlways;   // the value is kept when its box is not filled
 };
 
 }  // namespace
@@ -63,12 +68,14 @@ void PollCycle::DisplayRegs() {
   // The boxes are filled in register order (holding before input), and at
   // one address in the order PV, Out, SP, Kp, Ki, Kd.
   const std::array<ValueRegisters, 7> regs = MapRegisters(map);
-  std::array<Displayed, 6> shown{{{Shown::PV, regs[0], &map.LayoutPV},
-                                  {Shown::Out, regs[2], &map.LayoutOut},
-                                  {Shown::SP, regs[1], &map.LayoutSP},
-                                  {Shown::Kp, regs[4], &map.LayoutKp},
-                                  {Shown::Ki, regs[5], &map.LayoutKi},
-                                  {Shown::Kd, regs[6], &map.LayoutKd}}};
+  using CV = ControllerValues;
+  using RM = RegisterMap;
+  std::array<Displayed, 6> shown{{{regs[0], &map.LayoutPV, &RM::FactorPV, &CV::PV, ValueBox::PV, false, true},
+                                  {regs[2], &map.LayoutOut, &RM::FactorOut, &CV::Out, ValueBox::Out, false, true},
+                                  {regs[1], &map.LayoutSP, &RM::FactorSP, &CV::SP, ValueBox::SetPt, true, true},
+                                  {regs[4], &map.LayoutKp, &RM::FactorKp, &CV::Kp, ValueBox::K, true, false},
+                                  {regs[5], &map.LayoutKi, &RM::FactorKi, &CV::Ki, ValueBox::Ki, true, false},
+                                  {regs[6], &map.LayoutKd, &RM::FactorKd, &CV::Kd, ValueBox::Kd, true, false}}};
   std::stable_sort(shown.begin(), shown.end(), [](const Displayed& a, const Displayed& b) {
     if (a.Registers.Table != b.Registers.Table) return a.Registers.Table == RegisterTable::Holding;
     return a.Registers.Address < b.Registers.Address;
@@ -76,40 +83,13 @@ void PollCycle::DisplayRegs() {
 
   for (const Displayed& d : shown) {
     // A value outside the addressable registers is never read: it keeps its last contents.
-    if (!Addressable(d.Registers)) continue;
+    if (!Addressable(d.Registers) || (!d.KeptAlways && !updateEntries)) continue;
     const ValueRegisters& r = d.Registers;
     const std::array<std::uint16_t, 2> words{RegisterWord(r.Table, r.Address),
                                              r.Span == 2 ? RegisterWord(r.Table, r.Address + 1) : std::uint16_t{0}};
     const double raw = DecodeRegisters(d.Layout->Format, d.Layout->Order, words);
-    switch (d.What) {
-      case Shown::PV:
-        values_.PV = Scaled(raw, map.FactorPV);
-        show(ValueBox::PV, values_.PV);
-        break;
-      case Shown::Out:
-        values_.Out = Scaled(raw, map.FactorOut);
-        show(ValueBox::Out, values_.Out);
-        break;
-      case Shown::SP:
-        values_.SP = Scaled(raw, map.FactorSP);
-        if (updateEntries) show(ValueBox::SetPt, values_.SP);
-        break;
-      case Shown::Kp:
-        if (!updateEntries) break;
-        values_.Kp = Scaled(raw, map.FactorKp);
-        show(ValueBox::K, values_.Kp);
-        break;
-      case Shown::Ki:
-        if (!updateEntries) break;
-        values_.Ki = Scaled(raw, map.FactorKi);
-        show(ValueBox::Ki, values_.Ki);
-        break;
-      case Shown::Kd:
-        if (!updateEntries) break;
-        values_.Kd = Scaled(raw, map.FactorKd);
-        show(ValueBox::Kd, values_.Kd);
-        break;
-    }
+    values_.*d.Value = Scaled(raw, map.*d.Factor);
+    if (!d.Entry || updateEntries) show(d.Box, values_.*d.Value);
   }
 }
 
