@@ -9,7 +9,7 @@
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 RUNS="${1:-200000}"
-BIN="$(cd "${2:-$ROOT/build}" && pwd)/bin/tuning_tests"
+BIN="$(cd "${2:-$ROOT/build}" && pwd)/bin/session_tests"
 FIRST="${FIRST:-1}"
 CHUNK="${CHUNK:-10000}"
 JOBS="${JOBS:-2}"

@@ -8,9 +8,9 @@
 #include <random>
 #include <vector>
 
-#include "tuning/FopdtFit.h"
-#include "tuning/SimcTuning.h"
-#include "tuning/StepFigures.h"
+#include "identify/FopdtFit.h"
+#include "identify/StepFigures.h"
+#include "rules/SimcTuning.h"
 
 namespace {
 

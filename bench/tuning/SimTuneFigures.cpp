@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "ControllerDevice.h"
-#include "tuning/FopdtFit.h"
-#include "tuning/SimcTuning.h"
+#include "identify/FopdtFit.h"
+#include "rules/SimcTuning.h"
 
 namespace {
 

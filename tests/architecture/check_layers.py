@@ -6,7 +6,8 @@ folders before it in LAYERS, never of a folder after it; Qt headers appear
 only in src/app. The network device reaches the serial folder through the
 device interface only (NARROW), so the line devices and the network device
 never include each other; only the ports folder, which opens both, knows
-both. Inside src/app every file lies in one of APP_FOLDERS: the
+both. The tuning rooms (identify, record, rules, session) may include each
+other only as TUNING_ROOMS says. Inside src/app every file lies in one of APP_FOLDERS: the
 shared folders (widgets, then chart) come first, each window folder may
 include them and itself but no other window folder, and only the main
 window's folder, which opens the windows and wires them, includes them all.
@@ -18,13 +19,23 @@ import pathlib
 import re
 import sys
 
-LAYERS = ["base", "master", "serial", "network", "ports", "config", "plot", "files", "poll", "link", "tuning",
-          "app"]
+LAYERS = ["base", "master", "serial", "network", "ports", "config", "plot", "files", "poll", "link", "identify",
+          "record", "rules", "session", "app"]
 QT_ONLY_IN = "app"
 
 # (folder, folder below it): the only headers of the lower folder it may include.
 NARROW = {
     ("network", "serial"): {"SerialDevice.h", "SerialTypes.h"},
+}
+
+# The tuning rooms among themselves: the rooms each may include besides its
+# own. The fit knows no rule and no session; the record and the rules know
+# the models but not each other; the session uses all three.
+TUNING_ROOMS = {
+    "identify": set(),
+    "record": {"identify"},
+    "rules": {"identify"},
+    "session": {"identify", "record", "rules"},
 }
 
 # What each folder of the Qt layer may include of the Qt layer ("*": all).
@@ -83,6 +94,11 @@ def violations(src: pathlib.Path):
                         found.append(f"{where}: includes unknown folder '{target}'")
                     elif rank[target] > rank[folder.name]:
                         found.append(f"{where}: {folder.name} includes {target}, which comes after it")
+                    elif (folder.name in TUNING_ROOMS and target in TUNING_ROOMS and target != folder.name
+                          and target not in TUNING_ROOMS[folder.name]):
+                        allowed = ", ".join(sorted(TUNING_ROOMS[folder.name])) or "none"
+                        found.append(f"{where}: {folder.name} includes {target}; of the tuning rooms it may use "
+                                     f"only {allowed}")
                     elif (folder.name, target) in NARROW and m.group(2) not in NARROW[(folder.name, target)]:
                         allowed = ", ".join(sorted(NARROW[(folder.name, target)]))
                         found.append(f"{where}: {folder.name} includes {target}/{m.group(2)}; "

@@ -17,10 +17,10 @@
 #include <utility>
 
 #include "KorvaneHarness.h"
+#include "identify/FopdtFit.h"
+#include "record/TuningRecorder.h"
+#include "rules/SimcTuning.h"
 #include "tools/SimProcess.h"
-#include "tuning/FopdtFit.h"
-#include "tuning/SimcTuning.h"
-#include "tuning/TuningRecorder.h"
 
 namespace korvane::sim::test {
 namespace {

@@ -16,8 +16,8 @@
 
 #include "KorvaneHarness.h"
 #include "app/tuning/SessionReportPdf.h"
+#include "session/TuningSession.h"
 #include "tools/SimProcess.h"
-#include "tuning/TuningSession.h"
 
 namespace korvane::sim::test {
 namespace {

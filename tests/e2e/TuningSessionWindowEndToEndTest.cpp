@@ -29,9 +29,9 @@
 #include "app/tuning/SessionPlanDialog.h"
 #include "app/tuning/TuningForm.h"
 #include "app/tuning/TuningSessionPanel.h"
+#include "session/SessionReport.h"
 #include "support/ScopedEnv.h"
 #include "tools/SimProcess.h"
-#include "tuning/SessionReport.h"
 
 namespace korvane::sim::test {
 namespace {

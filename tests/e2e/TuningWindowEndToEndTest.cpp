@@ -31,10 +31,10 @@
 #include "app/main/MainForm.h"
 #include "app/tuning/TuningForm.h"
 #include "app/tuning/TuningOverlay.h"
+#include "identify/StepFigures.h"
 #include "plot/ChartHistory.h"
 #include "support/ScopedEnv.h"
 #include "tools/SimProcess.h"
-#include "tuning/StepFigures.h"
 
 namespace korvane::sim::test {
 namespace {

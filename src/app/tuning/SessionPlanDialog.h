@@ -9,7 +9,7 @@
 
 #include <optional>
 
-#include "tuning/SessionCheck.h"
+#include "session/SessionCheck.h"
 
 class QCheckBox;
 class QLabel;

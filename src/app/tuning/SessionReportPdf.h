@@ -8,8 +8,8 @@
 
 #include <vector>
 
-#include "tuning/SessionReport.h"
-#include "tuning/TuningJournal.h"
+#include "record/TuningJournal.h"
+#include "session/SessionReport.h"
 
 namespace korvane {
 

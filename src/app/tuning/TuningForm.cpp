@@ -13,16 +13,16 @@
 
 #include <cmath>
 
-#include "app/widgets/FormControls.h"
 #include "app/chart/LiveChart.h"
 #include "app/tuning/TuningOverlay.h"
 #include "app/tuning/TuningSessionPanel.h"
+#include "app/widgets/FormControls.h"
 #include "base/FileError.h"
 #include "base/Settings.h"
 #include "plot/ChartHistory.h"
 #include "poll/PollCycle.h"
-#include "tuning/FormConversion.h"
 #include "poll/WriteValue.h"
+#include "rules/FormConversion.h"
 
 namespace korvane {
 namespace {

@@ -18,9 +18,9 @@
 
 #include "poll/ValueView.h"
 #include "poll/WriteObserver.h"
-#include "tuning/SimcTuning.h"
-#include "tuning/TuningRecorder.h"
-#include "tuning/TuningSettings.h"
+#include "record/TuningRecorder.h"
+#include "record/TuningSettings.h"
+#include "rules/SimcTuning.h"
 
 class QCheckBox;
 class QLabel;

@@ -16,10 +16,10 @@
 #include "app/tuning/TuningSessionPanel.h"
 #include "base/FileError.h"
 #include "base/Settings.h"
+#include "identify/FopdtFit.h"
 #include "poll/PollCycle.h"
 #include "poll/WriteValue.h"
-#include "tuning/FopdtFit.h"
-#include "tuning/FormConversion.h"
+#include "rules/FormConversion.h"
 
 namespace korvane {
 namespace {

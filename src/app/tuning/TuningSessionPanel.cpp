@@ -21,7 +21,7 @@
 #include "base/Settings.h"
 #include "plot/ChartHistory.h"
 #include "poll/PollCycle.h"
-#include "tuning/SessionReport.h"
+#include "session/SessionReport.h"
 
 namespace korvane {
 namespace {

@@ -12,8 +12,8 @@
 #include <memory>
 #include <vector>
 
-#include "tuning/TuningSession.h"
-#include "tuning/TuningSettings.h"
+#include "record/TuningSettings.h"
+#include "session/TuningSession.h"
 
 class QLabel;
 class QPushButton;

@@ -12,8 +12,8 @@
 
 #include "app/AppTestSupport.h"
 #include "app/tuning/TuningForm.h"
+#include "rules/SimcTuning.h"
 #include "support/ScopedEnv.h"
-#include "tuning/SimcTuning.h"
 
 namespace korvane::test {
 namespace {

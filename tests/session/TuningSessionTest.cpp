@@ -1,0 +1,402 @@
+// The tuning session's stages and every way out of it, on a scripted loop
+// (no simulator, no process time).
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "ScriptedLoop.h"
+#include "session/SessionReport.h"
+
+namespace korvane {
+namespace {
+
+using test::ScriptedLoop;
+
+struct SessionFixture : ::testing::Test {
+  ScriptedLoop loop;
+  std::unique_ptr<TuningSession> session;
+  SessionPlan plan;
+
+  void SetUp() override {
+    loop.Settle(60.0);
+    session = MakeSession(loop);
+    plan.Step = 20.0;
+    plan.PvLow = 0.0;
+    plan.PvHigh = 400.0;
+    plan.MaxTime = 1500.0;
+  }
+  static std::unique_ptr<TuningSession> MakeSession(ScriptedLoop& l) {
+    return std::make_unique<TuningSession>(
+        l.Context(), [&l] { return l.Time; }, [&l](ValueBox b, double v) { l.Write(b, v); });
+  }
+  std::vector<std::string> Start() { return session->Start(loop.Input(), plan); }
+  void ExpectOriginals() const {
+    EXPECT_EQ(loop.SP, 100.0);
+    EXPECT_EQ(loop.Band, 50.0);
+    EXPECT_EQ(loop.Ki, 0.5);
+    EXPECT_EQ(loop.Kd, 0.0);
+  }
+};
+
+// Whole sessions written without asking, within the longest time offered:
+// the setpoint back, the new factors in, step 2 recorded to where PV ends
+// and predicted over the same time, and the proposal said in full.
+struct RunCase {
+  const char* Name;
+  std::function<void(ScriptedLoop&)> Loop;  // the loop before its rest
+  const char* Said;                         // in what the session said, besides the approval
+  bool Settles = true;                      // step 2 settles before its limit
+  const char* Model = "first order";        // the model picked
+  friend void PrintTo(const RunCase& c, std::ostream* os) { *os << c.Name; }
+};
+
+class SessionRuns : public SessionFixture, public ::testing::WithParamInterface<RunCase> {};
+
+TEST_P(SessionRuns, EndWithTheSetpointBackAndStepTwoMeasuredToItsEnd) {
+  const RunCase& c = GetParam();
+  if (c.Loop) {
+    c.Loop(loop);
+    loop.Reset();
+    loop.Settle(60.0);
+    session->SetContext(loop.Context());
+  }
+  plan.ApplyWithoutAsking = true;
+  plan.MaxTime = DefaultPlan(loop.Context(), loop.Now(), loop.Samples).MaxTime;
+  ASSERT_TRUE(Start().empty());
+  std::string said;
+  for (double end = loop.Time + 6000.0; loop.Time < end && session->Running();) {
+    loop.Tick(*session);
+    said += session->Waiting() + "\n";
+  }
+  ASSERT_EQ(session->Stage(), SessionStage::Done) << session->Waiting();
+  const SessionOutcome& o = session->Outcome();
+  ASSERT_TRUE(o.Step1 && o.Step2 && o.Predicted && o.Proposed);
+  said += o.VerifyNote + "\n" + o.Result;
+  EXPECT_NE(said.find(c.Said), std::string::npos) << said;
+  EXPECT_EQ(said.find("Step 1:"), std::string::npos);  // the stage line names the stage
+  EXPECT_TRUE(o.Applied);
+  EXPECT_FALSE(o.Worse) << o.Result;
+  EXPECT_EQ(loop.SP, 100.0);
+  EXPECT_EQ(loop.Band, o.Proposed->Held.Band);
+  EXPECT_EQ(loop.Ki, o.Proposed->Held.Ki);
+  // Step 2 to its end: the offset is where PV ended, and the prediction covers the same time.
+  const double end = o.Step2Time + o.Step2->Elapsed;
+  const auto last = std::find_if(loop.Samples.begin(), loop.Samples.end(), [&](auto& x) { return x.Time >= end; });
+  ASSERT_NE(last, loop.Samples.end());
+  ASSERT_EQ(o.Step2->SteadyStateError.has_value(), c.Settles) << said;
+  if (c.Settles) {
+    EXPECT_NEAR(*o.Step2->SteadyStateError, o.Before.SP + o.Plan.Step + o.VerifyStep - last->PV,
+                std::max(loop.PvCount, 0.2));
+  }
+  EXPECT_NEAR(o.Predicted->Elapsed, o.Step2->Elapsed * loop.TimeScale, 1e-9 * o.Predicted->Elapsed);
+  EXPECT_NEAR(o.Step2->Iae * loop.TimeScale, o.Predicted->Iae, 0.35 * o.Predicted->Iae);
+  std::string approval;
+  for (const std::string& line : ApprovalLines(o, session->Context())) approval += line + "\n";
+  const std::string picked = std::string("Model picked: ") + c.Model;
+  for (const char* part : {"Model: ", "\u00b1", "R\u00b2", "the fit leaves only the noise", picked.c_str(), "Proposed: Kp (band)", "Step 2 predicted", "IAE"}) {
+    EXPECT_NE(approval.find(part), std::string::npos) << part << " in " << approval;
+  }
+}
+
+const RunCase kRuns[] = {
+    {"SluggishLoop", nullptr, "IAE"},
+    // Slow and whole-unit PV: a PV still creeping in inside the band is not the end of step 2.
+    {"SlowLoopWholeUnitPv", [](ScriptedLoop& l) { l.Tau = 150.0; l.Theta = 8.0; l.PvCount = 1.0; }, "IAE"},
+    // The new band is so narrow that the way back would drive the output to 0 %: a shorter step 2.
+    {"VerificationTheNewFactorsCannotTakeWhole", [](ScriptedLoop& l) { l.K = 0.5; l.Tau = 30.0; l.Band = 10.0; l.PvCount = 0.1; },
+     "step 2 verifies with a step of -", false},
+    {"ProcessTwiceAsFastAsTheTicks", [](ScriptedLoop& l) { l.TimeScale = 2.0; }, "s (process) into the step"},
+    // PI on two lags and on a level: the integral's slow tail keeps PV moving
+    // by more than half a count past the predicted rest, up to step 2's limit.
+    {"TwoLags", [](ScriptedLoop& l) { l.Tau = 30.0; l.Tau2 = 10.0; }, "IAE", false, "second order"},
+    {"Level", [](ScriptedLoop& l) { l.Integrating = true; l.K = 0.02; l.PvCount = 0.1; }, "IAE", false, "integrating"},
+};
+
+INSTANTIATE_TEST_SUITE_P(TuningSession, SessionRuns, ::testing::ValuesIn(kRuns),
+                         [](const auto& c) { return std::string(c.param.Name); });
+
+TEST_F(SessionFixture, AsksBeforeWritingFactorsAndDeclineKeepsTheOldOnes) {
+  ASSERT_TRUE(Start().empty());
+  loop.Run(*session);
+  ASSERT_EQ(session->Stage(), SessionStage::Proposed) << session->Waiting();
+  EXPECT_EQ(loop.SP, 120.0);
+  EXPECT_EQ(loop.Band, 50.0);
+  session->Decline();
+  loop.Run(*session);
+  EXPECT_EQ(session->Stage(), SessionStage::Done);
+  EXPECT_FALSE(session->Outcome().Applied);
+  ExpectOriginals();
+}
+
+TEST_F(SessionFixture, RestoreOldAfterApprovalPutsTheOldFactorsBack) {
+  ASSERT_TRUE(Start().empty());
+  loop.Run(*session);
+  session->Approve();
+  loop.Run(*session);
+  ASSERT_EQ(session->Stage(), SessionStage::Done);
+  EXPECT_NE(loop.Band, 50.0);
+  session->RestoreOld();
+  loop.Run(*session);
+  EXPECT_EQ(session->Stage(), SessionStage::Done);
+  EXPECT_FALSE(session->Outcome().Applied);
+  ExpectOriginals();
+}
+
+TEST_F(SessionFixture, VerificationWorseThanStepOneIsSaidAndLeavesRestoreToTheUser) {
+  plan.ApplyWithoutAsking = true;
+  ASSERT_TRUE(Start().empty());
+  loop.Run(*session);
+  ASSERT_EQ(session->Stage(), SessionStage::Done);
+  EXPECT_FALSE(session->Outcome().Worse);
+  // Once more, from the old factors, with a load during the verification.
+  loop.Band = 50.0;
+  loop.Ki = 0.5;
+  loop.Settle(300.0);
+  ASSERT_TRUE(Start().empty());
+  for (int i = 0; i < 1500 && session->Stage() != SessionStage::Step2; ++i) loop.Tick(*session);
+  ASSERT_EQ(session->Stage(), SessionStage::Step2) << session->Waiting();
+  loop.Disturb(150.0);  // a load arrives with the second step
+  loop.Run(*session);
+  ASSERT_EQ(session->Stage(), SessionStage::Done) << session->Waiting();
+  EXPECT_TRUE(session->Outcome().Worse);
+  EXPECT_NE(session->Outcome().Result.find("Worse than step 1"), std::string::npos);
+  EXPECT_NE(loop.Band, 50.0);  // left to the user
+  session->RestoreOld();
+  loop.Run(*session);
+  ExpectOriginals();
+}
+
+TEST_F(SessionFixture, OnlyOneSessionRunsAtOnce) {
+  ASSERT_TRUE(Start().empty());
+  auto second = MakeSession(loop);
+  const auto refused = second->Start(loop.Input(), plan);
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_NE(refused[0].find("already running"), std::string::npos);
+  session->Abort("test");
+  loop.Run(*session);
+}
+
+// Each fault, at the stage it is set up for, ends with the originals back
+// and the reason said.
+struct AbortCase {
+  const char* Name;
+  std::function<void(ScriptedLoop&, TuningSession&, SessionPlan&)> Before;  // before Start
+  bool Approve;           // go on to the second step
+  double After;           // s into the stage before the fault
+  std::function<void(ScriptedLoop&, TuningSession&)> Fault;
+  std::function<void(ScriptedLoop&)> Heal;  // after a while, nullptr: never
+  const char* Reason;
+  bool OriginalsBack;
+  friend void PrintTo(const AbortCase& c, std::ostream* os) { *os << c.Name; }
+};
+
+class SessionAborts : public SessionFixture, public ::testing::WithParamInterface<AbortCase> {};
+
+TEST_P(SessionAborts, PutBackWhatItChanged) {
+  const AbortCase& c = GetParam();
+  if (c.Before) c.Before(loop, *session, plan);
+  ASSERT_TRUE(Start().empty());
+  if (c.Approve) {
+    loop.Run(*session);
+    ASSERT_EQ(session->Stage(), SessionStage::Proposed);
+    session->Approve();
+    for (int i = 0; i < 5; ++i) loop.Tick(*session);
+    ASSERT_EQ(session->Stage(), SessionStage::Step2);
+  }
+  for (double end = loop.Time + c.After; loop.Time < end && session->Running();) loop.Tick(*session);
+  if (c.Fault) c.Fault(loop, *session);
+  for (int i = 0; i < 30 && session->Running(); ++i) loop.Tick(*session);
+  if (c.Heal) c.Heal(loop);
+  loop.Run(*session, 200.0);
+  ASSERT_EQ(session->Stage(), SessionStage::Stopped) << session->Waiting();
+  EXPECT_NE(session->Outcome().Result.find(c.Reason), std::string::npos) << session->Outcome().Result;
+  if (c.OriginalsBack) {
+    ExpectOriginals();
+    EXPECT_NE(session->Outcome().Result.find("original setpoint and factors are back"), std::string::npos);
+  } else {
+    EXPECT_NE(session->Outcome().Result.find("In the controller now:"), std::string::npos);
+  }
+}
+
+const AbortCase kAborts[] = {
+    {"ByTheUser", nullptr, false, 5.0, [](ScriptedLoop&, TuningSession& s) { s.Abort("Aborted by the user."); },
+     nullptr, "Aborted by the user.", true},
+    {"PvOutsideItsLimits", [](ScriptedLoop&, TuningSession&, SessionPlan& p) { p.PvHigh = 150.0; }, false, 10.0,
+     [](ScriptedLoop& l, TuningSession&) { l.Disturb(60.0); }, nullptr, "left the limits", true},
+    {"DeviceVanishesInTheSecondStep", nullptr, true, 5.0,
+     [](ScriptedLoop& l, TuningSession&) { l.DevicePresent = false; },
+     [](ScriptedLoop& l) { l.DevicePresent = true; }, "has not answered", true},
+    {"ControllerRefusesTheStep",
+     [](ScriptedLoop& l, TuningSession&, SessionPlan&) { l.WriteAnswer = ScriptedLoop::Answer::Refuse; }, false, 0.0,
+     nullptr, [](ScriptedLoop& l) { l.WriteAnswer = ScriptedLoop::Answer::Ok; }, "refused", true},
+    {"WriteTypedByHand", nullptr, false, 10.0, [](ScriptedLoop& l, TuningSession& s) { l.HandWrite(s, 7.0); },
+     nullptr, "typed by hand", true},
+    {"PortClosesMidStep", nullptr, false, 10.0, [](ScriptedLoop& l, TuningSession&) { l.PortOpen = false; }, nullptr,
+     "setpoint 120", false},
+    {"WriteBackGivenUpWhileTheDeviceIsGone", nullptr, true, 5.0,
+     [](ScriptedLoop& l, TuningSession& s) {
+       l.DevicePresent = false;
+       for (int i = 0; i < 20; ++i) l.Tick(s);
+       s.Abort("Given up by the user.");
+     },
+     nullptr, "Kp", false},
+    {"OverTheLongestTime", [](ScriptedLoop&, TuningSession&, SessionPlan& p) { p.MaxTime = 30.0; }, false, 0.0,
+     nullptr, nullptr, "longest time", true},
+    // Times said in process seconds when the chart runs on another clock.
+    {"OverTheLongestTimeOnASlowerChart",
+     [](ScriptedLoop& l, TuningSession& s, SessionPlan& p) {
+       l.TimeScale = 2.0;
+       s.SetContext(l.Context());
+       p.MaxTime = 15.0;
+     },
+     false, 0.0, nullptr, nullptr, "longest time (30 s (process))", true},
+    {"DeviceSilentOnASlowerChart",
+     [](ScriptedLoop& l, TuningSession& s, SessionPlan&) {
+       l.TimeScale = 2.0;
+       s.SetContext(l.Context());
+     },
+     false, 10.0, [](ScriptedLoop& l, TuningSession&) { l.DevicePresent = false; },
+     [](ScriptedLoop& l) { l.DevicePresent = true; }, "has not answered for 12 s (process)", true},
+};
+
+INSTANTIATE_TEST_SUITE_P(TuningSession, SessionAborts, ::testing::ValuesIn(kAborts),
+                         [](const auto& c) { return std::string(c.param.Name); });
+
+// What keeps a session from starting; nothing is written then.
+// A controller holding a gain and an integral time: the session writes and
+// restores in those units, and its report names the form.
+TEST_F(SessionFixture, WritesAndRestoresInTheControllersForm) {
+  loop.Form = {ProportionalUnit::Gain, IntegralUnit::TimeSeconds, DerivativeUnit::Seconds, false, {}};
+  loop.Band = 2.0;   // gain 2: band 50 %
+  loop.Ki = 120.0;   // Ti 120 s: 0.5 repeats/min
+  session = MakeSession(loop);
+  plan.ApplyWithoutAsking = true;
+  ASSERT_TRUE(Start().empty());
+  loop.Run(*session);
+  ASSERT_EQ(session->Stage(), SessionStage::Done) << session->Waiting();
+  const SessionOutcome& o = session->Outcome();
+  ASSERT_TRUE(o.Applied && o.Proposed && o.Step1 && o.Step2);
+  EXPECT_EQ(loop.Band, o.Proposed->HeldInForm.K);
+  EXPECT_EQ(loop.Ki, o.Proposed->HeldInForm.Ki);
+  EXPECT_NEAR(loop.Band, 100.0 / o.Proposed->Held.Band, 1e-9);
+  EXPECT_LT(o.Step2->Iae, 0.7 * o.Step1->Iae);
+  std::string report;
+  for (const std::string& line : ReportLines(o, session->Context())) report += line + "\n";
+  EXPECT_NE(report.find("Factors before: Kp (gain) 2, Ki (integral time) 120 s, Kd 0 s."), std::string::npos) << report;
+  session->RestoreOld();
+  loop.Run(*session);
+  EXPECT_EQ(loop.Band, 2.0);
+  EXPECT_EQ(loop.Ki, 120.0);
+  EXPECT_EQ(loop.SP, 100.0);
+}
+
+struct NotReadyCase {
+  const char* Name;
+  std::function<void(ScriptedLoop&, SessionPlan&, ReadinessInput&)> Change;
+  const char* Missing;
+  double PvOffset = 0.0;  // PV away from the setpoint at the start of the record
+  friend void PrintTo(const NotReadyCase& c, std::ostream* os) { *os << c.Name; }
+};
+
+class SessionRefused : public ::testing::TestWithParam<NotReadyCase> {};
+
+TEST_P(SessionRefused, SaysWhatIsMissing) {
+  const NotReadyCase& c = GetParam();
+  ScriptedLoop loop(40.0, c.PvOffset);
+  loop.Settle(60.0);
+  SessionPlan plan;
+  plan.Step = 20.0;
+  plan.PvLow = 0.0;
+  plan.PvHigh = 400.0;
+  ReadinessInput input = loop.Input();
+  if (c.Change) c.Change(loop, plan, input);
+  bool wrote = false;
+  TuningSession session(loop.Context(), [&] { return loop.Time; }, [&](ValueBox, double) { wrote = true; });
+  const auto missing = session.Start(input, plan);
+  ASSERT_FALSE(missing.empty());
+  std::string all;
+  for (const auto& m : missing) all += m + "\n";
+  EXPECT_NE(all.find(c.Missing), std::string::npos) << all;
+  EXPECT_FALSE(wrote);
+  EXPECT_EQ(session.Stage(), SessionStage::Idle);
+}
+
+const NotReadyCase kNotReady[] = {
+    {"LoopNotAtRest", nullptr, "not at rest", 30.0},
+    {"LoopRisingFromBelow", nullptr, "not at rest", -30.0},
+    {"PortClosed", [](ScriptedLoop&, SessionPlan&, ReadinessInput& i) { i.PortOpen = false; }, "not open"},
+    {"PollsFailing", [](ScriptedLoop&, SessionPlan&, ReadinessInput& i) { i.PollsClean = false; }, "errors"},
+    {"NoSpan", [](ScriptedLoop&, SessionPlan&, ReadinessInput& i) { i.SpanEntered = false; }, "span"},
+    {"StepTheOutputCannotFollow", [](ScriptedLoop&, SessionPlan& p, ReadinessInput&) { p.Step = 150.0; },
+     "onto a limit"},
+    // From 40 %, a band of 50 % leaves 70 units down (to 5 %), 110 up.
+    {"StepDownTheOutputCannotFollow", [](ScriptedLoop&, SessionPlan& p, ReadinessInput&) { p.Step = -90.0; },
+     "onto a limit"},
+    {"TooLittleRecord", [](ScriptedLoop& l, SessionPlan&, ReadinessInput& i) { i.Samples = {}; (void)l; },
+     "not been watched long enough"},
+    {"LimitsWithoutTheTarget", [](ScriptedLoop&, SessionPlan& p, ReadinessInput&) { p.PvHigh = 110.0; },
+     "PV limits"},
+    {"UnitTheTuningCannotUse", [](ScriptedLoop& l, SessionPlan&, ReadinessInput&) { l.Form.Unusable = "Ki unit \"rep/h\""; },
+     "Ki unit \"rep/h\" is not one Korvane can convert"},
+};
+
+INSTANTIATE_TEST_SUITE_P(TuningSession, SessionRefused, ::testing::ValuesIn(kNotReady),
+                         [](const auto& c) { return std::string(c.param.Name); });
+
+TEST(TuningSessionPlan, DefaultStepKeepsTheOutputInsideItsRangeAndTheLimitsAreTheSpan) {
+  SessionContext context;
+  const SessionPlan plan = DefaultPlan(context, {100.0, 100.0, 80.0, {20.0, 1.0, 0.0}});
+  // Band 20 % of 400: 1.25 % per unit; from 80 % down to 5 % is 60 units, 0.8 of it 48; a tenth of the span 40.
+  EXPECT_EQ(plan.Step, -40.0);
+  EXPECT_EQ(plan.PvLow, 0.0);
+  EXPECT_EQ(plan.PvHigh, 400.0);
+  const SessionPlan narrow = DefaultPlan(context, {100.0, 100.0, 20.0, {5.0, 1.0, 0.0}});
+  EXPECT_EQ(narrow.Step, 12.0);  // 5 % per unit, 75 % of room: 15 units, 0.8 of it
+}
+
+// The longest time offered, from a record of 400 s before the session: PV
+// away from the setpoint from an upset until it came into the band.
+struct LongestCase {
+  const char* Name;
+  double UpsetAt, SettledAt;  // s; NaN: at rest throughout
+  double Ki;                  // repeats/min
+  double Scale;               // process s per chart s
+  double MaxTime;             // chart s
+  const char* From;
+  friend void PrintTo(const LongestCase& c, std::ostream* os) { *os << c.Name; }
+};
+
+class LongestTimeOffered : public ::testing::TestWithParam<LongestCase> {};
+
+TEST_P(LongestTimeOffered, ComesFromTheRecordAndSaysSo) {
+  const LongestCase& c = GetParam();
+  std::vector<TuningSample> record;
+  for (double t = 0.0; t <= 400.0; t += 1.0) {
+    const bool upset = t >= c.UpsetAt;
+    record.push_back({t, upset ? 120.0 : 100.0, !upset ? 100.0 : t < c.SettledAt ? 110.0 : 120.0, 50.0});
+  }
+  SessionContext context;
+  context.TimeScale = c.Scale;
+  const SessionPlan plan = DefaultPlan(context, {record.back().SP, record.back().PV, 50.0, {20.0, c.Ki, 0.0}}, record);
+  EXPECT_DOUBLE_EQ(plan.MaxTime, c.MaxTime);
+  EXPECT_NE(plan.MaxTimeSource.find(c.From), std::string::npos) << plan.MaxTimeSource;
+}
+
+const LongestCase kLongest[] = {
+    {"FourTimesTheLastSettling", 100.0, 300.0, 2.0, 1.0, 800.0, "last settling in the record (200 s)"},
+    {"FromColdTheRecordsStartCounts", 0.0, 250.0, 2.0, 1.0, 1000.0, "last settling in the record (250 s)"},
+    {"AtRestThroughoutFromTheIntegralTime", NAN, NAN, 0.5, 1.0, 2400.0, "twenty integral times"},
+    {"QuickLoopGetsTheShortest", 100.0, 120.0, 2.0, 1.0, 600.0, "shortest offered"},
+    {"OnASlowerChartInProcessSeconds", 100.0, 300.0, 2.0, 2.0, 800.0, "(400 s (process))"},
+};
+
+INSTANTIATE_TEST_SUITE_P(TuningSession, LongestTimeOffered, ::testing::ValuesIn(kLongest),
+                         [](const auto& c) { return std::string(c.param.Name); });
+
+}  // namespace
+}  // namespace korvane
