@@ -20,18 +20,27 @@ std::string Format(const char* format, double a, double b = 0.0, double c = 0.0)
 
 // The value the register will hold for a factor; false with the refusal
 // when it does not fit.
-bool Fits(double value, float factor, const char* name, bool zeroAllowed, double& held, std::string& refusal) {
-  const ScaledWrite scaled = ScaleWriteValue(value, factor, name, Format("%g", value));
+bool Fits(double value, float factor, const RegisterLayout& layout, const char* name, bool zeroAllowed, double& held,
+          std::string& refusal) {
+  const RegisterWrite scaled = ScaleRegisterWrite(value, factor, layout, name, Format("%g", value));
   if (!scaled.Ok) {
     refusal = scaled.Refusal;
     return false;
   }
-  if (!zeroAllowed && scaled.Value <= 0) {
+  const double count = scaled.Written / static_cast<double>(factor);
+  // A 16-bit write takes any count from -32768 to 65535; the factor's own
+  // register holds only its format's range (an s16 read back as negative).
+  if (RegisterSpan(layout.Format) == 1 && !EncodeRegisters(layout.Format, layout.Order, count)) {
+    refusal = std::string(name) + Format(" %g does not fit its register (factor %g, ", value, static_cast<double>(factor)) +
+              FormatText(layout.Format, layout.Order) + " " + FormatRange(layout.Format) + "): it cannot be written.";
+    return false;
+  }
+  if (!zeroAllowed && !(count > 0.0)) {
     refusal = std::string(name) + Format(" %g rounds to 0 in its register (factor %g): it cannot be written.",
                                          value, static_cast<double>(factor));
     return false;
   }
-  held = static_cast<double>(scaled.Value) * static_cast<double>(factor);
+  held = scaled.Written;
   return true;
 }
 
@@ -65,6 +74,10 @@ void Simc(Proposal& p, double k, double tau, double theta, bool pid, double tau2
 }
 
 }  // namespace
+
+RegisterFactors RegisterFactorsOf(const RegisterMap& map) {
+  return {map.FactorKp, map.FactorKi, map.FactorKd, map.Form, map.LayoutKp, map.LayoutKi, map.LayoutKd};
+}
 
 Proposal ProposeSimc(const FopdtModel& fitted, const TuningChoice& choice, double span,
                      const RegisterFactors& registers, double timeScale) {
@@ -147,9 +160,9 @@ Proposal ProposeSimc(const FopdtModel& fitted, const TuningChoice& choice, doubl
     return p;
   }
   if (!ToForm(p.Factors, registers.Form, span, p.InForm, p.Refusal) ||
-      !Fits(p.InForm.K, registers.Kp, "Kp", false, p.HeldInForm.K, p.Refusal) ||
-      !Fits(p.InForm.Ki, registers.Ki, "Ki", false, p.HeldInForm.Ki, p.Refusal) ||
-      !Fits(p.InForm.Kd, registers.Kd, "Kd", true, p.HeldInForm.Kd, p.Refusal) ||
+      !Fits(p.InForm.K, registers.Kp, registers.LayoutKp, "Kp", false, p.HeldInForm.K, p.Refusal) ||
+      !Fits(p.InForm.Ki, registers.Ki, registers.LayoutKi, "Ki", false, p.HeldInForm.Ki, p.Refusal) ||
+      !Fits(p.InForm.Kd, registers.Kd, registers.LayoutKd, "Kd", true, p.HeldInForm.Kd, p.Refusal) ||
       !FromForm(p.HeldInForm, registers.Form, span, p.Held, p.Refusal)) {
     return p;
   }

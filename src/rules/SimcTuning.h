@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "base/PidForm.h"
+#include "base/RegisterFormat.h"
+#include "base/Settings.h"
 #include "identify/FopdtFit.h"
 #include "identify/StepFigures.h"
 
@@ -34,14 +36,21 @@ struct ControllerFactors {
 };
 
 // How the controller holds the factors: the engineering value per register
-// count of each (the register map's FactorKp, FactorKi, FactorKd) and the
-// form and units of the values.
+// count of each (the register map's FactorKp, FactorKi, FactorKd), the form
+// and units of the values, and the register each lies in (a proposal must
+// fit its format's range).
 struct RegisterFactors {
   float Kp = 0.1f;
   float Ki = 0.01f;
   float Kd = 1.0f;
   PidForm Form;
+  RegisterLayout LayoutKp{.Format = RegisterFormat::U16};
+  RegisterLayout LayoutKi{.Format = RegisterFormat::U16};
+  RegisterLayout LayoutKd{.Format = RegisterFormat::U16};
 };
+
+// The factors, form and layouts a register map gives.
+RegisterFactors RegisterFactorsOf(const RegisterMap& map);
 
 struct Proposal {
   bool Ok = false;

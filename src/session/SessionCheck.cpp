@@ -75,7 +75,9 @@ SessionPlan DefaultPlan(const SessionContext& context, const LoopValues& now, st
   std::vector<TuningSample> rest;
   for (auto it = record.rbegin(); it != record.rend() && rest.size() < 30; ++it) rest.push_back(*it);
   const double settling = LastSettling(record, RestBand(context, plan.Step, rest));
-  const double integral = now.Factors.Ki > 0.0 ? 60.0 / now.Factors.Ki / scale : NAN;
+  // The integral time from the present Ki in the ideal figures (repeats per
+  // minute), whatever unit the controller keeps it in.
+  const double integral = present.Ki > 0.0 ? 60.0 / present.Ki / scale : NAN;
   if (std::isfinite(settling) && 4.0 * settling > least) {
     plan.MaxTime = 4.0 * settling;
     plan.MaxTimeSource = "four times the loop's last settling in the record (" +

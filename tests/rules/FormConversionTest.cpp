@@ -94,5 +94,38 @@ TEST(ProposalInForm, IsWhatTheRegistersHoldWithItsIdealFigures) {
   EXPECT_EQ(FactorsText(p.HeldInForm, registers.Form), "Kp (gain) 13.56, Ki (integral time) 24 s, Kd 1 s");
 }
 
+
+// The proposed gain (13.56 in the gain form) against the register that
+// holds it: its count judged by the register's own format.
+struct FitRow {
+  const char* Name;
+  float Factor;
+  RegisterFormat Format;
+  bool Ok;
+};
+
+class ProposalRegister : public ::testing::TestWithParam<FitRow> {};
+
+TEST_P(ProposalRegister, FitsTheFormatOfTheFactorsRegister) {
+  const FitRow& r = GetParam();
+  const FopdtModel model{3.0, 60.0, 3.0, 20, 1, 1.0};
+  RegisterFactors registers{r.Factor, 1.0f, 0.1f, Form(kGain, kTiS, DerivativeUnit::Seconds, true)};
+  registers.LayoutKp.Format = r.Format;
+  const Proposal p = ProposeSimc(model, {true, 1.0}, 400.0, registers);
+  EXPECT_EQ(p.Ok, r.Ok) << p.Refusal;
+  if (!r.Ok) {
+    EXPECT_NE(p.Refusal.find("Kp"), std::string::npos) << p.Refusal;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FormConversion, ProposalRegister,
+    ::testing::Values(FitRow{"U16Count33900", 0.0004f, RegisterFormat::U16, true},
+                      FitRow{"S16Count33900", 0.0004f, RegisterFormat::S16, false},
+                      FitRow{"U16Count135600", 0.0001f, RegisterFormat::U16, false},
+                      FitRow{"S32Count135600", 0.0001f, RegisterFormat::S32, true},
+                      FitRow{"F32TinyFactor", 1e-6f, RegisterFormat::F32, true}),
+    [](const testing::TestParamInfo<FitRow>& param) { return std::string(param.param.Name); });
+
 }  // namespace
 }  // namespace korvane

@@ -117,6 +117,8 @@ Setup SetupOf(std::uint64_t seed) {
     s.Integrating = true;
     s.K = Uniform(kind, 0.005, 0.03);
   }
+  // The window's rule: PID for half the seeds, tau_c from half to twice theta.
+  s.Plan.Choice = {kind() % 2 == 0, std::round(Uniform(kind, 0.5, 2.0) * 4.0) / 4.0};
   return s;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ScriptedLoop.h"
+#include "rules/FormConversion.h"
 #include "session/SessionReport.h"
 
 namespace korvane {
@@ -397,6 +398,38 @@ const LongestCase kLongest[] = {
 
 INSTANTIATE_TEST_SUITE_P(TuningSession, LongestTimeOffered, ::testing::ValuesIn(kLongest),
                          [](const auto& c) { return std::string(c.param.Name); });
+
+// The same loop (band 20 %, Ki 0.25 repeats/min, Td 10 s) held in another
+// form: the plan offers the same step and the same longest time.
+class PlanInEveryForm : public ::testing::TestWithParam<PidForm> {};
+
+TEST_P(PlanInEveryForm, OffersWhatTheIdealFiguresGive) {
+  std::vector<TuningSample> record;
+  for (double t = 0.0; t <= 400.0; t += 1.0) record.push_back({t, 100.0, 100.0, 80.0});
+  const ControllerFactors ideal{20.0, 0.25, 10.0};
+  SessionContext context;
+  const SessionPlan expected = DefaultPlan(context, {100.0, 100.0, 80.0, {ideal.Band, ideal.Ki, ideal.Kd}}, record);
+  FormFactors held;
+  std::string refusal;
+  ASSERT_TRUE(ToForm(ideal, GetParam(), context.Span(), held, refusal)) << refusal;
+  context.Registers.Form = GetParam();
+  const SessionPlan plan = DefaultPlan(context, {100.0, 100.0, 80.0, held}, record);
+  EXPECT_NEAR(plan.Step, expected.Step, 1e-9);
+  EXPECT_NEAR(plan.MaxTime, expected.MaxTime, 1e-9);  // twenty integral times of 240 s
+  EXPECT_EQ(plan.MaxTimeSource, expected.MaxTimeSource);
+}
+
+constexpr PidForm FormOf(ProportionalUnit k, IntegralUnit ki, DerivativeUnit kd, bool series = false) {
+  return PidForm{k, ki, kd, series, {}};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TuningSession, PlanInEveryForm,
+    ::testing::Values(FormOf(ProportionalUnit::BandPercent, IntegralUnit::RepeatsPerMinute, DerivativeUnit::Seconds),
+                      FormOf(ProportionalUnit::BandUnits, IntegralUnit::RepeatsPerSecond, DerivativeUnit::Minutes),
+                      FormOf(ProportionalUnit::Gain, IntegralUnit::TimeSeconds, DerivativeUnit::Seconds),
+                      FormOf(ProportionalUnit::Gain, IntegralUnit::TimeMinutes, DerivativeUnit::Minutes),
+                      FormOf(ProportionalUnit::BandPercent, IntegralUnit::TimeSeconds, DerivativeUnit::Seconds, true)));
 
 }  // namespace
 }  // namespace korvane

@@ -111,6 +111,7 @@ void TuningForm::Build() {
   for (QPushButton* b : {cmdIdentify_, cmdApply_, cmdRestore_, cmdSave_}) buttons->addWidget(b);
   top->addLayout(buttons);
   sessionPanel_ = new TuningSessionPanel(poll_, history_, settings_, tuning_, this);
+  sessionPanel_->SetChoice([this] { return Choice(); });
   top->addWidget(sessionPanel_);
   cmdApply_->setEnabled(false);
   cmdRestore_->setEnabled(false);

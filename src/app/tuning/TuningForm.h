@@ -73,6 +73,9 @@ class TuningForm : public QWidget, public WriteObserver {
   void WriteAnswered(const std::string&) override {}
   void WriteRefused(std::string_view what, const std::string& reason) override;
 
+  // The rule chosen in the window: PI or PID, and tau_c / theta.
+  TuningChoice Choice() const;
+
  public slots:
   void CmdIdentifyClick();
   void CmdApplyClick();

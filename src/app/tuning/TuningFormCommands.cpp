@@ -42,6 +42,11 @@ QString WithSpread(double value, double spread) {
 
 }  // namespace
 
+TuningChoice TuningForm::Choice() const {
+  const std::optional<double> ratio = ParseWriteNumber(txtTcRatio_->text().toStdString());
+  return {chkPid_->isChecked(), ratio ? *ratio : 1.0};
+}
+
 void TuningForm::CmdIdentifyClick() {
   proposal_.reset();
   predicted_.clear();
@@ -59,11 +64,8 @@ void TuningForm::CmdIdentifyClick() {
   ShowModel(tuning_.TimeScale);
   const double scale = tuning_.TimeScale;
   const FopdtModel m = InProcessTime(identification_->Model, scale);
-  const bool ratioOk = ParseWriteNumber(txtTcRatio_->text().toStdString()).has_value();
-  const TuningChoice choice{chkPid_->isChecked(),
-                            ratioOk ? *ParseWriteNumber(txtTcRatio_->text().toStdString()) : 1.0};
-  const RegisterFactors registers{settings_.Map.FactorKp, settings_.Map.FactorKi, settings_.Map.FactorKd,
-                                  settings_.Map.Form};
+  const TuningChoice choice = Choice();
+  const RegisterFactors registers = RegisterFactorsOf(settings_.Map);
   proposal_ = ProposeSimc(identification_->Model, choice, tuning_.Span(), registers, scale);
   const ControllerValues& now = poll_.Values();
   if (!proposal_->Ok && !(proposal_->Held.Band > 0.0)) {

@@ -125,7 +125,7 @@ SessionContext TuningSessionPanel::Context() const {
   c.TimeScale = tuning_.TimeScale;
   c.Poll = std::max(1, settings_.Poll.PollTime);
   c.SpResolution = settings_.Map.FactorSP;
-  c.Registers = {settings_.Map.FactorKp, settings_.Map.FactorKi, settings_.Map.FactorKd, settings_.Map.Form};
+  c.Registers = RegisterFactorsOf(settings_.Map);
   c.PvResolution = settings_.Map.FactorPV;
   return c;
 }
@@ -165,7 +165,8 @@ void TuningSessionPanel::CmdTuneLoopClick() {
   const SessionContext context = Context();
   session_->SetContext(context);
   const ReadinessInput input = Input(context);
-  const SessionPlan plan = DefaultPlan(context, input.Now, record_);
+  SessionPlan plan = DefaultPlan(context, input.Now, record_);
+  if (choice_) plan.Choice = choice_();
   // What is missing besides the plan itself: said at once, nothing opened.
   const std::vector<std::string> missing = CheckReadiness(input, plan, context);
   if (!missing.empty()) {

@@ -36,6 +36,9 @@ class TuningSessionPanel : public QGroupBox {
   ~TuningSessionPanel() override;
 
   void SetPortOpen(std::function<bool()> portOpen) { portOpen_ = std::move(portOpen); }
+  // The rule the window has chosen (PI or PID, tau_c / theta): the plan of
+  // the next session carries it.
+  void SetChoice(std::function<TuningChoice()> choice) { choice_ = std::move(choice); }
   // The chart's new samples, oldest first.
   void Samples(const std::vector<TuningSample>& fresh);
   // A session that runs, or none.
@@ -70,6 +73,7 @@ class TuningSessionPanel : public QGroupBox {
   const Settings& settings_;
   const TuningSettings& tuning_;
   std::function<bool()> portOpen_;
+  std::function<TuningChoice()> choice_;
   std::unique_ptr<TuningSession> session_;
   std::vector<TuningSample> record_;  // the latest samples, for the check at rest and the longest time
   bool modelShown_ = false;           // ModelFound sent for the session that runs
