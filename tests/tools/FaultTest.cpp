@@ -151,14 +151,17 @@ TEST(Commands, SwitchFaultsAndWriteTheController) {
   EXPECT_EQ(RunCommand("fault wobble", device, faults).Reply.substr(0, 6), "error:");
   EXPECT_EQ(RunCommand("sp 150\r", device, faults).Reply, "sp 150");
   EXPECT_DOUBLE_EQ(device.Setpoint(), 150);
+  EXPECT_EQ(RunCommand("sp 120.5", device, faults).Reply, "sp 120.5");
+  EXPECT_DOUBLE_EQ(device.Setpoint(), 120.5);
   EXPECT_EQ(RunCommand("sp 9999", device, faults).Reply.substr(0, 6), "error:");
+  EXPECT_EQ(RunCommand("sp 12,5", device, faults).Reply, "error: sp takes a number");
   EXPECT_EQ(RunCommand("set 13 50", device, faults).Reply, "set 13 50");
   EXPECT_DOUBLE_EQ(device.Controller().Factors().ProportionalBand, 5.0);
   EXPECT_EQ(RunCommand("set 1 50", device, faults).Reply.substr(0, 6), "error:");
   EXPECT_TRUE(RunCommand("vanish", device, faults).Vanish);
   EXPECT_TRUE(RunCommand("quit", device, faults).Quit);
   EXPECT_EQ(RunCommand("   ", device, faults).Reply, "");
-  EXPECT_NE(RunCommand("show", device, faults).Reply.find("sp=150"), std::string::npos);
+  EXPECT_NE(RunCommand("show", device, faults).Reply.find("sp=120.5"), std::string::npos);
 }
 
 TEST(Options, ParsesLineProcessAndFaultOptions) {

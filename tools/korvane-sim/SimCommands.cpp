@@ -1,6 +1,7 @@
 #include "SimCommands.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -24,6 +25,11 @@ std::vector<std::string_view> Words(std::string_view s) {
 bool ToLong(std::string_view s, long& v) {
   auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
   return !s.empty() && ec == std::errc() && end == s.data() + s.size();
+}
+
+bool ToDouble(std::string_view s, double& v) {
+  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  return !s.empty() && ec == std::errc() && end == s.data() + s.size() && std::isfinite(v);
 }
 
 std::string WriteReply(ControllerDevice::WriteResult r, const std::string& done) {
@@ -90,11 +96,15 @@ CommandResult RunCommand(std::string_view line, ControllerDevice& device, FaultP
       }
     }
   } else if (verb == "sp" && words.size() == 2) {
-    long v = 0;
-    if (!ToLong(words[1], v) || v < -32768 || v > 32767) {
-      result.Reply = "error: sp takes a whole number";
+    // A decimal setpoint as a float map holds it; the controller's span
+    // limits what it takes.
+    double v = 0.0;
+    if (!ToDouble(words[1], v)) {
+      result.Reply = "error: sp takes a number";
     } else {
-      result.Reply = WriteReply(device.Set(Quantity::SP, static_cast<double>(v)), "sp " + std::to_string(v));
+      char done[64];
+      std::snprintf(done, sizeof done, "sp %.6g", v);
+      result.Reply = WriteReply(device.Set(Quantity::SP, v), done);
     }
   } else if (verb == "set" && words.size() == 3) {
     long a = 0, v = 0;
