@@ -41,6 +41,11 @@ TEST(RegisterFormat, WordsAndNumbersBothWays) {
       {"s32-DCBA", {0x90, 0xEE, 0xFE, 0xFF}, -70000},
       {"u32-CDAB", {0xEE, 0x90, 0xFF, 0xFE}, 4294897296.0},
       {"u32", {0x00, 0x01, 0x00, 0x00}, 65536},
+      // The low end of each integer range is carried too.
+      {"s16", {0x80, 0x00}, -32768},
+      {"u16", {0x00, 0x00}, 0},
+      {"s32", {0x80, 0x00, 0x00, 0x00}, -2147483648.0},
+      {"u32", {0x00, 0x00, 0x00, 0x00}, 0},
   };
   for (const WireRow& row : rows) {
     SCOPED_TRACE(row.Format);

@@ -38,6 +38,7 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"UnknownUnitsNamed", "K, 13, PB, B, 1\nKi, 11, rep/h, R, 1\nForm, parallel",
             {ProportionalUnit::BandPercent, IntegralUnit::RepeatsPerMinute, kSeconds, false,
              "K unit \"PB\", Ki unit \"rep/h\", Form \"parallel\""}},
+        Row{"ALaterLineWithoutUnitIsToday", "Ki, 11, s, Ti, 1\nKi, 11\nK, 13, gain, G, 1\nK, 13", {}},
         Row{"ALaterLineMends", "Kd, 12, h, D, 1\nKd, 12, min, D, 1",
             {ProportionalUnit::BandPercent, IntegralUnit::RepeatsPerMinute, DerivativeUnit::Minutes, false, {}}}),
     [](const testing::TestParamInfo<Row>& param) { return param.param.Name; });

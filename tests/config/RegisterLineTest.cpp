@@ -36,6 +36,8 @@ TEST(RegisterLines, GiveTheLayoutOfTheirRow) {
       {"K register, u32", MapRow::Kp, {F::U32, O::ABCD, T::Holding, -1}},
       {"SP register, f32, holding, 65534", MapRow::SP, {F::F32, O::ABCD, T::Holding, 65534}},
       {"K register, u16", MapRow::Kp, {F::U16, O::ABCD, T::Holding, -1}},
+      {"OUT register, f32-CDAB, input", MapRow::Out, {F::F32, O::CDAB, T::Input, -1}},
+      {"Hysteresis register, u16, holding, 40", MapRow::Hys, {F::U16, O::ABCD, T::Holding, 40}},
   };
   for (const GoodLine& row : rows) {
     SCOPED_TRACE(row.Lines);

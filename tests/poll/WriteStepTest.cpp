@@ -209,6 +209,12 @@ TEST_F(WriteStepTest, EachButtonWritesWhereTheMapSays) {
          m.LayoutKp = {RegisterFormat::S32, WordOrder::CDAB};
        },
        &P::KWriteClick, ValueBox::K, "-70000", "01 10 00 C8 00 02 04 EE 90 FF FE"},
+      {"Ki with a write address of its own beside Kd's",
+       [](RegisterMap& m) {
+         m.LayoutKi.WriteAddress = 300;
+         m.LayoutKd = {RegisterFormat::S32, WordOrder::ABCD, RegisterTable::Holding, 400};
+       },
+       &P::KiWriteClick, ValueBox::Ki, "1", "01 06 01 2C 00 64"},
       {"SP in an input register", [](RegisterMap& m) { m.LayoutSP.Table = RegisterTable::Input; }, &P::SPWriteClick,
        ValueBox::SetPt, "25", ""},
   };
@@ -250,6 +256,7 @@ struct ObservedWrite {
   ValueBox box;
   const char* text;
   const char* told;
+  void (*map)(RegisterMap&) = nullptr;  // a layout other than the default's
 };
 
 void PrintTo(const ObservedWrite& w, std::ostream* os) { *os << w.told; }
@@ -261,6 +268,7 @@ class WriteObserverTest : public WriteStepTest, public ::testing::WithParamInter
 TEST_P(WriteObserverTest, TellsTheShownValueAndTheWrittenOne) {
   WriteLog log;
   h.cycle.AddWriteObserver(&log);
+  if (GetParam().map != nullptr) GetParam().map(h.settings.Map);
   std::vector<std::uint16_t> registers(20, 0);
   registers[0] = 75;
   registers[13] = 100;
@@ -272,14 +280,23 @@ TEST_P(WriteObserverTest, TellsTheShownValueAndTheWrittenOne) {
   h.cycle.PollTimerTimer();
   h.cycle.Serial1PortReceive(h.sent.back());  // a register write is answered with its echo
   h.cycle.RemoveWriteObserver(&log);
-  EXPECT_EQ(log.lines, (std::vector<std::string>{GetParam().told, "Write -  Data OK"}));
+  ASSERT_FALSE(log.lines.empty());
+  EXPECT_EQ(log.lines[0], GetParam().told);
+  if (GetParam().map == nullptr) {
+    EXPECT_EQ(log.lines, (std::vector<std::string>{GetParam().told, "Write -  Data OK"}));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(EachParameter, WriteObserverTest,
                          ::testing::Values(ObservedWrite{ValueBox::SetPt, "80", "setpoint 75 -> 80"},
                                            ObservedWrite{ValueBox::K, "12.5", "Kp 10 -> 12.5"},
                                            ObservedWrite{ValueBox::Ki, "0.25", "Ki 0.5 -> 0.25"},
-                                           ObservedWrite{ValueBox::Kd, "9", "Kd 7 -> 9"}));
+                                           ObservedWrite{ValueBox::Kd, "9", "Kd 7 -> 9"},
+                                           // Kp 100 in s32 CDAB at 13..14: told as written, whatever the order.
+                                           ObservedWrite{ValueBox::K, "-70000", "Kp 100 -> -70000", [](RegisterMap& m) {
+                                                           m.FactorKp = 1;
+                                                           m.LayoutKp = {RegisterFormat::S32, WordOrder::CDAB};
+                                                         }}));
 
 // --- writes refused ----------------------------------------------------------
 

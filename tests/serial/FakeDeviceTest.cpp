@@ -125,6 +125,25 @@ TEST_F(FakeDeviceTest, NoLinesOnAndNothingReportedBeforeGivesNoEvent) {
   EXPECT_TRUE(events_.lines.empty());
 }
 
+// The lines are looked at once per Delay (5 ms here); those of a device
+// without lines, once a second at most.
+TEST_F(FakeDeviceTest, LinesAreLookedAtEveryDelayAndSeldomWithoutThem) {
+  for (const bool has : {true, false}) {
+    SCOPED_TRACE(has ? "with lines" : "without lines");
+    line_->SetNoModemLines(!has);
+    const int before = line_->ModemReads();
+    port_.Open();
+    main_.PumpFor(300ms);
+    const int reads = line_->ModemReads() - before;
+    port_.Close();
+    if (has) {
+      EXPECT_GE(reads, 10);
+    } else {
+      EXPECT_LE(reads, 2);
+    }
+  }
+}
+
 TEST_F(FakeDeviceTest, EachChangeOfTheLinesIsReportedOnce) {
   port_.Open();
   line_->SetModemStatus(modem::kRingOn | modem::kRlsdOn);

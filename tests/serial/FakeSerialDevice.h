@@ -4,6 +4,7 @@
 // the order of the calls the component makes. Thread-safe: the receive
 // thread and the test's main thread use it at once.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -26,6 +27,13 @@ class FakeLine {
   void SetModemStatusFails(bool fails) {
     std::lock_guard lock(mutex_);
     modemFails_ = fails;
+  }
+  // A device without modem lines (a pseudo-terminal, a network device).
+  void SetNoModemLines(bool none) { noLines_.store(none); }
+  // How often the modem lines were asked for.
+  int ModemReads() {
+    std::lock_guard lock(mutex_);
+    return modemReads_;
   }
   void SetRefuseState(bool refuse) {
     std::lock_guard lock(mutex_);
@@ -82,6 +90,8 @@ class FakeLine {
   mutable std::mutex mutex_;
   std::uint32_t modemStatus_ = 0;
   bool modemFails_ = false;
+  int modemReads_ = 0;
+  std::atomic<bool> noLines_{false};
   bool refuseState_ = false;
   bool gone_ = false;
   bool open_ = false;
@@ -122,8 +132,10 @@ class FakeSerialDevice : public SerialDevice {
     line_->calls_.push_back("queues " + std::to_string(in) + "/" + std::to_string(out));
     return true;
   }
+  bool HasModemLines() const override { return !line_->noLines_.load(); }
   bool ModemStatus(std::uint32_t* status) override {
     std::lock_guard lock(line_->mutex_);
+    ++line_->modemReads_;
     *status = line_->modemFails_ ? 0 : line_->modemStatus_;
     return !line_->modemFails_;
   }

@@ -358,6 +358,29 @@ TEST(TuningSessionPlan, DefaultStepKeepsTheOutputInsideItsRangeAndTheLimitsAreTh
   EXPECT_EQ(plan.PvHigh, 400.0);
   const SessionPlan narrow = DefaultPlan(context, {100.0, 100.0, 20.0, {5.0, 1.0, 0.0}});
   EXPECT_EQ(narrow.Step, 12.0);  // 5 % per unit, 75 % of room: 15 units, 0.8 of it
+  // Near the span's top: half the setpoint's room, 10 of the 20 units left.
+  const SessionPlan top = DefaultPlan(context, {380.0, 380.0, 20.0, {20.0, 1.0, 0.0}});
+  EXPECT_EQ(top.Step, 10.0);
+}
+
+// The predicted offset in the approval: a real one as it is, a rest under a
+// thousandth of the step (the simulation's rounding) as 0.
+TEST(TuningSessionApproval, SaysThePredictedOffsetAndNotItsRounding) {
+  const std::vector<std::pair<double, const char*>> rows = {{0.5, ", offset 0.5,"}, {1e-6, ", offset 0,"}};
+  for (const auto& [error, said] : rows) {
+    SCOPED_TRACE(said);
+    SessionOutcome o;
+    o.Model = Identification{};
+    o.Model->Ok = true;
+    o.Model->Model = {2.0, 30.0, 4.0, 20.0, 0.99, 1.0};
+    o.Proposed = Proposal{};
+    o.VerifyStep = 10.0;
+    o.Predicted = StepResponseFigures{};
+    o.Predicted->SteadyStateError = error;
+    std::string approval;
+    for (const std::string& line : ApprovalLines(o, SessionContext{})) approval += line + "\n";
+    EXPECT_NE(approval.find(said), std::string::npos) << approval;
+  }
 }
 
 // The longest time offered, from a record of 400 s before the session: PV
@@ -401,7 +424,12 @@ INSTANTIATE_TEST_SUITE_P(TuningSession, LongestTimeOffered, ::testing::ValuesIn(
 
 // The same loop (band 20 %, Ki 0.25 repeats/min, Td 10 s) held in another
 // form: the plan offers the same step and the same longest time.
-class PlanInEveryForm : public ::testing::TestWithParam<PidForm> {};
+struct FormRow {
+  const char* Name;
+  PidForm Form;
+};
+
+class PlanInEveryForm : public ::testing::TestWithParam<FormRow> {};
 
 TEST_P(PlanInEveryForm, OffersWhatTheIdealFiguresGive) {
   std::vector<TuningSample> record;
@@ -411,25 +439,25 @@ TEST_P(PlanInEveryForm, OffersWhatTheIdealFiguresGive) {
   const SessionPlan expected = DefaultPlan(context, {100.0, 100.0, 80.0, {ideal.Band, ideal.Ki, ideal.Kd}}, record);
   FormFactors held;
   std::string refusal;
-  ASSERT_TRUE(ToForm(ideal, GetParam(), context.Span(), held, refusal)) << refusal;
-  context.Registers.Form = GetParam();
+  ASSERT_TRUE(ToForm(ideal, GetParam().Form, context.Span(), held, refusal)) << refusal;
+  context.Registers.Form = GetParam().Form;
   const SessionPlan plan = DefaultPlan(context, {100.0, 100.0, 80.0, held}, record);
   EXPECT_NEAR(plan.Step, expected.Step, 1e-9);
   EXPECT_NEAR(plan.MaxTime, expected.MaxTime, 1e-9);  // twenty integral times of 240 s
   EXPECT_EQ(plan.MaxTimeSource, expected.MaxTimeSource);
 }
 
-constexpr PidForm FormOf(ProportionalUnit k, IntegralUnit ki, DerivativeUnit kd, bool series = false) {
-  return PidForm{k, ki, kd, series, {}};
-}
+constexpr auto kPb = ProportionalUnit::BandPercent, kPv = ProportionalUnit::BandUnits, kGain = ProportionalUnit::Gain;
+constexpr auto kS = DerivativeUnit::Seconds, kMin = DerivativeUnit::Minutes;
 
 INSTANTIATE_TEST_SUITE_P(
     TuningSession, PlanInEveryForm,
-    ::testing::Values(FormOf(ProportionalUnit::BandPercent, IntegralUnit::RepeatsPerMinute, DerivativeUnit::Seconds),
-                      FormOf(ProportionalUnit::BandUnits, IntegralUnit::RepeatsPerSecond, DerivativeUnit::Minutes),
-                      FormOf(ProportionalUnit::Gain, IntegralUnit::TimeSeconds, DerivativeUnit::Seconds),
-                      FormOf(ProportionalUnit::Gain, IntegralUnit::TimeMinutes, DerivativeUnit::Minutes),
-                      FormOf(ProportionalUnit::BandPercent, IntegralUnit::TimeSeconds, DerivativeUnit::Seconds, true)));
+    ::testing::Values(FormRow{"BandRatePerMinute", {kPb, IntegralUnit::RepeatsPerMinute, kS, false, {}}},
+                      FormRow{"UnitsRatePerSecondMinutes", {kPv, IntegralUnit::RepeatsPerSecond, kMin, false, {}}},
+                      FormRow{"GainTimeSeconds", {kGain, IntegralUnit::TimeSeconds, kS, false, {}}},
+                      FormRow{"GainTimeMinutes", {kGain, IntegralUnit::TimeMinutes, kMin, false, {}}},
+                      FormRow{"SeriesBandTimeSeconds", {kPb, IntegralUnit::TimeSeconds, kS, true, {}}}),
+    [](const auto& c) { return std::string(c.param.Name); });
 
 }  // namespace
 }  // namespace korvane

@@ -56,6 +56,13 @@ TEST(KeptPictureTest, ShowsThePixelsTheStyleDraws) {
       {"a new size", [](Twin& t) { t.group.resize(300, 140); }},
       {"disabled", [](Twin& t) { t.group.setEnabled(false); }},
       {"enabled again", [](Twin& t) { t.group.setEnabled(true); }},
+      {"a palette of the edit's own",
+       [](Twin& t) {
+         QPalette palette = t.edit->palette();
+         palette.setColor(QPalette::Base, QColor(255, 255, 200));
+         palette.setColor(QPalette::Window, QColor(200, 220, 255));
+         t.edit->setPalette(palette);
+       }},
   };
   for (const Row& row : rows) {
     row.apply(plain);
