@@ -60,6 +60,7 @@ class ScriptedLoop {
     out_ = y_ = y2_ = balance_ = out0;
     offset_ = SP - K * out0 + pvOffset;
     integral_ = out0 - Kc() * (SP - Exact()) * 100.0 / Span;
+    lastPv_ = Exact();
     delay_.assign(static_cast<std::size_t>(Theta / kDt), out0);
     Samples.clear();
   }
@@ -137,12 +138,18 @@ class ScriptedLoop {
       y_ += Integrating ? kDt * (delayed - balance_) : kDt / Tau * (delayed - y_);
       if (Tau2 > 0.0) y2_ += kDt / Tau2 * (y_ - y2_);
       const double e = (SP - Exact()) * 100.0 / Span;
+      // The derivative acts on PV (a setpoint step gives no kick); Kd in
+      // process seconds.
+      const double pv = Exact();
+      const double slope = (pv - lastPv_) * 100.0 / Span / (kDt * TimeScale);
+      lastPv_ = pv;
+      const double derivative = Kc() * (Form.Kd == DerivativeUnit::Minutes ? 60.0 * Kd : Kd) * slope;
       // The integral is kept in output units, so a new band moves no bump.
-      const double free = Kc() * e + integral_;
+      const double free = Kc() * e - derivative + integral_;
       // No integration while the output is held at a limit it is pushed past.
       // Ki in repeats per process minute.
       if (!((free > 100.0 && e > 0.0) || (free < 0.0 && e < 0.0))) integral_ += Kc() * e * Rate() / 60.0 * kDt * TimeScale;
-      out_ = std::clamp(Kc() * e + integral_, 0.0, 100.0);
+      out_ = std::clamp(Kc() * e - derivative + integral_, 0.0, 100.0);
     }
   }
 
@@ -197,7 +204,7 @@ class ScriptedLoop {
     }
   }
 
-  double out_ = 0.0, y_ = 0.0, y2_ = 0.0, balance_ = 0.0, offset_ = 0.0, integral_ = 0.0;
+  double out_ = 0.0, y_ = 0.0, y2_ = 0.0, balance_ = 0.0, offset_ = 0.0, integral_ = 0.0, lastPv_ = 0.0;
   std::deque<double> delay_;
   std::optional<std::pair<ValueBox, double>> pending_;
   bool pendingHand_ = false;

@@ -53,6 +53,7 @@ struct RunCase {
   const char* Said;                         // in what the session said, besides the approval
   bool Settles = true;                      // step 2 settles before its limit
   const char* Model = "first order";        // the model picked
+  bool Pid = false;                         // the window's rule: PID (with derivative)
   friend void PrintTo(const RunCase& c, std::ostream* os) { *os << c.Name; }
 };
 
@@ -68,6 +69,7 @@ TEST_P(SessionRuns, EndWithTheSetpointBackAndStepTwoMeasuredToItsEnd) {
   }
   plan.ApplyWithoutAsking = true;
   plan.MaxTime = DefaultPlan(loop.Context(), loop.Now(), loop.Samples).MaxTime;
+  plan.Choice.Pid = c.Pid;
   ASSERT_TRUE(Start().empty());
   std::string said;
   for (double end = loop.Time + 6000.0; loop.Time < end && session->Running();) {
@@ -102,6 +104,10 @@ TEST_P(SessionRuns, EndWithTheSetpointBackAndStepTwoMeasuredToItsEnd) {
   for (const char* part : {"Model: ", "\u00b1", "R\u00b2", "the fit leaves only the noise", picked.c_str(), "Proposed: Kp (band)", "Step 2 predicted", "IAE"}) {
     EXPECT_NE(approval.find(part), std::string::npos) << part << " in " << approval;
   }
+  // The rule the plan carries: with a derivative, a second lag goes to Td.
+  EXPECT_EQ(approval.find("SIMC PID for a second-order process") != std::string::npos, c.Pid && c.Loop && loop.Tau2 > 0)
+      << approval;
+  EXPECT_EQ(loop.Kd > 0.0, c.Pid) << loop.Kd;
 }
 
 const RunCase kRuns[] = {
@@ -115,6 +121,7 @@ const RunCase kRuns[] = {
     // PI on two lags and on a level: the integral's slow tail keeps PV moving
     // by more than half a count past the predicted rest, up to step 2's limit.
     {"TwoLags", [](ScriptedLoop& l) { l.Tau = 30.0; l.Tau2 = 10.0; }, "IAE", false, "second order"},
+    {"TwoLagsWithDerivative", [](ScriptedLoop& l) { l.Tau = 30.0; l.Tau2 = 10.0; }, "IAE", true, "second order", true},
     {"Level", [](ScriptedLoop& l) { l.Integrating = true; l.K = 0.02; l.PvCount = 0.1; }, "IAE", false, "integrating"},
 };
 
