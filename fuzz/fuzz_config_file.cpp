@@ -2,7 +2,8 @@
 //
 // The input is the file's bytes. Parsing takes at most 32 lines and never
 // fails (a layout line that does not read leaves the default layout); what
-// it stores must survive a save and a second parse unchanged (the entry
+// it stores must survive a save and a second parse unchanged (layouts that
+// read as today's may come back as the default ones; the entry
 // boxes only when they hold numbers, factors only when finite: the file has
 // no spelling for infinity or NaN, and a factor of -0 comes back as 0).
 #include <cmath>
@@ -22,6 +23,15 @@ using korvane::Settings;
 // -0 is written as "0" and reads back as +0, which scales alike.
 bool SameFactor(float a, float b) { return !std::isfinite(a) || a == b; }
 
+// A map that reads as today's is saved without its layout lines and comes
+// back with the default layouts, which read and write alike.
+bool SameLayouts(const RegisterMap& m, const RegisterMap& n) {
+  if (korvane::ReadsAsToday(m)) return korvane::ReadsAsToday(n);
+  return m.LayoutSP == n.LayoutSP && m.LayoutPV == n.LayoutPV && m.LayoutOut == n.LayoutOut &&
+         m.LayoutHys == n.LayoutHys && m.LayoutKp == n.LayoutKp && m.LayoutKi == n.LayoutKi &&
+         m.LayoutKd == n.LayoutKd;
+}
+
 bool SameSettings(const Settings& a, const Settings& b) {
   const RegisterMap& m = a.Map;
   const RegisterMap& n = b.Map;
@@ -33,9 +43,7 @@ bool SameSettings(const Settings& a, const Settings& b) {
          m.AddrKd == n.AddrKd && SameFactor(m.FactorSP, n.FactorSP) && SameFactor(m.FactorPV, n.FactorPV) &&
          SameFactor(m.FactorOut, n.FactorOut) && SameFactor(m.FactorHys, n.FactorHys) &&
          SameFactor(m.FactorKp, n.FactorKp) && SameFactor(m.FactorKi, n.FactorKi) &&
-         SameFactor(m.FactorKd, n.FactorKd) && m.LayoutSP == n.LayoutSP && m.LayoutPV == n.LayoutPV &&
-         m.LayoutOut == n.LayoutOut && m.LayoutHys == n.LayoutHys && m.LayoutKp == n.LayoutKp &&
-         m.LayoutKi == n.LayoutKi && m.LayoutKd == n.LayoutKd;
+         SameFactor(m.FactorKd, n.FactorKd) && SameLayouts(m, n);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // Integers are 32-bit signed, factors 32-bit floats, texts 8-bit strings.
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "base/PidForm.h"
@@ -52,6 +53,22 @@ struct RegisterMap {
   RegisterLayout LayoutKi{.Format = RegisterFormat::U16};
   RegisterLayout LayoutKd{.Format = RegisterFormat::U16};
 };
+
+// The setpoint's write address of the default map, where it is not read.
+inline constexpr std::int32_t kDefaultSetpointWrite = 25;
+
+// Whether the map writes its setpoint to kDefaultSetpointWrite without naming
+// it, as the default map always has: it names no write address and reads the
+// setpoint at 0 with the default map's other addresses.
+inline bool WritesSetpointAsDefaultMap(const RegisterMap& m) {
+  for (const RegisterLayout* layout : {&m.LayoutPV, &m.LayoutSP, &m.LayoutOut, &m.LayoutHys, &m.LayoutKp,
+                                       &m.LayoutKi, &m.LayoutKd}) {
+    if (layout->WriteAddress >= 0) return false;
+  }
+  const RegisterMap d;
+  return m.AddrSP == 0 && m.AddrPV == d.AddrPV && m.AddrOut == d.AddrOut && m.AddrHys == d.AddrHys &&
+         m.AddrKp == d.AddrKp && m.AddrKi == d.AddrKi && m.AddrKd == d.AddrKd;
+}
 
 struct PollSettings {
   std::int32_t PollTime = 1;          // seconds, 1..30

@@ -34,6 +34,15 @@ std::string LayoutLine(const RegisterLayout& layout) {
   return line;
 }
 
+// Where a write of the field's value goes: the write address its layout
+// names, else where it is read (the default map's setpoint: 25).
+std::int32_t WriteTarget(const RegisterMap& map, const MapField& field) {
+  const std::int32_t named = (map.*field.layout).WriteAddress;
+  if (named >= 0) return named;
+  if (field.row == MapRow::SP && WritesSetpointAsDefaultMap(map)) return kDefaultSetpointWrite;
+  return map.*field.addr;
+}
+
 // The layout of a line 26..32, or the row's default when it does not read.
 RegisterLayout ReadLayoutLine(MapRow row, std::int32_t address, const std::string& line) {
   if (line.empty()) return DefaultLayout(row);
@@ -61,6 +70,17 @@ std::string_view FirstLines(std::string_view text, std::size_t count) {
 
 }  // namespace
 
+bool ReadsAsToday(const RegisterMap& map) {
+  RegisterMap today = map;
+  for (const MapField& field : kFileOrder) today.*field.layout = DefaultLayout(field.row);
+  for (const MapField& field : kFileOrder) {
+    const RegisterLineTexts texts = LayoutTexts(field.row, map.*field.layout);
+    if (!texts.Format.empty() || !texts.Table.empty()) return false;
+    if (WriteTarget(map, field) != WriteTarget(today, field)) return false;
+  }
+  return true;
+}
+
 std::string ComposeConfiguration(const Settings& settings, const EntryTexts& entries,
                                  char decimalSeparator) {
   // Convert the entry boxes first: a box that holds no number stops the save
@@ -87,6 +107,9 @@ std::string ComposeConfiguration(const Settings& settings, const EntryTexts& ent
     line(FormatGeneral15(static_cast<double>(map.*field.factor)));
   }
   for (double value : values) line(FormatGeneral15(value));
+  // A map read as today's has nothing to say after line 25: the file stays
+  // the 25 lines every reader of it knows.
+  if (ReadsAsToday(map)) return out;
   for (const MapField& field : kFileOrder) line(LayoutLine(map.*field.layout));
   return out;
 }

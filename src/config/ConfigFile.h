@@ -7,9 +7,9 @@
 //   14/15 AddrHys/FactorHys  16/17 AddrKp/FactorKp  18/19 AddrKi/FactorKi
 //   20/21 AddrKd/FactorKd
 //   22..25 the main window's setpoint, Kp, Ki and Kd entry boxes
-// and after them how each value lies, in the file's order SP, PV, Out, Hys,
-// Kp, Ki, Kd, one line each as a preset's register line has it after the
-// name:
+// and, only when a value lies otherwise than today's reading, how each value
+// lies, in the file's order SP, PV, Out, Hys, Kp, Ki, Kd, one line each as a
+// preset's register line has it after the name:
 //   26..32 FORMAT, TABLE[, WRITE ADDRESS]
 // A file of 25 lines reads every value as 16 bits in the holding registers
 // (today's reading); a reader of 25 lines passes over lines 26 onward.
@@ -33,7 +33,12 @@ inline constexpr std::size_t kMaxConfigBytes = 64 * 1024;
 // Texts of the main window's setpoint, Kp, Ki and Kd entry boxes.
 using EntryTexts = std::array<std::string, 4>;
 
-// The whole file. Throws ConvertError ("'<text>' is not a valid floating
+// Whether every value of the map lies as a 25-line file reads it: today's
+// format and table, and writes going where they would without a named write
+// address (the default map's setpoint to 25 included).
+bool ReadsAsToday(const RegisterMap& map);
+
+// The whole file: 25 lines when the map reads as today, else 32. Throws ConvertError ("'<text>' is not a valid floating
 // point value") when an entry box does not hold a number.
 std::string ComposeConfiguration(const Settings& settings, const EntryTexts& entries,
                                  char decimalSeparator);

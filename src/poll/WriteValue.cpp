@@ -138,23 +138,6 @@ std::string_view NameOf(WritableValue value) {
   return "setpoint";
 }
 
-// The setpoint's write address of the default map, where it is not read.
-constexpr std::int32_t kDefaultSetpointWrite = 25;
-
-bool NamesAnyWriteAddress(const RegisterMap& m) {
-  for (const RegisterLayout* layout : {&m.LayoutPV, &m.LayoutSP, &m.LayoutOut, &m.LayoutHys, &m.LayoutKp,
-                                       &m.LayoutKi, &m.LayoutKd}) {
-    if (layout->WriteAddress >= 0) return true;
-  }
-  return false;
-}
-
-bool HasDefaultAddresses(const RegisterMap& m) {
-  const RegisterMap d;
-  return m.AddrSP == 0 && m.AddrPV == d.AddrPV && m.AddrOut == d.AddrOut && m.AddrHys == d.AddrHys &&
-         m.AddrKp == d.AddrKp && m.AddrKi == d.AddrKi && m.AddrKd == d.AddrKd;
-}
-
 }  // namespace
 
 RegisterWrite ScaleRegisterWrite(double number, float factor, const RegisterLayout& layout, std::string_view what,
@@ -194,9 +177,7 @@ RegisterWrite ScaleRegisterWrite(double number, float factor, const RegisterLayo
 std::int32_t WriteAddressOf(const RegisterMap& map, WritableValue value) {
   const RegisterLayout& layout = LayoutOf(map, value);
   if (layout.WriteAddress >= 0) return layout.WriteAddress;
-  if (value == WritableValue::SP && !NamesAnyWriteAddress(map) && HasDefaultAddresses(map)) {
-    return kDefaultSetpointWrite;
-  }
+  if (value == WritableValue::SP && WritesSetpointAsDefaultMap(map)) return kDefaultSetpointWrite;
   return AddressOf(map, value);
 }
 

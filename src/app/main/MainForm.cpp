@@ -71,7 +71,11 @@ TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent
   // set above), then the About box.
   configForm_ = std::make_unique<TConfigForm>(ConfigFormContext{
       &session_->settings, &session_->control, &session_->state, pollTimer_,
-      [this] { session_->poll.DisplayRegs(); },
+      [this] {
+        // OK has stored the map and the form of the chosen preset.
+        ShowPidUnits(w_, AppSettings().Map.Form);
+        session_->poll.DisplayRegs();
+      },
       ProgramFolder()});
   // The dialog is a window of its own; left open, it must not keep the
   // program running once the main window has closed.
@@ -192,6 +196,8 @@ void TMainForm::Config1Click() {
 
 void TMainForm::Open1Click() {
   configfile::Open1Click(this, AppSettings(), w_.TxtSetPt, w_.TxtK, w_.TxtKi, w_.TxtKd);
+  // A loaded file takes the form of its controller type's preset.
+  ShowPidUnits(w_, AppSettings().Map.Form);
 }
 
 void TMainForm::Save1Click() {

@@ -4,6 +4,7 @@
 // wires them to the poll cycle and the live chart.
 
 #include "app/chart/LiveChart.h"
+#include "base/PidForm.h"
 
 class QChartView;
 class QGroupBox;
@@ -45,6 +46,9 @@ struct MainFormWidgets {
   QLineEdit* TxtK = nullptr;
   QLineEdit* TxtKi = nullptr;
   QLineEdit* TxtKd = nullptr;
+  QLabel* LblKUnit = nullptr;   // the units of Kp, Ki and Kd as the controller holds them
+  QLabel* LblKiUnit = nullptr;
+  QLabel* LblKdUnit = nullptr;
   QPushButton* SPWrite = nullptr;
   QPushButton* KWrite = nullptr;
   QPushButton* KiWrite = nullptr;
@@ -63,6 +67,9 @@ QWidget* BuildChartArea(QWidget* parent, MainFormWidgets& w);
 QGroupBox* BuildPlotGroup(QWidget* parent, MainFormWidgets& w);
 // Creates the "PID Factors" group into `w`.
 QGroupBox* BuildPidGroup(QWidget* parent, MainFormWidgets& w);
+// Names the units of Kp, Ki and Kd beside their boxes as the controller of
+// `form` holds them: "% PB", "Reps/min" and "Seconds" for the default form.
+void ShowPidUnits(const MainFormWidgets& w, const PidForm& form);
 // Creates every widget and lays them out as the window's central widget.
 MainFormWidgets BuildMainFormLayout(QMainWindow& form);
 

@@ -31,7 +31,49 @@ QLineEdit* AddRow(QGroupBox* group, QGridLayout* grid, int row, const char* labe
   return edit;
 }
 
+// A unit label's caption and what it says in full, for screen readers.
+struct UnitText {
+  const char* caption;
+  const char* description;
+};
+
+UnitText ProportionalText(ProportionalUnit unit) {
+  switch (unit) {
+    case ProportionalUnit::BandUnits: return {"units PB", "proportional band in PV units"};
+    case ProportionalUnit::Gain: return {"gain", "controller gain, output % per % of the span"};
+    case ProportionalUnit::BandPercent: break;
+  }
+  return {"% PB", "proportional band in % of the span"};
+}
+
+UnitText IntegralText(IntegralUnit unit) {
+  switch (unit) {
+    case IntegralUnit::RepeatsPerSecond: return {"Reps/s", "integral rate in repeats per second"};
+    case IntegralUnit::TimeSeconds: return {"s (Ti)", "integral time in seconds, 0 for no integral action"};
+    case IntegralUnit::TimeMinutes: return {"min (Ti)", "integral time in minutes, 0 for no integral action"};
+    case IntegralUnit::RepeatsPerMinute: break;
+  }
+  return {"Reps/min", "integral rate in repeats per minute"};
+}
+
+UnitText DerivativeText(DerivativeUnit unit) {
+  if (unit == DerivativeUnit::Minutes) return {"Minutes", "derivative time in minutes"};
+  return {"Seconds", "derivative time in seconds"};
+}
+
+void ShowUnit(QLabel* label, const UnitText& text) {
+  label->setText(text.caption);
+  label->setAccessibleName(text.caption);
+  label->setAccessibleDescription(text.description);
+}
+
 }  // namespace
+
+void ShowPidUnits(const MainFormWidgets& w, const PidForm& form) {
+  ShowUnit(w.LblKUnit, ProportionalText(form.K));
+  ShowUnit(w.LblKiUnit, IntegralText(form.Ki));
+  ShowUnit(w.LblKdUnit, DerivativeText(form.Kd));
+}
 
 QGroupBox* BuildPidGroup(QWidget* parent, MainFormWidgets& w) {
   auto* group = new QGroupBox("PID Factors", parent);
@@ -56,19 +98,24 @@ QGroupBox* BuildPidGroup(QWidget* parent, MainFormWidgets& w) {
   grid->addWidget(w.SPWrite, 2, 3);
 
   w.TxtK = AddRow(group, grid, 3, "LblK", "Kp:", "TxtK");
-  grid->addWidget(MakeLabel(group, "LblKUnit", "% PB"), 3, 2);
+  w.LblKUnit = MakeLabel(group, "LblKUnit", "");
+  grid->addWidget(w.LblKUnit, 3, 2);
   w.KWrite = MakeButton(group, "KWrite", "Write", "Write Kp");
   grid->addWidget(w.KWrite, 3, 3);
 
   w.TxtKi = AddRow(group, grid, 4, "LblKi", "Ki:", "TxtKi");
-  grid->addWidget(MakeLabel(group, "LblKiUnit", "Reps/min"), 4, 2);
+  w.LblKiUnit = MakeLabel(group, "LblKiUnit", "");
+  grid->addWidget(w.LblKiUnit, 4, 2);
   w.KiWrite = MakeButton(group, "KiWrite", "Write", "Write Ki");
   grid->addWidget(w.KiWrite, 4, 3);
 
   w.TxtKd = AddRow(group, grid, 5, "LblKd", "Kd:", "TxtKd");
-  grid->addWidget(MakeLabel(group, "LblKdUnit", "Seconds"), 5, 2);
+  w.LblKdUnit = MakeLabel(group, "LblKdUnit", "");
+  grid->addWidget(w.LblKdUnit, 5, 2);
   w.KdWrite = MakeButton(group, "KdWrite", "Write", "Write Kd");
   grid->addWidget(w.KdWrite, 5, 3);
+
+  ShowPidUnits(w, PidForm{});
 
   w.ChkUpdate = MakeCheck(group, "ChkUpdate", "Update Values on Poll");
   grid->addWidget(w.ChkUpdate, 6, 0, 1, 4);

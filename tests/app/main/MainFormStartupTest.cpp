@@ -8,6 +8,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDockWidget>
 #include <QGroupBox>
 #include <QLabel>
@@ -313,6 +314,40 @@ TEST_F(StartUp, GroupCaptionsLabelsAndColourKeys) {
     EXPECT_EQ(key->text(), "____");
     EXPECT_EQ(key->font().pixelSize(), 24);
     EXPECT_EQ(key->palette().color(QPalette::WindowText), k.colour) << k.name;
+  }
+}
+
+// The units beside Kp, Ki and Kd follow the PID form of the preset that the
+// configuration's OK applies, one preset after the other.
+TEST_F(StartUp, PidUnitsFollowThePresetTheConfigurationApplies) {
+  const struct {
+    const char* preset;
+    const char* k;
+    const char* ki;
+    const char* kd;
+    const char* kiDescription;
+  } rows[] = {
+      {"korvane-sim gain", "gain", "s (Ti)", "Seconds", "integral time in seconds, 0 for no integral action"},
+      {"korvane-sim series", "% PB", "min (Ti)", "Seconds", "integral time in minutes, 0 for no integral action"},
+      {"Novus N1100", "% PB", "Reps/min", "Seconds", "integral rate in repeats per minute"},
+  };
+  auto* type = form->ConfigForm().findChild<QComboBox*>("CboType");
+  auto* ok = form->ConfigForm().findChild<QPushButton*>("CmdExit");
+  ASSERT_NE(type, nullptr);
+  ASSERT_NE(ok, nullptr);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.preset);
+    ASSERT_GE(type->findText(row.preset), 0);
+    type->setCurrentIndex(type->findText(row.preset));
+    form->ConfigForm().CboTypeChange();
+    ok->click();
+    const std::pair<QLabel*, const char*> units[] = {{w.LblKUnit, row.k}, {w.LblKiUnit, row.ki}, {w.LblKdUnit, row.kd}};
+    for (const auto& [label, text] : units) {
+      EXPECT_EQ(label->text(), text);
+      EXPECT_EQ(label->accessibleName(), text);
+      EXPECT_FALSE(label->accessibleDescription().isEmpty()) << text;
+    }
+    EXPECT_EQ(w.LblKiUnit->accessibleDescription(), row.kiDescription);
   }
 }
 
