@@ -196,3 +196,36 @@ TEST(ReadPlan, ALateReplyIsNeverTakenForTheNextRequest) {
 
 }  // namespace
 }  // namespace korvane
+
+namespace korvane {
+namespace {
+
+// Polls never pile up: a tick while the round before is still on the line sends nothing.
+TEST(ReadPlan, ATickSendsNoSecondRoundOnTopOfTheFirst) {
+  struct Row {
+    const char* What;
+    std::uint32_t After;     // ms after the round's first request
+    const char* LatePiece;   // arrives just before the tick ("" none)
+    bool NewRound;
+  };
+  const Row rows[] = {
+      {"its reply is awaited within the response time", 100, "", false},
+      {"its reply is overdue and the line quiet", 401, "", true},
+      {"the line is still busy after the deadline", 401, "01 03", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.What);
+    test::PollHarness h;
+    h.settings.Map.AddrKp = 500;  // two requests: holding 0..19 and 500
+    h.cycle.PollTimerTimer();
+    h.now += row.After;
+    if (*row.LatePiece != '\0') h.cycle.Serial1PortReceive(test::Bytes(row.LatePiece));
+    h.cycle.PollTimerTimer();
+    EXPECT_EQ(h.cycle.PollCount(), row.NewRound ? 2 : 1);
+    ASSERT_EQ(h.sent.size(), row.NewRound ? 2u : 1u);
+    EXPECT_EQ(h.sent.back(), h.sent.front());  // a new round starts at the plan's first request
+  }
+}
+
+}  // namespace
+}  // namespace korvane
