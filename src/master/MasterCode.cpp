@@ -30,6 +30,14 @@ void PutWord(std::string& frame, std::int64_t v) {
 
 char HexDigit(unsigned v) { return "0123456789ABCDEF"[v & 0xF]; }
 
+// Reads whose reply carries a byte count: coils, discrete inputs, registers.
+bool IsRead(std::int32_t function) { return function >= 1 && function <= 4; }
+
+// The function codes a master of this kind sends and a slave answers.
+bool KnownFunction(std::int32_t function) {
+  return (function >= 1 && function <= 6) || function == 15 || function == 16;
+}
+
 }  // namespace
 
 TMaster::TMaster(const Settings& settings, MasterState& state, RegisterImage& image, FrameSender send,
@@ -110,6 +118,9 @@ void TMaster::MasterPollPLC() {
   // that throws (port not open) leaves the state describing this request.
   state_.FunctionCode = function;
   state_.ExpectedLength = Saturate(expected);
+  // Whatever was half collected belongs to an earlier request: a new request
+  // starts a new collection, so no late byte completes this request's reply.
+  ResetCollector();
 
   if (Mbap()) {
     FrameAsMbap();
@@ -170,8 +181,21 @@ std::int32_t TMaster::MasterCheckRTU(std::int32_t n, std::string_view data) {
         state_.ExpectedLength = 5;
         accept = true;
       } else {
+        // The slave's address and another known function: a reply to some
+        // other request, not to this one.
+        if (KnownFunction(b & 0x7F)) result = WrongReply;
         state_.ByteCount = 0;
       }
+    }
+    // (A count the byte cannot hold, from a saturated chunk, is left to the length limit.)
+    const std::int64_t askedCount = std::int64_t{state_.ExpectedLength} - 5;
+    if (state_.ByteCount == 2 && state_.ExceptionCode == 0 && IsRead(state_.FunctionCode) && askedCount >= 0 &&
+        askedCount <= 255 && b != askedCount) {
+      // A read reply whose byte count is not the one asked for: another
+      // request's reply (a late one, or one of another length).
+      result = WrongReply;
+      ResetCollector();
+      continue;
     }
     if (state_.ByteCount > 1 && state_.ByteCount < state_.ExpectedLength) {
       if (state_.ByteCount == 2 && state_.ExceptionCode > 0) state_.ExceptionCode = b;
@@ -317,20 +341,28 @@ std::int32_t TMaster::AnalyseAscii() {
   // Address, function code and LRC at least; anything shorter cannot be a
   // reply and is reported as a bad frame.
   if (n < 3) return n >= 1 && ByteAt(frame, 0) != settings_.Link.SlaveAddress ? Pending : ChecksumError;
-  if (ByteAt(frame, 0) != settings_.Link.SlaveAddress) return Pending;
-  if (Lrc(std::string_view(frame).substr(0, n - 1)) != ByteAt(frame, n - 1)) return ChecksumError;
+  const bool lrcOk = Lrc(std::string_view(frame).substr(0, n - 1)) == ByteAt(frame, n - 1);
+  // A whole frame of another slave is a reply to no request of ours.
+  if (ByteAt(frame, 0) != settings_.Link.SlaveAddress) return lrcOk ? WrongReply : Pending;
+  if (!lrcOk) return ChecksumError;
 
   const std::size_t dataEnd = n - 1;  // the LRC is no data
   const std::int32_t function = ByteAt(frame, 1);
+  // The function asked for (an exception reply before may have left its form).
+  const std::int32_t asked = state_.FunctionCode & 0x7F;
   if (function > 128) {
     if (dataEnd < 3) return ChecksumError;  // no room for the exception code
+    if ((function & 0x7F) != asked) return WrongReply;
     state_.FunctionCode = function;
     return ExceptionReply + ByteAt(frame, 2);
   }
+  if (function != asked) return WrongReply;
   if (function == 3 || function == 4) {
     // Every register of the chunk must be there, or nothing is stored.
     std::int64_t needed = 3 + 2 * std::int64_t{std::max(state_.ChunkSize, 0)};
     if (static_cast<std::int64_t>(dataEnd) < needed) return ChecksumError;
+    // Exactly the registers asked for: a reply of another length is another request's.
+    if (static_cast<std::int64_t>(dataEnd) != needed || ByteAt(frame, 2) != needed - 3) return WrongReply;
   }
   state_.FunctionCode = function;
   if (function == 3 || function == 4) StoreRegisters(function == 3, 3, dataEnd);

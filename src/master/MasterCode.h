@@ -18,6 +18,10 @@ enum PollResult : std::int32_t {
   ChecksumError = 2,
   TimeOut = 3,
   PacketTooLong = 4,
+  // A whole reply that is not the answer to the request in progress: another
+  // slave address, another function code or another register count. Nothing
+  // of it is stored; the request keeps waiting for its own reply.
+  WrongReply = 5,
   ExceptionReply = 128,  // 128 + exception code
 };
 
@@ -58,6 +62,10 @@ class TMaster {
   // the data). Nothing outside the received bytes is ever read, and the
   // collector never holds more than 501 bytes or characters.
   //
+  // RTU: a reply to a read whose byte count is not the one the request asked
+  // for is a WrongReply (nothing stored; the collection restarts at the byte
+  // after the count). The slave's address followed by a function code that is
+  // neither the request's nor its exception form is a WrongReply too.
   // RTU: an exception reply whose code byte is 0 is reported as
   // ChecksumError (it names no exception and holds no data). A reply whose
   // collected frame is shorter than ExpectedLength (a new request replaced
@@ -71,17 +79,22 @@ class TMaster {
   // nothing and give ChecksumError: fewer than 3 decoded bytes (address,
   // function, LRC) unless byte 0 names another slave (Pending); an exception
   // reply without its code byte; a function 3/4 reply with fewer than
-  // 2 x ChunkSize data bytes.
+  // 2 x ChunkSize data bytes. A whole frame with a correct LRC that names
+  // another slave, another function than the request's (or its exception
+  // form), or another byte count or length than the read asked for is a
+  // WrongReply and stores nothing.
   std::int32_t AnalyseAscii();
   // Modbus TCP: collects the MBAP header and the PDU after it. A frame whose
   // header is right in form but carries another transaction id (a late reply
-  // to an earlier request) or another unit id is passed over by its length
-  // and changes nothing. A header that cannot start a reply (protocol id not
+  // to an earlier request) is passed over by its length and changes nothing;
+  // one of this transaction with another unit id is passed over too and is a
+  // WrongReply. A header that cannot start a reply (protocol id not
   // 0, length outside 3..254) is a ChecksumError and the rest of the piece is
   // dropped, since the stream's frame boundaries are lost; a reply of this
-  // transaction whose length does not fit its function code (or whose
-  // function code is neither the request's nor its exception form) is a
-  // ChecksumError and is passed over by its length. Nothing is stored from a
+  // transaction whose length does not fit the request (or whose function
+  // code is neither the request's nor its exception form, or whose byte
+  // count is not the one asked for) is a WrongReply and is passed over by
+  // its length. Nothing is stored from a
   // bad reply. Composing a request restarts the collection.
   std::int32_t MasterCheckTCP(std::int32_t n, std::string_view data);
 

@@ -59,6 +59,9 @@ std::int32_t TMaster::MasterCheckTCP(std::int32_t n, std::string_view data) {
         break;
       }
       if (header.Transaction != state_.TransactionId || header.Unit != settings_.Link.SlaveAddress) {
+        // This transaction answered by another unit is a wrong reply; an
+        // earlier transaction's late reply is passed over without a word.
+        if (header.Transaction == state_.TransactionId) result = WrongReply;
         state_.MbapSkip = header.Length - 1;  // the unit id is already read
         ResetCollector();
       }
@@ -72,7 +75,7 @@ std::int32_t TMaster::MasterCheckTCP(std::int32_t n, std::string_view data) {
       if (!normal && !exception) {
         state_.MbapSkip = header.Length - 2;
         ResetCollector();
-        result = ChecksumError;
+        result = WrongReply;
         continue;
       }
     }
@@ -97,6 +100,9 @@ std::int32_t TMaster::CompleteMbapReply() {
     const std::int32_t code = ByteAt(frame, kFunctionAt + 1);
     return code == 0 ? ChecksumError : ExceptionReply + code;
   }
+  // A read reply's byte count must be the one asked for.
+  const bool read = state_.FunctionCode >= 1 && state_.FunctionCode <= 4;
+  if (read && ByteAt(frame, kDataAt - 1) != std::int64_t{state_.ExpectedLength} - 5) return WrongReply;
   switch (state_.FunctionCode) {
     case 1:
     case 2:

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "poll/ChunkWalk.h"
+#include "poll/LineTime.h"
 
 namespace korvane {
 
@@ -30,6 +31,7 @@ void PollCycle::FrameWritten(std::string_view frame) {
 void PollCycle::PollTimerTimer() {
   if (tickHook_ != nullptr && !tickHook_->BeforePoll()) return;
   if (!settings_.Poll.MasterMode) return;
+  if (RoundInFlight()) return;  // the round before is still on the line
   if (pendingWrite_ > 0) {
     WriteStep();  // the write replaces this tick's read, paused chart or not
     return;
@@ -38,6 +40,7 @@ void PollCycle::PollTimerTimer() {
   plan_ = MakeReadPlan(settings_.Map);
   planNext_ = 0;
   planAwaiting_ = false;
+  quietWait_ = false;
   tickFailed_ = false;
   const std::int32_t table = settings_.Poll.TableType;
   if (table != 3 || plan_.empty() || (plan_.size() == 1 && plan_.front() == kTodaysRead)) {
@@ -85,26 +88,61 @@ void PollCycle::NextPlanRequest() {
 void PollCycle::PlanReplyChecked(std::int32_t result) {
   const std::string prefix = "Poll " + std::to_string(pollCount_);
   if (result == PollResult::DataOk) KeepReplyWords(planSent_.Table, planSent_.Start);
-  if (tickFailed_ && (result == PollResult::Pending || result == PollResult::DataOk)) {
+  if (tickFailed_ && (result == PollResult::Pending || result == PollResult::DataOk ||
+                      result == PollResult::WrongReply)) {
     // The status line keeps the tick's first failure; the values still update.
     DisplayRegs();
   } else {
     StatusDisplay(result, prefix);
   }
   if (result == PollResult::DataOk) DisplayRegs();
-  if (result == PollResult::Pending) return;
+  // A reply to another request is discarded; this request still waits for its own.
+  if (result == PollResult::Pending || result == PollResult::WrongReply) return;
   if (result != PollResult::DataOk) tickFailed_ = true;
-  if (planAwaiting_) NextPlanRequest();
+  if (!planAwaiting_) return;
+  if (result == PollResult::TimeOut) {
+    AwaitQuietLine();  // bytes after the deadline: the rest of them may still come
+  } else {
+    NextPlanRequest();
+  }
 }
 
 void PollCycle::CheckPlanDeadline() {
-  if (!planAwaiting_ || state_.WriteActive != 0 || planNext_ >= plan_.size()) return;
+  if (quietWait_) {
+    AwaitQuietLine();
+    return;
+  }
+  if (!planAwaiting_ || state_.WriteActive != 0) return;
   const auto late = static_cast<std::int32_t>(tick_() - static_cast<std::uint32_t>(state_.ReplyDeadline));
   if (late <= 0) return;
+  if (planNext_ >= plan_.size()) {
+    planAwaiting_ = false;  // the round's last request: nothing follows it
+    return;
+  }
   // The link counters count the time-out when the next request goes out.
   if (!tickFailed_) StatusDisplay(PollResult::TimeOut, "Poll " + std::to_string(pollCount_));
   tickFailed_ = true;
-  NextPlanRequest();
+  AwaitQuietLine();
+}
+
+void PollCycle::AwaitQuietLine() {
+  planAwaiting_ = false;
+  quietWait_ = !LineQuiet();
+  if (!quietWait_) NextPlanRequest();
+}
+
+std::uint32_t PollCycle::FrameGapMs() const {
+  if (master_.Mbap()) return 0;  // transaction ids tell a late reply apart
+  return FrameGapMilliseconds(FramingOf(settings_.Link));
+}
+
+bool PollCycle::LineQuiet() const { return tick_() - lastPieceTick_ >= FrameGapMs(); }
+
+bool PollCycle::RoundInFlight() const {
+  if (plan_.empty()) return false;
+  if (quietWait_) return !LineQuiet();
+  const auto late = static_cast<std::int32_t>(tick_() - static_cast<std::uint32_t>(state_.ReplyDeadline));
+  return planAwaiting_ && state_.WriteActive == 0 && late <= 0;
 }
 
 void PollCycle::SizeChunk() {
@@ -123,12 +161,15 @@ void PollCycle::SetReplyDeadline() {
 }
 
 void PollCycle::Serial1PortReceive(const std::string& buffer) {
-  Serial1PortReceive(buffer, observers_.empty() ? 0u : tick_());
+  Serial1PortReceive(buffer, tick_());
 }
 
 void PollCycle::Serial1PortReceive(const std::string& buffer, std::uint32_t arrivalTick) {
   for (ResultObserver* observer : observers_) observer->PieceReceived(buffer, arrivalTick);
-  if (settings_.Poll.MasterMode) {
+  if (!buffer.empty()) lastPieceTick_ = arrivalTick;
+  // While the line settles after an unanswered request nothing is awaited:
+  // what arrives is a late reply, and the next request's collection starts afresh.
+  if (settings_.Poll.MasterMode && !quietWait_) {
     const auto n = static_cast<std::int32_t>(
         std::min<std::size_t>(buffer.size(), std::numeric_limits<std::int32_t>::max()));
     const std::int32_t result = master_.MasterCheck(n, buffer);

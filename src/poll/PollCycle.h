@@ -51,10 +51,17 @@ class PollCycle {
   // sender ("COMn is not open.") ends the tick and goes to the caller; a
   // pending write is cleared before it is sent, so it is never tried twice,
   // and PollCount counts the ticks whose first read reached the line.
+  // Polls never pile up: while a request of the plan still waits for its
+  // reply within the response time, or the line is still busy after a
+  // request that got none, the tick sends nothing (the data-log step runs).
   void PollTimerTimer();
   // Moves the read plan on when the reply it waits for is overdue: a slave
   // that does not answer sends no byte that would show the time-out. The
   // window calls it often (every 100 ms); it does nothing otherwise.
+  // After a request that got no answer the next one goes out only once the
+  // line has been quiet for the frame gap (FrameGapMs); what arrives
+  // meanwhile is shown to the observers but never checked as a reply, so a
+  // late reply is not taken for the next request.
   void CheckPlanDeadline();
   // One received piece: checked, shown, and (unless paused) added to the
   // chart. The cycle's own state is settled before the chart is called, so
@@ -79,6 +86,10 @@ class PollCycle {
   // is left alone.
   void WriteTextClick(ValueBox box, std::string text);
 
+  // The silence that ends a frame on this link, in whole milliseconds
+  // (rounded up): 3.5 characters at the baud rate, 0 for Modbus TCP.
+  std::uint32_t FrameGapMs() const;
+
   std::int32_t PendingWrite() const { return pendingWrite_; }
   std::int32_t PollCount() const { return pollCount_; }
   const ControllerValues& Values() const { return values_; }
@@ -87,6 +98,9 @@ class PollCycle {
   void WriteStep();
   void SizeChunk();
   void SendPlanRequest();
+  bool LineQuiet() const;
+  bool RoundInFlight() const;
+  void AwaitQuietLine();
   void NextPlanRequest();
   void PlanReplyChecked(std::int32_t result);
   void ShowWriteBlocks();
@@ -119,6 +133,9 @@ class PollCycle {
   bool planAwaiting_ = false;
   bool tickFailed_ = false;
   PlanRequest planSent_;
+  // Set after a request of the plan went unanswered: the next waits for a quiet line.
+  bool quietWait_ = false;
+  std::uint32_t lastPieceTick_ = 0;  // when the latest piece was read from the line
   // Register words above the image's numbers (addresses 10000..65535).
   std::vector<std::uint16_t> highHolding_;
   std::vector<std::uint16_t> highInput_;

@@ -24,6 +24,7 @@ bool StatusText(std::int32_t result, const std::string& prefix, std::string& tex
     case PollResult::ChecksumError: text = prefix + " Checksum incorrect"; return true;
     case PollResult::TimeOut: text = prefix + " Time Out occurred"; return true;
     case PollResult::PacketTooLong: text = prefix + " Packet Too Long"; return true;
+    case PollResult::WrongReply: text = prefix + " Wrong reply discarded"; return true;
     default: break;
   }
   if (result <= PollResult::ExceptionReply) return false;  // no text: the line keeps its contents

@@ -109,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
                  [](std::uint16_t id) { return MbapFrame(static_cast<std::uint16_t>(id - 1), Unit1(kPdu)); }, Pending,
                  0xFFFF},
         BadReply{"NewerTransaction", [](std::uint16_t id) { return MbapFrame(id + 1, Unit1(kPdu)); }, Pending},
-        BadReply{"OtherUnit", [](std::uint16_t id) { return MbapFrame(id, "\x02" + kPdu); }, Pending},
+        BadReply{"OtherUnit", [](std::uint16_t id) { return MbapFrame(id, "\x02" + kPdu); }, WrongReply},
         BadReply{"ProtocolNotZero",
                  [](std::uint16_t id) {
                    std::string f = MbapFrame(id, Unit1(kPdu));
@@ -130,12 +130,14 @@ INSTANTIATE_TEST_SUITE_P(
                    f[5] = static_cast<char>(200);
                    return f;
                  },
-                 ChecksumError},
+                 WrongReply},
         // One register where two were asked for, its length telling so.
         BadReply{"ShorterThanAsked", [](std::uint16_t id) { return MbapFrame(id, Unit1(FromHex("03 02 00 64"))); },
-                 ChecksumError},
+                 WrongReply},
         BadReply{"OtherFunction", [](std::uint16_t id) { return MbapFrame(id, Unit1(FromHex("04 04 00 64 00 65"))); },
-                 ChecksumError},
+                 WrongReply},
+        BadReply{"ByteCountNotAsked", [](std::uint16_t id) { return MbapFrame(id, Unit1(FromHex("03 02 00 64 00 65"))); },
+                 WrongReply},
         BadReply{"ExceptionCodeZero", [](std::uint16_t id) { return MbapFrame(id, Unit1(FromHex("83 00"))); },
                  ChecksumError},
         BadReply{"Garbage", [](std::uint16_t) { return FromHex("DE AD BE EF 12 34 56 78 9A"); }, ChecksumError},

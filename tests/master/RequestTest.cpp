@@ -192,14 +192,6 @@ TEST_F(Request, AbsurdSizesSaturateInsteadOfOverflowing) {
   EXPECT_EQ(state.ExpectedLength, INT32_MAX / 8 + 1 + 5);
 }
 
-TEST_F(Request, ComposingDoesNotResetTheCollector) {
-  state.ByteCount = 7;
-  state.ExceptionCode = 2;
-  ComposeRead(1, 20);
-  EXPECT_EQ(state.ByteCount, 7);
-  EXPECT_EQ(state.ExceptionCode, 2);
-}
-
 TEST_F(Request, BuildAsciiFrameEncodesEveryByteValue) {
   state.Frame = std::string("\x00\x0A\xFF\x7F", 4);
   master.BuildAsciiFrame();

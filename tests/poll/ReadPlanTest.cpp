@@ -1,10 +1,14 @@
 // The read plan: which requests fetch a map's registers.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "PollHarness.h"
+#include "support/TestSupport.h"
 #include "poll/ReadPlan.h"
 
 namespace korvane {
@@ -105,6 +109,125 @@ TEST(ReadPlan, AFailedRequestKeepsItsValuesAndTheTickShowsItsFirstFailure) {
   EXPECT_EQ(h.view.Status(), "Poll 3 Time Out occurred");
   ASSERT_EQ(h.sent.size(), 6u);
   EXPECT_EQ(h.LastSent().substr(0, 17), "01 04 10 00 00 01");
+}
+
+}  // namespace
+}  // namespace korvane
+
+namespace korvane {
+namespace {
+
+// A scripted peer on a pseudo-terminal answers the first request of a plan
+// late. Its late reply is never taken for the request after it: the values
+// of that request come from its own reply. The tick count is the test's.
+struct LateRow {
+  const char* What;
+  bool Rtu;
+  std::int32_t SpCount;        // registers of the first request (SP at 100, Hys after it)
+  bool PartBeforeDeadline;     // part of the late reply arrives before the deadline
+  const char* Status;
+};
+
+TEST(ReadPlan, ALateReplyIsNeverTakenForTheNextRequest) {
+  const LateRow rows[] = {
+      {"RTU, late reply of another length after the next request", true, 3, false, "Poll 1 Time Out occurred"},
+      {"ASCII, late reply of another length after the next request", false, 3, false, "Poll 1 Time Out occurred"},
+      {"RTU, late reply still arriving when its time is up", true, 2, true, "Poll 1 Time Out occurred"},
+      // An ASCII reply that has begun (its ':' is in) has 3 s to end: it is in time.
+      {"ASCII, reply begun before its time is up", false, 2, true, "Poll 1 Data OK"},
+  };
+  for (const LateRow& row : rows) {
+    SCOPED_TRACE(row.What);
+    test::PtyPair line;
+    test::PollHarness h;
+    h.settings.Link.RtuMode = row.Rtu;
+    RegisterMap& m = h.settings.Map;
+    m.AddrSP = 100;
+    m.AddrHys = 100 + row.SpCount - 1;
+    m.AddrKp = 500;
+    m.AddrKi = m.AddrKd = 501;
+    m.AddrPV = 9000;
+    m.AddrOut = 9001;
+    m.LayoutPV.Table = m.LayoutOut.Table = RegisterTable::Input;
+    m.FactorKp = m.FactorKi = m.FactorKd = 1;
+    // Korvane's end of the line: what the cycle sends goes out, what arrives is checked.
+    const auto deliver = [&] {
+      const std::string request = h.sent.back();
+      ASSERT_EQ(::write(line.SlaveFd(), request.data(), request.size()), static_cast<ssize_t>(request.size()));
+      line.ReadAtLeast(request.size(), test::Millis(2000));  // the peer reads it
+    };
+    const auto receive = [&](const std::string& bytes) {
+      line.Write(bytes);
+      std::string piece(bytes.size(), '\0');
+      ASSERT_EQ(::read(line.SlaveFd(), piece.data(), piece.size()), static_cast<ssize_t>(piece.size()));
+      h.cycle.Serial1PortReceive(piece);
+    };
+    const auto frame = [&](std::string bytes) {
+      if (row.Rtu) return test::WithCrc(bytes);
+      std::string ascii = ":" + test::Hex(bytes + static_cast<char>(Lrc(bytes))) + "\r\n";
+      ascii.erase(std::remove(ascii.begin(), ascii.end(), ' '), ascii.end());
+      return ascii;
+    };
+    std::string late = test::Bytes("01 03");
+    late.push_back(static_cast<char>(2 * row.SpCount));
+    for (int i = 0; i < row.SpCount; ++i) late += test::Bytes("00 0A");
+    late = frame(late);
+
+    h.cycle.PollTimerTimer();  // SP's request: no answer in time
+    deliver();
+    if (row.PartBeforeDeadline) {
+      h.now += 399;
+      receive(late.substr(0, 4));
+    }
+    h.now += row.PartBeforeDeadline ? 2 : 401;
+    h.cycle.CheckPlanDeadline();
+    if (row.PartBeforeDeadline) {
+      receive(late.substr(4));  // the rest, while the line settles: discarded
+      h.now += 10;
+      h.cycle.CheckPlanDeadline();
+    }
+    ASSERT_EQ(h.sent.size(), 2u);
+    deliver();
+    if (!row.PartBeforeDeadline) receive(late);  // after the next request went out
+    receive(frame(test::Bytes("01 03 04 00 07 00 08")));  // K 7, Ki 8, Kd 8
+    EXPECT_FLOAT_EQ(h.cycle.Values().Kp, 7.0f);
+    EXPECT_FLOAT_EQ(h.cycle.Values().Ki, 8.0f);
+    EXPECT_EQ(h.sent.size(), 3u);  // and the plan went on to its input request
+    EXPECT_EQ(h.view.Status(), row.Status);
+  }
+}
+
+}  // namespace
+}  // namespace korvane
+
+namespace korvane {
+namespace {
+
+// Polls never pile up: a tick while the round before is still on the line sends nothing.
+TEST(ReadPlan, ATickSendsNoSecondRoundOnTopOfTheFirst) {
+  struct Row {
+    const char* What;
+    std::uint32_t After;     // ms after the round's first request
+    const char* LatePiece;   // arrives just before the tick ("" none)
+    bool NewRound;
+  };
+  const Row rows[] = {
+      {"its reply is awaited within the response time", 100, "", false},
+      {"its reply is overdue and the line quiet", 401, "", true},
+      {"the line is still busy after the deadline", 401, "01 03", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.What);
+    test::PollHarness h;
+    h.settings.Map.AddrKp = 500;  // two requests: holding 0..19 and 500
+    h.cycle.PollTimerTimer();
+    h.now += row.After;
+    if (*row.LatePiece != '\0') h.cycle.Serial1PortReceive(test::Bytes(row.LatePiece));
+    h.cycle.PollTimerTimer();
+    EXPECT_EQ(h.cycle.PollCount(), row.NewRound ? 2 : 1);
+    ASSERT_EQ(h.sent.size(), row.NewRound ? 2u : 1u);
+    EXPECT_EQ(h.sent.back(), h.sent.front());  // a new round starts at the plan's first request
+  }
 }
 
 }  // namespace

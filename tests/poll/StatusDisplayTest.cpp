@@ -21,6 +21,7 @@ TEST(StatusText, CheckResults) {
   EXPECT_EQ(TextOf(2), "Poll 12 Checksum incorrect");
   EXPECT_EQ(TextOf(3), "Poll 12 Time Out occurred");
   EXPECT_EQ(TextOf(4), "Poll 12 Packet Too Long");
+  EXPECT_EQ(TextOf(5), "Poll 12 Wrong reply discarded");
 }
 
 TEST(StatusText, ExceptionCodesOneToEight) {
@@ -42,7 +43,7 @@ TEST(StatusText, HigherExceptionCodesShowOnlyTheNumber) {
 }
 
 TEST(StatusText, ResultsOutsideTheTableLeaveTheLine) {
-  for (std::int32_t r : {5, 100, 127, 128, -1, INT32_MIN}) {
+  for (std::int32_t r : {6, 100, 127, 128, -1, INT32_MIN}) {
     std::string text = "unchanged";
     EXPECT_FALSE(StatusText(r, "Poll 1", text)) << r;
     EXPECT_EQ(text, "unchanged") << r;
