@@ -201,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Fault{"LengthFarPastTheReply", WithLength(ReadReply(2, 900), 4000),
                             "Poll 2 Checksum incorrect"},
                       Fault{"LengthPastTheReplyWithinTheLimit", WithLength(ReadReply(2, 900), 200),
-                            "Poll 2 Checksum incorrect"},
+                            "Poll 2 Wrong reply discarded"},
                       Fault{"Garbage", FromHex("47 45 54 20 2F 20 48 54 54 50 2F 31 2E 31 0D 0A"),
                             "Poll 2 Checksum incorrect"}),
     [](const ::testing::TestParamInfo<Fault>& row) { return std::string(row.param.name); });
