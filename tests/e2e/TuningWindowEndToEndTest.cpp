@@ -1,11 +1,18 @@
 // The tuning loop closed once through the real window against the
-// simulator, real 1 s polls with the process running twice as fast: a badly
-// tuned loop (band 1 %, 20 repeats/min: a limit cycle) takes a setpoint step
-// of 20 units, the tuning window identifies the loop from it and writes its
-// proposal, and the next step of 20 units overshoots by under 10 % with an
-// IAE at least 3 times lower, both measured by the step figures over the
-// same window of 10 tau. A large step then drives the output to its limit,
-// and the window says so.
+// simulator, real 1 s polls with the process running twice as fast. A badly
+// tuned loop (band 1 %, 20 repeats/min) cycles about its setpoint and takes
+// a setpoint step of 20 units, measured by the step figures over a window of
+// 10 tau. That step came from a cycle, not from rest, and Identify says so:
+// the process is off its balance when such a step comes, and a fit of it
+// would be off by up to half (the loop's phase at the step decides how far).
+// The loop is calmed by hand (band 20 %, 1 repeat/min); once at rest it
+// takes a step of 20 units back, which the window identifies, and its
+// proposal is written. The bad step made again from rest then overshoots by
+// under 10 % with an IAE at least 3 times lower, over the same window. A
+// large step then drives the output to its limit, and the window says so.
+// Every wait is for a state of the loop (cycling, at rest, the window of the
+// figures covered), not for a span of time: how the chart clock, the polls
+// and the simulator's process time line up varies from run to run.
 
 #include <gtest/gtest.h>
 
@@ -19,11 +26,13 @@
 #include <QTest>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <thread>
 
 #include "app/config/ConfigForm.h"
@@ -31,6 +40,7 @@
 #include "app/main/MainForm.h"
 #include "app/tuning/TuningForm.h"
 #include "app/tuning/TuningOverlay.h"
+#include "identify/FopdtFit.h"
 #include "identify/StepFigures.h"
 #include "plot/ChartHistory.h"
 #include "support/ScopedEnv.h"
@@ -44,6 +54,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr double kSpeed = 2.0;                 // one 1 s poll is 2 s of process time
 constexpr double kWindow = 10 * 45.0 / kSpeed;  // 10 tau, in chart seconds
+constexpr double kRest = 22.0;                  // chart seconds of rest before a step Identify reads
 
 bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout) {
   const auto end = Clock::now() + timeout;
@@ -94,17 +105,22 @@ class TuningWindow : public ::testing::Test {
   T* Find(const char* name) {
     return tuning->findChild<T*>(name);
   }
-  // A setpoint written from the main window as an operator does; returns the chart time of the write.
-  double WriteSetpoint(const char* value) {
+  // A value written from the main window as an operator does (Update
+  // Values on Poll unticked while typing), answered by the controller;
+  // returns the chart time of the write.
+  double Write(QLineEdit* box, QPushButton* button, const char* value) {
     const MainFormWidgets& w = form->Widgets();
-    const std::size_t entries = tuning->Recorder().Journal().Entries().size();
+    const auto& journal = tuning->Recorder().Journal().Entries();
+    const std::size_t entries = journal.size();
     w.ChkUpdate->setChecked(false);
-    w.TxtSetPt->setText(value);
-    w.SPWrite->click();
-    EXPECT_TRUE(WaitUntil([&] { return tuning->Recorder().Journal().Entries().size() > entries; }, 5s));
+    box->setText(value);
+    button->click();
+    EXPECT_TRUE(WaitUntil([&] { return journal.size() > entries && journal.back().Result != "sent"; }, 10s));
     w.ChkUpdate->setChecked(true);
-    return tuning->Recorder().Journal().Entries().back().Time;
+    EXPECT_EQ(journal.back().Result, "Write -  Data OK") << journal.back().What;
+    return journal.back().Time;
   }
+  double WriteSetpoint(const char* value) { return Write(form->Widgets().TxtSetPt, form->Widgets().SPWrite, value); }
   // The figures of the step at `at` over the chart window that follows it.
   StepResponseFigures Measure(double at, double from, double to) {
     StepFigures figures(at, from, to, {0.1});
@@ -118,9 +134,36 @@ class TuningWindow : public ::testing::Test {
     std::printf("%s: rise %.1f s, overshoot %.1f %%, settling %.1f s, IAE %.0f, peak out %.1f %% (chart s)\n", what,
                 o(f.RiseTime), o(f.Overshoot), o(f.SettlingTime), f.Iae, o(f.PeakOutput));
   }
-  void WaitChart(double seconds) {
-    const double until = form->History().ChartClock() + seconds;
-    WaitUntil([&] { return form->History().ChartClock() >= until; }, std::chrono::milliseconds(static_cast<int>(seconds * 3000)));
+  // The chart has recorded the figures' window after the step at `at`.
+  bool WindowCovered(double at) { return form->History().ChartClock() > at + kWindow + 1.0; }
+  // How often PV went from below `sp` to at or above it: the cold start's
+  // rise, then once per cycle.
+  int UpCrossings(double sp) {
+    int crossings = 0;
+    std::optional<bool> below;
+    form->History().ForEachOldestFirst([&](const ChartPoint& p) {
+      if (below && *below && p.PV >= sp) ++crossings;
+      below = p.PV < sp;
+    });
+    return crossings;
+  }
+  // At rest at `sp`: over the latest kRest chart seconds (the rest Identify
+  // reads before a step, and a poll more) PV stayed within two counts of the
+  // setpoint with the output off its limits, and the chart has samples from
+  // all of that span.
+  bool AtRest(double sp) {
+    const double from = form->History().ChartClock() - kRest;
+    int samples = 0;
+    bool older = false, calm = true;
+    form->History().ForEachOldestFirst([&](const ChartPoint& p) {
+      if (p.Time < from) {
+        older = true;
+        return;
+      }
+      ++samples;
+      calm = calm && p.Setpoint == sp && std::abs(p.PV - sp) <= 2.0 && p.Output > 0.5 && p.Output < 99.5;
+    });
+    return older && calm && samples >= kRest / 2;
   }
 
   TempDir home;
@@ -131,37 +174,59 @@ class TuningWindow : public ::testing::Test {
 };
 
 TEST_F(TuningWindow, OneAssistantRoundTurnsALimitCycleIntoACalmStep) {
-  WaitChart(40);  // the cold start, then the limit cycle around 100
-  const double bad = WriteSetpoint("120");
-  WaitChart(kWindow + 2);
-  const StepResponseFigures before = Measure(bad, 100, 120);
-  Print("bad tuning, 100 -> 120", before);
-
+  const MainFormWidgets& w = form->Widgets();
   Find<QLineEdit>("TxtTimeScale")->setText("2");
   emit Find<QLineEdit>("TxtTimeScale")->editingFinished();
   Find<QLineEdit>("TxtTcRatio")->setText("2");  // the more robust choice: PV counts in whole units
+
+  // The cold start, then the cycle: PV crosses the setpoint upwards again.
+  ASSERT_TRUE(WaitUntil([&] { return UpCrossings(100) >= 3; }, 300s)) << "no cycle about 100";
+  const double bad = WriteSetpoint("120");
+  ASSERT_TRUE(WaitUntil([&] { return WindowCovered(bad); }, 900s));
+  const StepResponseFigures before = Measure(bad, 100, 120);
+  Print("bad tuning, 100 -> 120", before);
+
+  // A step from a cycle: refused, the loop was not at rest.
+  Find<QPushButton>("CmdIdentify")->click();
+  ASSERT_TRUE(tuning->Model().has_value());
+  EXPECT_FALSE(tuning->Model()->Ok);
+  EXPECT_NE(tuning->Model()->Refusal.find("not at rest"), std::string::npos) << tuning->Model()->Refusal;
+  std::printf("identify from the cycle: %s\n", tuning->Model()->Refusal.c_str());
+
+  // Calmed by hand with a wider band and a slower integral; at rest, a step
+  // the window identifies.
+  Write(w.TxtK, w.KWrite, "20");
+  Write(w.TxtKi, w.KiWrite, "1");
+  ASSERT_TRUE(WaitUntil([&] { return AtRest(120); }, 600s)) << "the calmed loop did not come to rest at 120";
+  WriteSetpoint("100");
+  ASSERT_TRUE(WaitUntil([&] { return AtRest(100); }, 600s)) << "the calmed loop did not come to rest at 100";
   Find<QPushButton>("CmdIdentify")->click();
   ASSERT_TRUE(tuning->Model() && tuning->Model()->Ok) << (tuning->Model() ? tuning->Model()->Refusal : "");
-  const FopdtModel& m = tuning->Model()->Model;
-  std::printf("identified K %.3f, tau %.1f s, theta %.1f s (process time), R2 %.3f\n", m.Gain, m.TimeConstant * kSpeed,
-              m.DeadTime * kSpeed, m.Fit);
+  const FopdtModel m = InProcessTime(tuning->Model()->Model, kSpeed);
+  std::printf("identified K %.3f, tau %.1f s, theta %.1f s (process time), R2 %.3f\n", m.Gain, m.TimeConstant,
+              m.DeadTime, m.Fit);
+  // From rest the fit finds the simulated process (K 2, tau 45 s, theta 5 s).
+  EXPECT_NEAR(m.Gain, 2.0, 0.2);
+  EXPECT_NEAR(m.TimeConstant, 45.0, 9.0);
   ASSERT_TRUE(tuning->Proposed() && tuning->Proposed()->Ok) << tuning->Proposed()->Refusal;
   const ControllerFactors proposed = tuning->Proposed()->Factors;
   std::printf("proposed band %.2f %%, Ki %.3f repeats/min, Kd %.1f s\n", proposed.Band, proposed.Ki, proposed.Kd);
   EXPECT_GT(tuning->Overlay().Predicted()->count(), 100);
 
-  Find<QPushButton>("CmdApply")->click();
   const auto& journal = tuning->Recorder().Journal().Entries();
-  ASSERT_TRUE(WaitUntil([&] { return journal.size() == 4 && journal.back().Result != "sent"; }, 10s));
-  for (std::size_t i = 1; i < 4; ++i) EXPECT_EQ(journal[i].Result, "Write -  Data OK") << journal[i].What;
-  EXPECT_LT(journal[2].Time - journal[1].Time, 1.6);  // one write per 1 s tick
+  const std::size_t written = journal.size();
+  Find<QPushButton>("CmdApply")->click();
+  ASSERT_TRUE(WaitUntil([&] { return journal.size() == written + 3 && journal.back().Result != "sent"; }, 10s));
+  for (std::size_t i = written; i < written + 3; ++i) EXPECT_EQ(journal[i].Result, "Write -  Data OK") << journal[i].What;
+  EXPECT_LT(journal[written + 1].Time - journal[written].Time, 1.6);  // one write per 1 s tick
   ASSERT_TRUE(WaitUntil([&] { return std::abs(form->Poll().Values().Kp - proposed.Band) < 0.1; }, 5s));
 
-  WaitChart(40);  // the new tuning settles the loop at 120
-  const double good = WriteSetpoint("100");
-  WaitChart(kWindow + 2);
-  const StepResponseFigures after = Measure(good, 120, 100);
-  Print("proposed tuning, 120 -> 100", after);
+  // The bad step again, from rest under the proposal.
+  ASSERT_TRUE(WaitUntil([&] { return AtRest(100); }, 600s));
+  const double good = WriteSetpoint("120");
+  ASSERT_TRUE(WaitUntil([&] { return WindowCovered(good); }, 900s));
+  const StepResponseFigures after = Measure(good, 100, 120);
+  Print("proposed tuning, 100 -> 120", after);
   // For a look at the window (run it on a display): the step with its prediction.
   if (const char* hold = std::getenv("KORVANE_HOLD_SECONDS")) PumpFor(std::chrono::seconds(std::atoi(hold)));
   ASSERT_TRUE(after.Overshoot.has_value());
@@ -171,8 +236,8 @@ TEST_F(TuningWindow, OneAssistantRoundTurnsALimitCycleIntoACalmStep) {
   // A step the output cannot follow: the window says so and names a smaller one.
   EXPECT_EQ(tuning->AdviceText(), "");
   WriteSetpoint("300");
-  WaitChart(20);
-  EXPECT_NE(tuning->AdviceText().indexOf("open-loop"), -1) << tuning->AdviceText().toStdString();
+  EXPECT_TRUE(WaitUntil([&] { return tuning->AdviceText().indexOf("open-loop") != -1; }, 120s))
+      << tuning->AdviceText().toStdString();
   EXPECT_NE(tuning->AdviceText().indexOf("a step of at most about"), -1);
 }
 
