@@ -92,6 +92,15 @@ class SessionOnSim : public ::testing::Test {
       if (each) each();
     }
   }
+  // Polls until the session reaches `stage` or stops running, at most
+  // `limit` process seconds: how many polls fit in a span depends on the
+  // machine's load, the stage does not.
+  void RunUntil(SessionStage stage, double limit) {
+    for (const double end = ProcessTime() + limit;
+         ProcessTime() < end && session_->Running() && session_->Stage() != stage;) {
+      Poll();
+    }
+  }
   SimState Show() {
     EXPECT_TRUE(sim_->Command("show", "t="));
     SimState s;
@@ -182,8 +191,8 @@ TEST_F(SessionOnSim, PvOutsideItsLimitsPutsTheOriginalsBackInTheController) {
   Run(600.0);
   ASSERT_EQ(session_->Stage(), SessionStage::Proposed) << session_->Waiting();
   session_->Approve();
-  // Step 2 under way, the new factors written.
-  Run(10.0);
+  // Step 2 under way, the new factors written (one per poll, then the setpoint).
+  RunUntil(SessionStage::Step2, 60.0);
   ASSERT_EQ(session_->Stage(), SessionStage::Step2);
   ASSERT_TRUE(sim_->Command("sp 250", "sp"));  // moved at the panel: PV heads for 250
   Run(300.0);
@@ -198,10 +207,10 @@ TEST_F(SessionOnSim, DeviceThatStopsAnsweringGetsTheOriginalsBackWhenItReturns) 
   Run(600.0);
   ASSERT_EQ(session_->Stage(), SessionStage::Proposed);
   session_->Approve();
-  Run(10.0);
+  RunUntil(SessionStage::Step2, 60.0);
   ASSERT_EQ(session_->Stage(), SessionStage::Step2);
   ASSERT_TRUE(sim_->Command("fault silent", "fault"));
-  Run(30.0);
+  RunUntil(SessionStage::Restoring, 120.0);  // five failed polls, at least 3 process s
   ASSERT_EQ(session_->Stage(), SessionStage::Restoring);
   ASSERT_TRUE(sim_->Command("fault none", "fault"));
   Run(100.0);
