@@ -230,8 +230,8 @@ std::string RecordProblem(const Record& r, const FitOptions& options) {
   const double pvMove = std::fabs(PvMove(r));
   if (r.Rest.size() >= 3) {
     // Drift at rest: the slope of the straight line through the rest
-    // samples. An output swinging about a steady level (a limit cycle)
-    // still leaves PV at rest; PV on its way somewhere does not.
+    // samples. An output dithering while PV stays put still leaves PV at
+    // rest; PV on its way somewhere does not.
     const double n = static_cast<double>(r.Rest.size());
     double st = 0, sv = 0;
     for (const TuningSample& s : r.Rest) {
@@ -248,6 +248,44 @@ std::string RecordProblem(const Record& r, const FitOptions& options) {
     if (pvDrift > std::max(3.0 * r.NoiseSd, 0.2 * pvMove)) {
       return TuningText("The loop was not at rest before the step: PV moved %.3g units over the ", pvDrift) +
              ProcessSecondsText(span, options.TimeScale) + " before it. Wait until it is steady, then make the step.";
+    }
+    // Swing at rest: PV cycling about a steady level (a limit cycle) has no
+    // drift over whole cycles, but the process is off its balance when the
+    // step comes, and the fit, which starts the model at rest, takes the
+    // cycle's run-out for the step's response (on a cycle of half the step
+    // K and tau came out anywhere from half to 1.3 times the process's,
+    // with the phase of the cycle at the step). Three-poll means of PV
+    // about the drift line keep a slow swing and shrink the noise to 0.58
+    // of its size; the noise is told by neighbouring polls, as at rest.
+    if (r.Rest.size() >= 8) {
+      const double slope = stt > 0.0 ? stv / stt : 0.0;
+      std::vector<double> off;
+      for (const TuningSample& s : r.Rest) off.push_back(s.PV - sv - slope * (s.Time - st));
+      double neighbours = 0.0, means = 0.0, low = 0.0, high = 0.0;
+      for (std::size_t i = 1; i < off.size(); ++i) neighbours += (off[i] - off[i - 1]) * (off[i] - off[i - 1]);
+      for (std::size_t i = 1; i + 1 < off.size(); ++i) {
+        const double mean = (off[i - 1] + off[i] + off[i + 1]) / 3.0;
+        means += mean * mean;
+        low = std::min(low, mean);
+        high = std::max(high, mean);
+      }
+      const double noise = std::sqrt(neighbours / (n - 1.0) / 2.0);
+      const double slow = std::sqrt(means / (n - 2.0));
+      // The swing beyond what the noise leaves in a three-poll mean (a third
+      // of its variance). White noise passes the ratio 1.2 in about six of
+      // ten thousand rests of 20 polls (and must then be large against PV's
+      // move too); a sine of eight polls a cycle or longer gives over 1.4.
+      // A swing under a tenth of PV's move (or within one PV count, the
+      // register's resolution) passes: the fit's error grows with the swing
+      // against the move, as the drift rule lets a fifth of it through.
+      const double swing = std::sqrt(std::max(0.0, slow * slow - noise * noise / 3.0));
+      if (slow > 1.2 * noise && swing > std::max(0.1 * pvMove, PvResolution(r))) {
+        return TuningText("The loop was not at rest before the step: PV swung over %.3g units about its level in the ",
+                          high - low) +
+               ProcessSecondsText(span, options.TimeScale) +
+               " before it (a cycle, not noise). Calm the loop (a wider band), wait until it is steady, then make the "
+               "step.";
+      }
     }
   }
   if (r.NoiseSd > 0.25 * pvMove) {

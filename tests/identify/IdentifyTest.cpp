@@ -153,17 +153,49 @@ TEST(IdentifyFopdt, RefusesRecordsThatCannotShowTheProcessAndSaysWhy) {
     if (s.Time > 60) s.PV += 8;
     disturbed.push_back(s);
   }
-  const struct {
+  // A limit cycle before the step: PV swinging steadily by half the step's
+  // move about its level, the output between its limits, at every phase of
+  // the cycle at the step (over whole cycles PV does not drift, yet the
+  // process is off its balance when the step comes), for a cycle of 10
+  // polls and one of 16.
+  std::vector<std::vector<TuningSample>> cycling;
+  for (const double period : {10.0, 16.0}) {
+    for (int phase = 0; phase < static_cast<int>(period); ++phase) {
+      cycling.push_back(ClosedLoopRecord(truth, 1.0, 0.3));
+      for (TuningSample& s : cycling.back()) {
+        if (s.Time >= 0) continue;
+        const double angle = 2 * std::numbers::pi * (s.Time + phase) / period;
+        s.PV += std::round(6 * std::sin(angle));
+        s.Out = std::cos(angle) > 0 ? 100.0 : 0.0;
+      }
+    }
+  }
+  struct Case {
     const std::vector<TuningSample>& Record;
     const char* Reason;
-  } cases[] = {{flat, "did not move"},           {pinned, "on a limit for 90 % of the record after the step"},
-               {shortRecord, "too short"},       {restless, "not at rest"},
-               {gap, "gap of 41 s"},             {noisy, "noise"},
-               {inverse, "The fit misses a shape: PV runs"}, {disturbed, "The fit misses a shape: PV runs"}};
+  };
+  std::vector<Case> cases = {{flat, "did not move"},           {pinned, "on a limit for 90 % of the record after the step"},
+                             {shortRecord, "too short"},       {restless, "not at rest"},
+                             {gap, "gap of 41 s"},             {noisy, "noise"},
+                             {inverse, "The fit misses a shape: PV runs"}, {disturbed, "The fit misses a shape: PV runs"}};
+  for (const std::vector<TuningSample>& c : cycling) cases.push_back({c, "not at rest"});
   for (const auto& c : cases) {
     const Identification id = IdentifyFopdt(c.Record, AtTheWrite());
     EXPECT_FALSE(id.Ok) << c.Reason;
     EXPECT_NE(id.Refusal.find(c.Reason), std::string::npos) << id.Refusal;
+  }
+
+  // Still rest: the output dithering by 10 % from poll to poll while PV
+  // shows only its noise, and PV creeping between two counts (a ripple of
+  // one count, slower than the noise).
+  std::vector<TuningSample> dithering = ClosedLoopRecord(truth, 1.0, 0.3), creeping = dithering;
+  for (std::size_t i = 0; i < dithering.size() && dithering[i].Time < 0; ++i) {
+    dithering[i].Out += i % 2 == 0 ? 5.0 : -5.0;
+    creeping[i].PV = 100.0 + static_cast<double>(i / 4 % 2);
+  }
+  for (const auto* record : {&dithering, &creeping}) {
+    const Identification id = IdentifyFopdt(*record, AtTheWrite());
+    EXPECT_TRUE(id.Ok) << id.Refusal;
   }
 }
 
