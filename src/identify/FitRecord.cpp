@@ -277,7 +277,8 @@ std::string RecordProblem(const Record& r, const FitOptions& options) {
       // move too); a sine of eight polls a cycle or longer gives over 1.4.
       // A swing under a tenth of PV's move (or within one PV count, the
       // register's resolution) passes: the fit's error grows with the swing
-      // against the move, as the drift rule lets a fifth of it through.
+      // against the move, and the drift rule likewise passes a drift under
+      // a fifth of the move.
       const double swing = std::sqrt(std::max(0.0, slow * slow - noise * noise / 3.0));
       if (slow > 1.2 * noise && swing > std::max(0.1 * pvMove, PvResolution(r))) {
         return TuningText("The loop was not at rest before the step: PV swung over %.3g units about its level in the ",
