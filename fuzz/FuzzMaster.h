@@ -18,7 +18,7 @@ inline void Check(bool ok) {
   if (!ok) std::abort();
 }
 
-inline bool ValidResult(std::int32_t r) { return (r >= Pending && r <= PacketTooLong) || (r >= 128 && r <= 383); }
+inline bool ValidResult(std::int32_t r) { return (r >= Pending && r <= WrongReply) || (r >= 128 && r <= 383); }
 
 // Runs one fuzz case against the RTU (rtu = true) or ASCII check.
 inline void RunReplyCheck(const std::uint8_t* data, std::size_t size, bool rtu) {
