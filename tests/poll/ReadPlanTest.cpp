@@ -1,7 +1,9 @@
 // The read plan: which requests fetch a map's registers.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <string>
@@ -114,6 +116,8 @@ TEST(ReadPlan, AFailedRequestKeepsItsValuesAndTheTickShowsItsFirstFailure) {
 }  // namespace
 }  // namespace korvane
 
+// Pseudo-terminals are POSIX only.
+#ifndef _WIN32
 namespace korvane {
 namespace {
 
@@ -199,6 +203,7 @@ TEST(ReadPlan, ALateReplyIsNeverTakenForTheNextRequest) {
 
 }  // namespace
 }  // namespace korvane
+#endif
 
 namespace korvane {
 namespace {
