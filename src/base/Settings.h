@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "base/PidForm.h"
 #include "base/RegisterFormat.h"
@@ -52,6 +53,7 @@ struct RegisterMap {
   RegisterLayout LayoutKp{.Format = RegisterFormat::U16};
   RegisterLayout LayoutKi{.Format = RegisterFormat::U16};
   RegisterLayout LayoutKd{.Format = RegisterFormat::U16};
+  bool operator==(const RegisterMap&) const = default;
 };
 
 // The setpoint's write address of the default map, where it is not read.
@@ -81,10 +83,26 @@ struct PollSettings {
   bool MasterMode = true;
 };
 
+// A controller on the line after the first: its slave address, the name the
+// user gave it and its own register map (its preset's type, map and form).
+struct LineController {
+  std::string Name;
+  std::int32_t Address = 1;
+  RegisterMap Map;
+  bool operator==(const LineController&) const = default;
+};
+
+// The name a controller gets when the user gives none: "Controller 1", ...
+inline std::string DefaultControllerName(std::size_t row) { return "Controller " + std::to_string(row + 1); }
+
 struct Settings {
   LinkSettings Link;
   RegisterMap Map;
   PollSettings Poll;
+  // The line's controllers in poll order: the first is Link.SlaveAddress
+  // with Map and this name; the others follow it.
+  std::string FirstName = DefaultControllerName(0);
+  std::vector<LineController> Others;
 };
 
 }  // namespace korvane
