@@ -7,6 +7,22 @@
 #include "files/TextFileSink.h"
 
 namespace korvane {
+
+std::string ControllerLogPath(const std::string& path, const std::string& name) {
+  std::string safe = name;
+  for (char& c : safe) {
+    if (c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|' ||
+        static_cast<unsigned char>(c) < 32) {
+      c = '_';
+    }
+  }
+  const std::size_t slash = path.find_last_of("/\\");
+  const std::size_t dot = path.rfind('.');
+  const bool extension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+  if (!extension) return path + " - " + safe;
+  return path.substr(0, dot) + " - " + safe + path.substr(dot);
+}
+
 namespace {
 
 // The counters wrap like the 32-bit counts they are, without overflow.

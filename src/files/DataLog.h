@@ -23,6 +23,11 @@ namespace korvane {
 // Shown when recording is switched on before a target was chosen.
 inline constexpr std::string_view kNoLogFileMessage = "No Log File Has been selected Go to Main Menu-Log-Open";
 
+// The log file of one controller when a line carries several: the file
+// name gains the controller's name ("run.csv" -> "run - Zone 3.csv"), with
+// characters a file name cannot hold replaced by '_'.
+std::string ControllerLogPath(const std::string& path, const std::string& name);
+
 class DataLog {
  public:
   std::string LogFileName;         // the current target; empty: none chosen

@@ -48,11 +48,11 @@ LinkMonitor::LinkMonitor(ControllerSession& session, std::size_t frames)
     }
     if (priorSend_) priorSend_(sender, text);
   };
-  session_.poll.AddResultObserver(this);
+  session_.AddLineObserver(this);
 }
 
 LinkMonitor::~LinkMonitor() {
-  session_.poll.RemoveResultObserver(this);
+  session_.RemoveLineObserver(this);
   TSerialPort& port = session_.port;
   port.OnConnect = std::move(priorConnect_);
   port.OnDisconnect = std::move(priorDisconnect_);

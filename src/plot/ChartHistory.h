@@ -6,14 +6,28 @@
 #include <cstdint>
 #include <functional>
 #include <utility>
+#include <vector>
 
 #include "plot/PointList.h"
 #include "plot/SampleSink.h"
 
 namespace korvane {
 
+// Several histories can run on one clock (one per controller on a line): a
+// follower takes the clock, the update period and the pause of its leader,
+// and Restart clears every history of the group.
 class ChartHistory : public SampleSink {
  public:
+  ChartHistory() = default;
+  ~ChartHistory() override;
+  // A moved history is one of its own: it follows no clock and leads none.
+  ChartHistory(ChartHistory&& other) noexcept;
+  ChartHistory& operator=(ChartHistory&&) = delete;
+
+  // Runs this history on `leader`'s clock from now on (the leader must
+  // outlive it, or the follower goes first); its own clock is no longer read.
+  void FollowClockOf(ChartHistory& leader);
+
   // The largest update period whose timer interval (period x 1000 ms) still
   // fits a 32-bit signed millisecond count.
   static constexpr std::int32_t kMaxUpdatePeriod = 2147483647 / 1000;
@@ -31,23 +45,26 @@ class ChartHistory : public SampleSink {
 
   // Frees every sample. The clock is left alone (see ResetClock).
   void ClearData() noexcept;
+  // Clear: frees the samples of every history on this clock and sets the
+  // clock back to 0, so no history keeps samples from before it.
+  void Restart() noexcept;
 
   // ChartClock, in seconds.
-  float ChartClock() const noexcept { return clock_; }
+  float ChartClock() const noexcept { return Clock().clock_; }
   // One tick of the chart timer: adds 0.1 unless paused.
   void Tick() noexcept;
   // Sets the clock back to 0 (Clear).
-  void ResetClock() noexcept { clock_ = 0.0f; }
+  void ResetClock() noexcept { Clock().clock_ = 0.0f; }
 
   // UpdatePeriod, whole seconds, initially 1.
-  std::int32_t UpdatePeriod() const noexcept { return updatePeriod_; }
+  std::int32_t UpdatePeriod() const noexcept { return Clock().updatePeriod_; }
   // Accepts 1..kMaxUpdatePeriod; anything else changes nothing and
   // returns false.
   bool SetUpdatePeriod(std::int32_t seconds) noexcept;
 
   // ChartPaused, initially false.
-  bool ChartPaused() const noexcept override { return paused_; }
-  void SetChartPaused(bool paused) noexcept { paused_ = paused; }
+  bool ChartPaused() const noexcept override { return Clock().paused_; }
+  void SetChartPaused(bool paused) noexcept { Clock().paused_ = paused; }
 
   // Walks the history without changing it; `visit` takes a const ChartPoint&.
   template <class Visit>
@@ -60,6 +77,11 @@ class ChartHistory : public SampleSink {
   }
 
  private:
+  ChartHistory& Clock() noexcept { return leader_ != nullptr ? *leader_ : *this; }
+  const ChartHistory& Clock() const noexcept { return leader_ != nullptr ? *leader_ : *this; }
+
+  ChartHistory* leader_ = nullptr;
+  std::vector<ChartHistory*> followers_;
   PointList points_;
   float clock_ = 0.0f;
   std::int32_t updatePeriod_ = 1;

@@ -43,7 +43,10 @@ void PollCycle::PollTimerTimer() {
   quietWait_ = false;
   tickFailed_ = false;
   const std::int32_t table = settings_.Poll.TableType;
-  if (table != 3 || plan_.empty() || (plan_.size() == 1 && plan_.front() == kTodaysRead)) {
+  if (lineMember_) {
+    if (plan_.empty()) return;  // a map with no register to read asks nothing
+    SendPlanRequest();
+  } else if (table != 3 || plan_.empty() || (plan_.size() == 1 && plan_.front() == kTodaysRead)) {
     // Today's read, byte for byte: the polled block in chunks sized by the baud rate.
     plan_.clear();
     state_.ReadTable = -1;
@@ -75,7 +78,8 @@ void PollCycle::SendPlanRequest() {
 void PollCycle::NextPlanRequest() {
   planAwaiting_ = false;
   // A chart paused within the poll stops its reads, as it stops the next poll's.
-  if (planNext_ >= plan_.size() || chart_.ChartPaused()) return;
+  if (planNext_ < plan_.size() && chart_.ChartPaused()) planNext_ = plan_.size();
+  if (planNext_ >= plan_.size()) return;
   try {
     SendPlanRequest();
   } catch (...) {
@@ -87,7 +91,10 @@ void PollCycle::NextPlanRequest() {
 
 void PollCycle::PlanReplyChecked(std::int32_t result) {
   const std::string prefix = "Poll " + std::to_string(pollCount_);
-  if (result == PollResult::DataOk) KeepReplyWords(planSent_.Table, planSent_.Start);
+  if (result == PollResult::DataOk) {
+    KeepReplyWords(planSent_.Table, planSent_.Start);
+    KeptGood();
+  }
   if (tickFailed_ && (result == PollResult::Pending || result == PollResult::DataOk ||
                       result == PollResult::WrongReply)) {
     // The status line keeps the tick's first failure; the values still update.
@@ -112,11 +119,13 @@ void PollCycle::CheckPlanDeadline() {
     AwaitQuietLine();
     return;
   }
-  if (!planAwaiting_ || state_.WriteActive != 0) return;
-  const auto late = static_cast<std::int32_t>(tick_() - static_cast<std::uint32_t>(state_.ReplyDeadline));
-  if (late <= 0) return;
+  if (!planAwaiting_ || state_.WriteActive != 0 || !Overdue()) return;
   if (planNext_ >= plan_.size()) {
     planAwaiting_ = false;  // the round's last request: nothing follows it
+    // On a line of several controllers the next request goes to another
+    // one: this controller's status says now that it did not answer.
+    if (lineMember_ && !tickFailed_) StatusDisplay(PollResult::TimeOut, "Poll " + std::to_string(pollCount_));
+    tickFailed_ = true;
     return;
   }
   // The link counters count the time-out when the next request goes out.
@@ -138,11 +147,27 @@ std::uint32_t PollCycle::FrameGapMs() const {
 
 bool PollCycle::LineQuiet() const { return tick_() - lastPieceTick_ >= FrameGapMs(); }
 
+bool PollCycle::Overdue() const {
+  // The tick count wraps; the signed difference does not mind.
+  return static_cast<std::int32_t>(tick_() - static_cast<std::uint32_t>(state_.ReplyDeadline)) > 0;
+}
+
 bool PollCycle::RoundInFlight() const {
   if (plan_.empty()) return false;
   if (quietWait_) return !LineQuiet();
-  const auto late = static_cast<std::int32_t>(tick_() - static_cast<std::uint32_t>(state_.ReplyDeadline));
-  return planAwaiting_ && state_.WriteActive == 0 && late <= 0;
+  return planAwaiting_ && state_.WriteActive == 0 && !Overdue();
+}
+
+bool PollCycle::RoundOver() const {
+  if (quietWait_) return false;  // the next request of the plan waits for a quiet line
+  if (state_.WriteActive == 1) return !writeAwaiting_ || Overdue();
+  if (planAwaiting_) return planNext_ >= plan_.size() && Overdue();
+  return planNext_ >= plan_.size();
+}
+
+void PollCycle::KeptGood() {
+  lastGoodTick_ = tick_();
+  anyGood_ = true;
 }
 
 void PollCycle::SizeChunk() {
@@ -174,17 +199,28 @@ void PollCycle::Serial1PortReceive(const std::string& buffer, std::uint32_t arri
         std::min<std::size_t>(buffer.size(), std::numeric_limits<std::int32_t>::max()));
     const std::int32_t result = master_.MasterCheck(n, buffer);
     for (ResultObserver* observer : observers_) observer->ReplyChecked(result, state_.WriteActive == 1);
-    if (state_.WriteActive == 1) StatusDisplay(result, "Write - ");
-    if (state_.WriteActive == 1) NotifyWriteAnswered(result);
+    if (state_.WriteActive == 1) {
+      StatusDisplay(result, "Write - ");
+      NotifyWriteAnswered(result);
+      if (result != PollResult::Pending && result != PollResult::WrongReply) writeAwaiting_ = false;
+    }
     if (state_.WriteActive == 0 && !plan_.empty()) {
       PlanReplyChecked(result);
     } else if (state_.WriteActive == 0) {
       StatusDisplay(result, "Poll " + std::to_string(pollCount_));
-      if (result == PollResult::DataOk) DisplayRegs();
+      if (result == PollResult::DataOk) {
+        KeptGood();
+        DisplayRegs();
+      }
     }
   }
   // Every piece adds a sample, a failed reply one with the previous values.
   if (!chart_.ChartPaused()) chart_.AddSample(values_.PV, values_.SP, values_.Out);
+}
+
+void PollCycle::StrayPiece(const std::string& buffer, std::uint32_t arrivalTick) {
+  for (ResultObserver* observer : observers_) observer->PieceReceived(buffer, arrivalTick);
+  if (!buffer.empty()) lastPieceTick_ = arrivalTick;
 }
 
 void PollCycle::StatusDisplay(std::int32_t result, const std::string& prefix) {

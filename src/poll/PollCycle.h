@@ -71,6 +71,11 @@ class PollCycle {
   // The same for a piece whose last byte was read from the line at
   // `arrivalTick`: the observers time the reply from there.
   void Serial1PortReceive(const std::string& buffer, std::uint32_t arrivalTick);
+  // A piece that came while nothing of this cycle was awaited (on a line
+  // of several controllers, a late reply after the round moved on): shown
+  // to the observers, never checked as a reply, so it changes no status
+  // and no value.
+  void StrayPiece(const std::string& buffer, std::uint32_t arrivalTick);
   void StatusDisplay(std::int32_t result, const std::string& prefix);
   void DisplayRegs();
 
@@ -90,6 +95,19 @@ class PollCycle {
   // (rounded up): 3.5 characters at the baud rate, 0 for Modbus TCP.
   std::uint32_t FrameGapMs() const;
 
+  // One of several controllers on a line (LinePoll.h): every tick reads
+  // the map's read plan (never today's chunked block), and the plan's last
+  // request going unanswered shows its time-out at once, as a request in
+  // the middle of the plan does.
+  void SetLineMember(bool member) { lineMember_ = member; }
+  // Nothing of this tick is on the line any more: every request of the plan
+  // (or the write) is answered or overdue, and no request is still to go
+  // out. The line then moves on to the next controller.
+  bool RoundOver() const;
+  // The tick count of the last read this cycle took as good; 0 before any.
+  std::uint32_t LastGoodTick() const { return lastGoodTick_; }
+  bool AnyGood() const { return anyGood_; }
+
   std::int32_t PendingWrite() const { return pendingWrite_; }
   std::int32_t PollCount() const { return pollCount_; }
   const ControllerValues& Values() const { return values_; }
@@ -100,6 +118,8 @@ class PollCycle {
   void SendPlanRequest();
   bool LineQuiet() const;
   bool RoundInFlight() const;
+  bool Overdue() const;
+  void KeptGood();
   void AwaitQuietLine();
   void NextPlanRequest();
   void PlanReplyChecked(std::int32_t result);
@@ -123,6 +143,10 @@ class PollCycle {
   std::int32_t textWriteRegister_ = 0;
   std::string textWrite_;
   std::int32_t pendingWrite_ = 0;
+  bool writeAwaiting_ = false;  // a write went out and its answer is not in
+  bool lineMember_ = false;
+  std::uint32_t lastGoodTick_ = 0;
+  bool anyGood_ = false;
   std::int32_t pollCount_ = 0;
   ControllerValues values_;
   // The tick's read plan when it is not today's read: the requests, the

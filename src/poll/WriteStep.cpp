@@ -119,7 +119,9 @@ void PollCycle::WriteStep() {
   state_.WriteActive = 1;
   state_.WriteAddress = WriteAddressOf(map, target->Value) + 1;
   state_.WriteCount = scaled.Count;
+  writeAwaiting_ = false;
   master_.MasterPollPLC();
+  writeAwaiting_ = true;
   NotifySent(true);
   for (WriteObserver* observer : writeObservers_) {
     observer->WriteSent(target->Name, ShownValue(values_, target->Box), scaled.Written);

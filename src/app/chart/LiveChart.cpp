@@ -57,7 +57,7 @@ void SetCaptionColour(QPushButton* button, const QColor& colour) {
 }  // namespace
 
 LiveChart::LiveChart(const LiveChartWidgets& widgets, ChartHistory& history, QObject* parent)
-    : QObject(parent), w_(widgets), history_(history) {
+    : QObject(parent), w_(widgets), history_(&history) {
   connect(w_.GraphTimeTimer, &QTimer::timeout, this, &LiveChart::GraphTimeTimerTimer);
   connect(w_.CmdHold, &QPushButton::clicked, this, &LiveChart::CmdHoldClick);
   connect(w_.CmdClear, &QPushButton::clicked, this, &LiveChart::CmdClearClick);
@@ -76,10 +76,18 @@ LiveChart::LiveChart(const LiveChartWidgets& widgets, ChartHistory& history, QOb
   }
   connect(w_.Chart1, &QChart::plotAreaChanged, this, newLabels);
   // Every sample the poll cycle adds redraws the chart.
-  history_.SetRedraw([this] { RePlotFromSample(); });
+  history_->SetRedraw([this] { RePlotFromSample(); });
 }
 
-LiveChart::~LiveChart() { history_.SetRedraw(nullptr); }
+LiveChart::~LiveChart() { history_->SetRedraw(nullptr); }
+
+void LiveChart::ShowHistory(ChartHistory& history) {
+  if (&history == history_) return;
+  history_->SetRedraw(nullptr);
+  history_ = &history;
+  history_->SetRedraw([this] { RePlotFromSample(); });
+  RePlot();
+}
 
 void LiveChart::AddRedrawHooks(std::function<void()> before, std::function<void()> after) {
   if (before) before_.push_back(std::move(before));
@@ -97,13 +105,13 @@ void LiveChart::Draw(bool coalesce) {
   const std::string updatesText = w_.TxtUpdates->text().toStdString();
 
   RedrawInput in;
-  in.points = &history_.Points();
-  in.clock = history_.ChartClock();
+  in.points = &history_->Points();
+  in.clock = history_->ChartClock();
   in.leftAutomatic = w_.ChkAuto->isChecked();
   in.leftMinText = minText;
   in.leftMaxText = maxText;
   in.updatesText = updatesText;
-  in.updatePeriod = history_.UpdatePeriod();
+  in.updatePeriod = history_->UpdatePeriod();
   in.scrollPosition = w_.GraphScroll->value();
   in.bottomMin = w_.BottomAxis->min();
   in.bottomMax = w_.BottomAxis->max();
@@ -194,18 +202,17 @@ void LiveChart::ApplySeries(RedrawResult& r) {
   if (replaced) seriesAt_ = std::chrono::steady_clock::now();
 }
 
-void LiveChart::GraphTimeTimerTimer() { history_.Tick(); }
+void LiveChart::GraphTimeTimerTimer() { history_->Tick(); }
 
 void LiveChart::CmdHoldClick() {
-  const bool paused = !history_.ChartPaused();
-  history_.SetChartPaused(paused);
+  const bool paused = !history_->ChartPaused();
+  history_->SetChartPaused(paused);
   w_.CmdHold->setText(paused ? QStringLiteral("Restart") : QStringLiteral("Pause"));
   SetCaptionColour(w_.CmdHold, paused ? QColor(Qt::red) : QColor(Qt::black));
 }
 
 void LiveChart::CmdClearClick() {
-  history_.ClearData();
-  history_.ResetClock();
+  history_->Restart();
 }
 
 void LiveChart::ChkAutoClick() {
@@ -219,7 +226,7 @@ void LiveChart::ChkAutoClick() {
 void LiveChart::TxtPeriodChange() {
   const std::int32_t period = AcceptedUpdatePeriod(w_.TxtPeriod->text().toStdString());
   if (period == 0) return;
-  history_.SetUpdatePeriod(period);
+  history_->SetUpdatePeriod(period);
   w_.GraphTimeTimer->setInterval(period * 1000);
 }
 

@@ -57,7 +57,10 @@ class LiveChart : public QObject {
   // Rebuilds the three series, the axes and the scroll bar from the history.
   void RePlot();
 
-  ChartHistory& History() { return history_; }
+  ChartHistory& History() { return *history_; }
+  // Draws `history` from now on (another controller's, on the same clock);
+  // only the history drawn asks for redraws.
+  void ShowHistory(ChartHistory& history);
   const LiveChartWidgets& Widgets() const { return w_; }
 
   // The chart clock of the last redraw: a sample is drawn at x = Time - this.
@@ -95,7 +98,7 @@ class LiveChart : public QObject {
   void ApplyPendingSeries();
 
   LiveChartWidgets w_;
-  ChartHistory& history_;
+  ChartHistory* history_;
   float plottedClock_ = 0.0f;
   bool decimate_ = true;
   std::vector<std::function<void()>> before_, after_;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "app/link/ControllersPanel.h"
 #include "app/link/FramesPanel.h"
 #include "app/link/LinkPanel.h"
 #include "link/LinkMonitor.h"
@@ -50,18 +51,23 @@ QAction* ViewItem(QMainWindow& form, QDockWidget* dock, const char* name) {
 
 }  // namespace
 
-LinkPanels::LinkPanels(QMainWindow& form, ControllerSession& session, HandlerErrors& errors)
+LinkPanels::LinkPanels(QMainWindow& form, ControllerSession& session, HandlerErrors& errors,
+                       std::function<std::uint32_t()> tick)
     : monitor_(std::make_unique<LinkMonitor>(session)),
       link_(new LinkPanel(*monitor_, &form)),
-      frames_(new FramesPanel(*monitor_, errors, &form)) {
+      frames_(new FramesPanel(*monitor_, errors, &form)),
+      controllers_(new ControllersPanel(session, *monitor_, std::move(tick), &form)) {
   Float(form, link_, Qt::RightDockWidgetArea, QSize(360, 340));
   Float(form, frames_, Qt::BottomDockWidgetArea, QSize(1000, 300));
+  Float(form, controllers_, Qt::RightDockWidgetArea, QSize(560, 240));
   linkAction_ = ViewItem(form, link_, "Link1");
   framesAction_ = ViewItem(form, frames_, "Frames1");
+  controllersAction_ = ViewItem(form, controllers_, "Controllers1");
 }
 
 // The docks go first: their timers read the monitor.
 LinkPanels::~LinkPanels() {
+  delete controllers_;
   delete frames_;
   delete link_;
 }

@@ -6,7 +6,9 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFont>
+#include <QGroupBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 
@@ -56,10 +58,12 @@ TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent
   session_ = std::make_unique<ControllerSession>(mainThread_, std::move(opener), &TickCount, *view_);
   liveChart_ = std::make_unique<LiveChart>(w_.ForLiveChart(graphTimeTimer_), session_->history);
   chartTools_ = AttachChartTools(*liveChart_, w_.Chart1View);
-  dataLog_ = std::make_unique<DataLogCommands>(this, w_.ChkLog, w_.TxtPeriod, session_->poll.Values(),
-                                               session_->history, errors_);
-  session_->poll.SetTickHook(dataLog_.get());
-  linkPanels_ = std::make_unique<LinkPanels>(*this, *session_, errors_);
+  dataLog_ = std::make_unique<DataLogCommands>(this, w_.ChkLog, w_.TxtPeriod, *session_, errors_);
+  session_->SetTickHooks([this](std::size_t index) { return dataLog_->HookOf(index); });
+  session_->OnSelected = [this](std::size_t index) { ControllerSelected(index); };
+  // A controller that goes takes its tuning window with it.
+  session_->OnControllerGoes = [this](PollCycle& poll) { tunings_.erase(&poll); };
+  linkPanels_ = std::make_unique<LinkPanels>(*this, *session_, errors_, &TickCount);
   WireControls();
 
   FormCreate();
@@ -73,8 +77,9 @@ TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent
       &session_->settings, &session_->control, &session_->state, pollTimer_,
       [this] {
         // OK has stored the map and the form of the chosen preset.
-        ShowPidUnits(w_, AppSettings().Map.Form);
-        session_->poll.DisplayRegs();
+        ApplyControllerList();
+        ShowPidUnits(w_, Selected().settings.Map.Form);
+        Selected().poll.DisplayRegs();
       },
       ProgramFolder()});
   // The dialog is a window of its own; left open, it must not keep the
@@ -83,12 +88,11 @@ TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent
   about_ = new TAboutFrm(this);
   frmTrend_ = std::make_unique<TFrmTrend>();
   frmTrend_->setAttribute(Qt::WA_QuitOnClose, false);
-  tuning_ = std::make_unique<TuningForm>(session_->poll, session_->history, session_->settings,
-                                         w_.ForLiveChart(graphTimeTimer_), TuningSettingsPath());
-  tuning_->setAttribute(Qt::WA_QuitOnClose, false);
-  tuning_->SetPortOpen([this] { return session_->control.PortActive(); });
+  TuningOf(0);
   liveChart_->AddRedrawHooks(nullptr, [this] {
-    if (tuning_) tuning_->ChartRedrawn();
+    // The marks on the chart are the selected controller's.
+    auto form = tunings_.find(&Selected().poll);
+    if (form != tunings_.end()) form->second->ChartRedrawn();
   });
   connect(menu_.Tuning1, &QAction::triggered, this, &TMainForm::Tuning1Click);
 }
@@ -96,11 +100,13 @@ TMainForm::TMainForm(std::shared_ptr<SerialDeviceOpener> opener, QWidget* parent
 TMainForm::~TMainForm() {
   configForm_.reset();
   frmTrend_.reset();
-  tuning_.reset();
+  tunings_.clear();
   pollTimer_->stop();
   graphTimeTimer_->stop();
   // The chart and the data log go first: the session must not call them.
-  session_->poll.SetTickHook(nullptr);
+  session_->SetTickHooks(nullptr);
+  session_->OnSelected = nullptr;
+  session_->OnControllerGoes = nullptr;
   dataLog_.reset();
   linkPanels_.reset();
   liveChart_.reset();
@@ -110,14 +116,15 @@ TMainForm::~TMainForm() {
 void TMainForm::WireControls() {
   connect(pollTimer_, &QTimer::timeout, this, &TMainForm::PollTimerTimer);
   // The read plan's next request goes out when a reply is overdue.
-  connect(graphTimeTimer_, &QTimer::timeout, this, [this] { errors_.Run([this] { Poll().CheckPlanDeadline(); }); });
-  auto guarded = [this](void (PollCycle::*click)()) {
-    return [this, click] { errors_.Run([this, click] { (session_->poll.*click)(); }); };
+  connect(graphTimeTimer_, &QTimer::timeout, this,
+          [this] { errors_.Run([this] { session_->CheckPlanDeadline(); }); });
+  auto guarded = [this](ValueBox box, void (PollCycle::*click)()) {
+    return [this, box, click] { errors_.Run([this, box, click] { WriteClick(box, click); }); };
   };
-  connect(w_.SPWrite, &QPushButton::clicked, this, guarded(&PollCycle::SPWriteClick));
-  connect(w_.KWrite, &QPushButton::clicked, this, guarded(&PollCycle::KWriteClick));
-  connect(w_.KiWrite, &QPushButton::clicked, this, guarded(&PollCycle::KiWriteClick));
-  connect(w_.KdWrite, &QPushButton::clicked, this, guarded(&PollCycle::KdWriteClick));
+  connect(w_.SPWrite, &QPushButton::clicked, this, guarded(ValueBox::SetPt, &PollCycle::SPWriteClick));
+  connect(w_.KWrite, &QPushButton::clicked, this, guarded(ValueBox::K, &PollCycle::KWriteClick));
+  connect(w_.KiWrite, &QPushButton::clicked, this, guarded(ValueBox::Ki, &PollCycle::KiWriteClick));
+  connect(w_.KdWrite, &QPushButton::clicked, this, guarded(ValueBox::Kd, &PollCycle::KdWriteClick));
   connect(w_.ChkLog, &QCheckBox::clicked, this, &TMainForm::ChkLogClick);
 
   connect(menu_.Open1, &QAction::triggered, this, &TMainForm::Open1Click);
@@ -129,6 +136,70 @@ void TMainForm::WireControls() {
   connect(menu_.Config1, &QAction::triggered, this, &TMainForm::Config1Click);
   connect(menu_.Trend1, &QAction::triggered, this, &TMainForm::Trend1Click);
   connect(menu_.About1, &QAction::triggered, this, &TMainForm::About1Click);
+}
+
+void TMainForm::WriteClick(ValueBox box, void (PollCycle::*click)()) {
+  if (session_->ControllerCount() == 1) {
+    (session_->poll.*click)();  // one controller: the box is read when the write goes out
+    return;
+  }
+  // The controller selected now and the text typed now: selecting another
+  // row before the write goes out changes neither.
+  Selected().poll.WriteTextClick(box, View().EntryText(box));
+}
+
+void TMainForm::ControllerSelected(std::size_t index) {
+  const ControllerSession::Member m = session_->Controller(index);
+  liveChart_->ShowHistory(m.history);
+  ShowPidUnits(w_, m.settings.Map.Form);
+  // Where every Write button can be seen: whose values these are.
+  const bool several = session_->ControllerCount() > 1;
+  const QString who = QString::fromStdString(m.Name) + ", address " + QString::number(m.settings.Link.SlaveAddress);
+  w_.GrpPID->setTitle(several ? "PID Factors - " + who : QStringLiteral("PID Factors"));
+  w_.GrpPID->setAccessibleName(w_.GrpPID->title());
+  setWindowTitle(several ? "Korvane v1.5.2 - " + who : QStringLiteral("Korvane v1.5.2"));
+  for (auto& [poll, form] : tunings_) {
+    if (poll != &m.poll) form->HideMarks();
+  }
+  liveChart_->RePlot();
+}
+
+bool TMainForm::AnySessionRunning() const {
+  for (const auto& [poll, form] : tunings_) {
+    if (form->SessionRunning()) return true;
+  }
+  return false;
+}
+
+bool TMainForm::ApplyControllerList() {
+  for (std::size_t i = 1; i < session_->ControllerCount(); ++i) {
+    auto form = tunings_.find(&session_->Controller(i).poll);
+    if (form == tunings_.end() || !form->second->SessionRunning() || session_->ControllerStays(i)) continue;
+    // The session must be able to write back what it changed to its controller.
+    const std::string name = session_->Controller(i).Name;
+    AppSettings().Others = session_->RunningOthers();
+    errors_.Show(QString::fromStdString("The controller list was not changed: a tuning session runs on " + name +
+                                        ". Stop the session first."));
+    session_->SyncControllers();
+    return false;
+  }
+  session_->SyncControllers();
+  dataLog_->ControllersChanged();
+  ControllerSelected(session_->Selected());
+  return true;
+}
+
+TuningForm& TMainForm::TuningOf(std::size_t controller) {
+  const ControllerSession::Member m = session_->Controller(controller);
+  auto& form = tunings_[&m.poll];
+  if (!form) {
+    form = std::make_unique<TuningForm>(m.poll, m.history, m.settings, w_.ForLiveChart(graphTimeTimer_),
+                                        TuningSettingsPath());
+    form->setAttribute(Qt::WA_QuitOnClose, false);
+    form->SetPortOpen([this] { return session_->control.PortActive(); });
+    if (session_->ControllerCount() > 1) form->setWindowTitle(form->windowTitle() + " - " + QString::fromStdString(m.Name));
+  }
+  return *form;
 }
 
 void TMainForm::FormCreate() {
@@ -153,28 +224,31 @@ void TMainForm::FormCreate() {
 QString TMainForm::ProgramFolder() { return QCoreApplication::applicationDirPath(); }
 
 void TMainForm::PollTimerTimer() {
-  errors_.Run([this] { Poll().PollTimerTimer(); });
+  errors_.Run([this] { session_->PollTimerTimer(); });
 }
 
 void TMainForm::Exit1Click() {
   // A tuning session writes back what it changed through the open port first.
-  if (!(tuning_ && tuning_->SessionRunning())) errors_.Run([this] { Ports().CloseComm(); });
+  if (!AnySessionRunning()) errors_.Run([this] { Ports().CloseComm(); });
   close();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-  if (tuning_ && tuning_->SessionRunning()) {
+  if (AnySessionRunning()) {
     // The session is stopped and writes back the original setpoint and
     // factors; Korvane closes once that is done. Closing again gives the
     // write-back up (the tuning window then says what the controller holds).
     event->ignore();
-    tuning_->AbortSession("Korvane is closing.");
-    tuning_->ShowForward();
+    for (auto& [poll, form] : tunings_) {
+      if (!form->SessionRunning()) continue;
+      form->AbortSession("Korvane is closing.");
+      form->ShowForward();
+    }
     if (closeWait_ == nullptr) {
       closeWait_ = new QTimer(this);
       closeWait_->setInterval(200);
       connect(closeWait_, &QTimer::timeout, this, [this] {
-        if (tuning_ && tuning_->SessionRunning()) return;
+        if (AnySessionRunning()) return;
         closeWait_->stop();
         close();
       });
@@ -196,8 +270,9 @@ void TMainForm::Config1Click() {
 
 void TMainForm::Open1Click() {
   configfile::Open1Click(this, AppSettings(), w_.TxtSetPt, w_.TxtK, w_.TxtKi, w_.TxtKd);
+  ApplyControllerList();
   // A loaded file takes the form of its controller type's preset.
-  ShowPidUnits(w_, AppSettings().Map.Form);
+  ShowPidUnits(w_, Selected().settings.Map.Form);
 }
 
 void TMainForm::Save1Click() {
@@ -220,6 +295,6 @@ void TMainForm::ChkLogClick() {
 
 void TMainForm::Trend1Click() { frmTrend_->ShowForward(); }
 
-void TMainForm::Tuning1Click() { tuning_->ShowForward(); }
+void TMainForm::Tuning1Click() { Tuning().ShowForward(); }
 
 }  // namespace korvane

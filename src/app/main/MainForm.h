@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -50,6 +51,8 @@ class TMainForm : public QMainWindow {
   PortControl& Ports() { return session_->control; }
   TMaster& Master() { return session_->master; }
   PollCycle& Poll() { return session_->poll; }
+  // The controller the window shows and writes to (the first when the line carries one).
+  ControllerSession::Member Selected() { return session_->Controller(session_->Selected()); }
   QtPollView& View() { return *view_; }
   ChartHistory& History() { return session_->history; }
   LiveChart& Chart() { return *liveChart_; }
@@ -61,7 +64,9 @@ class TMainForm : public QMainWindow {
   TAboutFrm& AboutFrm() { return *about_; }
   TConfigForm& ConfigForm() { return *configForm_; }
   TFrmTrend& FrmTrend() { return *frmTrend_; }
-  TuningForm& Tuning() { return *tuning_; }
+  // The tuning window of the selected controller (each controller has its own).
+  TuningForm& Tuning() { return TuningOf(session_->Selected()); }
+  TuningForm& TuningOf(std::size_t controller);
   DataLogCommands& DataLog() { return *dataLog_; }
   HandlerErrors& Errors() { return errors_; }
   LinkPanels& Link() { return *linkPanels_; }
@@ -88,6 +93,15 @@ class TMainForm : public QMainWindow {
  private:
   void FormCreate();
   void WireControls();
+  // A Write button: on a line of several controllers the write is bound to
+  // the selected controller and the box's text at the press.
+  void WriteClick(ValueBox box, void (PollCycle::*click)());
+  void ControllerSelected(std::size_t index);
+  // After the configuration dialog's OK or a loaded file: the line's
+  // controllers as the settings now list them. A controller with a tuning
+  // session running is not taken away; false then, the list put back.
+  bool ApplyControllerList();
+  bool AnySessionRunning() const;
 
   QtMainThread mainThread_;
   MainFormWidgets w_;
@@ -105,7 +119,9 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<TConfigForm> configForm_;  // a window of its own, owned here
   TAboutFrm* about_ = nullptr;
   std::unique_ptr<TFrmTrend> frmTrend_;  // a window of its own, owned here
-  std::unique_ptr<TuningForm> tuning_;   // a window of its own, owned here
+  // A tuning window of its own for each controller, made when first asked
+  // for, owned here; keyed by the controller's poll cycle.
+  std::map<const PollCycle*, std::unique_ptr<TuningForm>> tunings_;
 };
 
 }  // namespace korvane

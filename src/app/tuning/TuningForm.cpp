@@ -199,6 +199,8 @@ void TuningForm::SettingsEdited() {
   ShowStep();
 }
 
+void TuningForm::HideMarks() { overlay_->Update({}, {}, history_.ChartClock()); }
+
 void TuningForm::ChartRedrawn() {
   // The chart's samples newer than the last one taken, newest first; a
   // clock that went back (Clear) starts over.

@@ -53,6 +53,8 @@ class TuningForm : public QWidget, public WriteObserver {
   // Takes the chart's new samples and redraws the marks; the live chart
   // calls it after each of its redraws.
   void ChartRedrawn();
+  // Takes its marks off the live chart while another controller's chart is shown.
+  void HideMarks();
   void ShowForward();
 
   TuningRecorder& Recorder() { return *recorder_; }

@@ -210,7 +210,8 @@ QString TuningSessionPanel::SaveReport(const QString& base, QString* error) {
   content.Header.Date = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm").toStdString();
   content.Header.Port = "COM" + std::to_string(link.PortNumber) + ", " + std::to_string(link.Baud) + " " +
                         std::to_string(link.DataBits) + link.ParityLetter + std::to_string(link.StopBitCount) +
-                        (link.RtuMode ? " RTU" : " ASCII") + ", address " + std::to_string(link.SlaveAddress);
+                        (link.RtuMode ? " RTU" : " ASCII") + ", address " + std::to_string(link.SlaveAddress) +
+                        " (" + settings_.FirstName + ")";
   content.Header.ControllerType = settings_.Map.ControllerType;
   content.Outcome = session_->Outcome();
   content.Context = session_->Context();

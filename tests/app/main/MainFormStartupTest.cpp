@@ -201,7 +201,8 @@ TEST_F(StartUp, MenusCaptionsAndNames) {
                                   {"SaveChartPicture1", "Save Chart &Picture\u2026"},
                                   {"Exit1", "E&xit"}}));
   EXPECT_EQ(items(bar[1]), (Items{{"Open2", "&Open"}}));
-  EXPECT_EQ(items(bar[3]), (Items{{"Trend1", "Trend"}, {"Tuning1", "Tuning"}, {"Link1", "Link"}, {"Frames1", "Frames"}}));
+  EXPECT_EQ(items(bar[3]), (Items{{"Trend1", "Trend"}, {"Tuning1", "Tuning"}, {"Link1", "Link"}, {"Frames1", "Frames"},
+                                  {"Controllers1", "Controllers"}}));
   EXPECT_EQ(form->Menu().Config1->objectName(), "Config1");
   EXPECT_EQ(form->Menu().About1->objectName(), "About1");
 }
