@@ -452,7 +452,6 @@ TEST_F(ConfigCodeTest, OkChecksTheListThenStoresIt) {
        "Row 3 (Controller 3): address 9 is already used by row 2 (Loaded)"},
       {"first row's address box out of range", [](FakeView& v) { v.SetBoxText(ConfigBox::Address, "248"); },
        "Row 1 (Boiler): address 248 is not in 1..247"},
-      {"blank name", [](FakeView& v) { v.rows[2].Name = "  "; }, "Row 3: the name is empty"},
       {"preset not listed", [](FakeView& v) { v.rows[2].Type = "C"; },
        "Row 3 (Controller 3): preset \"C\" is not in the preset list"},
   };
@@ -489,25 +488,6 @@ TEST_F(ConfigCodeTest, OkChecksTheListThenStoresIt) {
     EXPECT_EQ(added.Map.LayoutPV.Table, RegisterTable::Input);
     EXPECT_EQ(added.Map.Form.K, ProportionalUnit::Gain);
   }
-}
-
-TEST_F(ConfigCodeTest, PendingLineHoldsWhatOkWouldStore) {
-  dir.Write("A.Korvane", "PV, 5, a, b, 0.5");
-  settings.Map.ControllerType = "A";
-  Create();
-  code->AddControllerClick();
-  code->AddControllerClick();
-  view.rows[2].Type = "C";  // does not read: left out of the maps
-  view.SetBoxText(ConfigBox::Baud, "2400");
-  view.SetBoxText(ConfigBox::PollTime, "45");  // outside 1..30: the stored period
-  const ConfigCode::PendingLine line = code->Pending();
-  EXPECT_EQ(line.Link.Baud, 2400);
-  EXPECT_EQ(line.PollSeconds, 1);
-  EXPECT_EQ(line.Controllers, 3u);
-  ASSERT_EQ(line.Maps.size(), 2u);
-  EXPECT_EQ(line.Maps[1].AddrPV, 5);
-  EXPECT_EQ(settings.Link.Baud, 9600);
-  EXPECT_TRUE(calls.empty());
 }
 
 TEST_F(ConfigCodeTest, ParityCodes) {

@@ -479,7 +479,6 @@ TEST_F(ConfigFormTest, AddedRowsAreCheckedAtOkAndStored) {
       {"another preset", 2, 2, "Float", ""},
       {"repeated address", 2, 1, 2, "Row 3 (Controller 3): address 2 is already used by row 2 (Controller 2)"},
       {"repeated name", 1, 0, "Controller 1", "Row 2 (Controller 1): the name is already used by row 1"},
-      {"address 0", 2, 1, 0, "Row 3 (Controller 3): address 0 is not in 1..247"},
       {"preset not listed", 1, 2, "Gone", "Row 2 (Controller 2): preset \"Gone\" is not in the preset list"},
   };
   for (const auto& c : cases) {
