@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <optional>
 #include <utility>
 
 #include "base/Convert.h"
@@ -57,6 +58,9 @@ void ConfigCode::ShowCurrentSettings() {
   view_.SetBoxText(ConfigBox::Parity, s.Link.ParityLetter);
   view_.SetBoxText(ConfigBox::StopBits, std::to_string(s.Link.StopBitCount));
   view_.SetBoxText(ConfigBox::Address, std::to_string(s.Link.SlaveAddress));
+  view_.SetControllerRows(RowsOf(s));
+  kept_.clear();
+  for (const LineController& c : s.Others) kept_.push_back(c.Map);
 }
 
 void ConfigCode::ShowCurrentMap() {
@@ -157,15 +161,17 @@ void ConfigCode::MapBoxKeyDown() {
   if (count > 0) view_.SelectListItem(ConfigBox::Type, count - 1);
 }
 
-void ConfigCode::ApplyLinkAndOpen() {
-  Settings& s = ctx_.settings;
-  ctx_.closeComm();
-  s.Link.RtuMode = view_.Checked(ConfigCheck::Rtu);
-  s.Link.PortNumber = LenientInt(view_.BoxText(ConfigBox::Port));
-  s.Link.Baud = LenientInt(view_.BoxText(ConfigBox::Baud));
-  s.Link.UseFunction6 = view_.Checked(ConfigCheck::SingleReg);
+namespace {
 
-  std::int32_t pollTime = LenientInt(view_.BoxText(ConfigBox::PollTime));
+// The link and poll settings the boxes give, into `s`; a box outside its
+// list or range keeps the stored value.
+void TakeLinkBoxes(const ConfigFormView& view, Settings& s) {
+  s.Link.RtuMode = view.Checked(ConfigCheck::Rtu);
+  s.Link.PortNumber = LenientInt(view.BoxText(ConfigBox::Port));
+  s.Link.Baud = LenientInt(view.BoxText(ConfigBox::Baud));
+  s.Link.UseFunction6 = view.Checked(ConfigCheck::SingleReg);
+
+  std::int32_t pollTime = LenientInt(view.BoxText(ConfigBox::PollTime));
   if (pollTime >= kMinPollTime && pollTime <= kMaxPollTime) {
     s.Poll.PollTime = pollTime;
   } else {
@@ -173,20 +179,26 @@ void ConfigCode::ApplyLinkAndOpen() {
     // timer of 0 s would flood the line, so it is brought into the range.
     s.Poll.PollTime = std::clamp(s.Poll.PollTime, kMinPollTime, kMaxPollTime);
   }
-  std::int32_t responseTime = LenientInt(view_.BoxText(ConfigBox::ResponseTime));
+  std::int32_t responseTime = LenientInt(view.BoxText(ConfigBox::ResponseTime));
   if (responseTime >= kMinResponseTime && responseTime <= kMaxResponseTime) s.Poll.ResponseTime = responseTime;
 
-  std::string dataBits = view_.BoxText(ConfigBox::DataBits);
+  std::string dataBits = view.BoxText(ConfigBox::DataBits);
   if (dataBits == "7" || dataBits == "8") s.Link.DataBits = LenientInt(dataBits);
-  std::string parity = view_.BoxText(ConfigBox::Parity);
+  std::string parity = view.BoxText(ConfigBox::Parity);
   if (parity == "N" || parity == "E" || parity == "O") s.Link.ParityLetter = parity;
-  std::int32_t parityCode = ParityCode(s.Link.ParityLetter);
-  s.Link.StopBitCount = LenientInt(view_.BoxText(ConfigBox::StopBits));
+  s.Link.StopBitCount = LenientInt(view.BoxText(ConfigBox::StopBits));
+}
+
+}  // namespace
+
+void ConfigCode::ApplyLinkAndOpen() {
+  Settings& s = ctx_.settings;
+  ctx_.closeComm();
+  TakeLinkBoxes(view_, s);
   // 1 and 2 are the stop codes of one and two stop bits; any other count is
   // passed on as it is and the port keeps its stop bits.
-  std::int32_t stopCode = s.Link.StopBitCount;
-
-  ctx_.openComm(s.Link.PortNumber, kQueueSize, kQueueSize, s.Link.Baud, s.Link.DataBits, parityCode, stopCode);
+  ctx_.openComm(s.Link.PortNumber, kQueueSize, kQueueSize, s.Link.Baud, s.Link.DataBits,
+                ParityCode(s.Link.ParityLetter), s.Link.StopBitCount);
   if (view_.Checked(ConfigCheck::PortActive)) ctx_.portActivate();
 }
 
@@ -212,30 +224,80 @@ std::array<RegisterLayout, kMapRows> LayoutsOf(const MapTexts& t) {
   return layouts;
 }
 
+// The map a preset's or the map boxes' texts give, read as OK always read
+// the boxes: addresses and factors leniently, the layouts checked.
+RegisterMap MapOfTexts(const MapTexts& t, const std::string& type, const PidForm& form) {
+  static constexpr std::int32_t RegisterMap::*kAddrs[kMapRows] = {
+      &RegisterMap::AddrPV, &RegisterMap::AddrSP, &RegisterMap::AddrOut, &RegisterMap::AddrHys,
+      &RegisterMap::AddrKp, &RegisterMap::AddrKi, &RegisterMap::AddrKd};
+  static constexpr float RegisterMap::*kFactors[kMapRows] = {
+      &RegisterMap::FactorPV, &RegisterMap::FactorSP, &RegisterMap::FactorOut, &RegisterMap::FactorHys,
+      &RegisterMap::FactorKp, &RegisterMap::FactorKi, &RegisterMap::FactorKd};
+  static constexpr RegisterLayout RegisterMap::*kLayouts[kMapRows] = {
+      &RegisterMap::LayoutPV, &RegisterMap::LayoutSP, &RegisterMap::LayoutOut, &RegisterMap::LayoutHys,
+      &RegisterMap::LayoutKp, &RegisterMap::LayoutKi, &RegisterMap::LayoutKd};
+  const std::array<RegisterLayout, kMapRows> layouts = LayoutsOf(t);
+  RegisterMap m;
+  for (std::size_t i = 0; i < kMapRows; ++i) {
+    m.*kAddrs[i] = LenientInt(t.Addr[i]);
+    m.*kFactors[i] = ToFloat32(LenientFloat(t.Factor[i]));
+    m.*kLayouts[i] = layouts[i];
+  }
+  m.ControllerType = type;
+  m.Form = form;
+  return m;
+}
+
 }  // namespace
+
+std::vector<ControllerRow> ConfigCode::ListRows() const {
+  std::vector<ControllerRow> rows = view_.ControllerRows();
+  if (rows.empty()) rows.emplace_back();
+  rows[0].Address = LenientInt(view_.BoxText(ConfigBox::Address));
+  rows[0].Type = view_.BoxText(ConfigBox::Type);
+  for (ControllerRow& row : rows) row.Name = TrimmedName(row.Name);
+  return rows;
+}
+
+std::vector<std::string> ConfigCode::PresetNames() const {
+  std::vector<std::string> names = view_.ListItems(ConfigBox::Type);
+  std::erase(names, std::string(kOtherType));
+  return names;
+}
+
+RegisterMap ConfigCode::BoxesMap() const { return MapOfTexts(view_.MapBoxes(), view_.BoxText(ConfigBox::Type), form_); }
+
+RegisterMap ConfigCode::ListedMap(const ControllerRow& row, std::size_t index) const {
+  if (row.Type == kOtherType) {
+    RegisterMap kept = index - 1 < kept_.size() ? kept_[index - 1] : RegisterMap{};
+    kept.ControllerType = kOtherType;
+    return kept;
+  }
+  const MapTexts texts = ReadPreset(ctx_.presetFolders, row.Type);
+  return MapOfTexts(texts, row.Type, texts.Form);
+}
 
 bool ConfigCode::CmdExitClick() {
   try {
     Settings& s = ctx_.settings;
-    RegisterMap& m = s.Map;
-    MapTexts t = view_.MapBoxes();
-    // Checked before anything is applied: a bad box loses nothing.
-    const std::array<RegisterLayout, kMapRows> layouts = LayoutsOf(t);
+    // Checked before anything is applied: a refused row or a bad box loses
+    // nothing, and the port is not even closed.
+    const std::vector<ControllerRow> rows = ListRows();
+    if (const std::optional<std::string> problem = CheckControllerList(rows, PresetNames(), ctx_.presetFolders)) {
+      view_.ShowError(*problem);
+      return false;
+    }
+    RegisterMap first = BoxesMap();
+    std::vector<LineController> others;
+    for (std::size_t i = 1; i < rows.size(); ++i) others.push_back({rows[i].Name, rows[i].Address, ListedMap(rows[i], i)});
     ApplyLinkAndOpen();
 
-    std::int32_t* addrs[kMapRows] = {&m.AddrPV, &m.AddrSP, &m.AddrOut, &m.AddrHys, &m.AddrKp, &m.AddrKi, &m.AddrKd};
-    float* factors[kMapRows] = {&m.FactorPV,  &m.FactorSP, &m.FactorOut, &m.FactorHys,
-                                &m.FactorKp, &m.FactorKi, &m.FactorKd};
-    for (std::size_t i = 0; i < kMapRows; ++i) *addrs[i] = LenientInt(t.Addr[i]);
-    for (std::size_t i = 0; i < kMapRows; ++i) *factors[i] = ToFloat32(LenientFloat(t.Factor[i]));
-    RegisterLayout* targets[kMapRows] = {&m.LayoutPV, &m.LayoutSP, &m.LayoutOut, &m.LayoutHys,
-                                         &m.LayoutKp, &m.LayoutKi, &m.LayoutKd};
-    for (std::size_t i = 0; i < kMapRows; ++i) *targets[i] = layouts[i];
-    m.ControllerType = view_.BoxText(ConfigBox::Type);
-    m.Form = form_;
+    s.Map = std::move(first);
     ctx_.setPollInterval(s.Poll.PollTime * 1000);
     if (ctx_.displayRegs) ctx_.displayRegs();
-    s.Link.SlaveAddress = LenientInt(view_.BoxText(ConfigBox::Address));
+    s.Link.SlaveAddress = rows[0].Address;
+    s.FirstName = rows[0].Name;
+    s.Others = std::move(others);
     if (ctx_.setImageSlot) ctx_.setImageSlot(1);
     view_.HideForm();
     return true;
@@ -243,6 +305,42 @@ bool ConfigCode::CmdExitClick() {
     view_.ShowError(e.what());
     return false;
   }
+}
+
+void ConfigCode::AddControllerClick() {
+  std::vector<ControllerRow> rows = ListRows();
+  RegisterMap map;  // the default map when the boxes do not read
+  try {
+    map = BoxesMap();
+  } catch (const RegisterLineError&) {
+  }
+  kept_.resize(rows.size() - 1);
+  kept_.push_back(map);
+  rows.push_back({NextFreeName(rows), NextFreeAddress(rows), rows[0].Type});
+  view_.SetControllerRows(rows);
+}
+
+void ConfigCode::RemoveControllerClick(std::size_t row) {
+  std::vector<ControllerRow> rows = ListRows();
+  if (row == 0 || row >= rows.size()) return;
+  rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(row));
+  if (row - 1 < kept_.size()) kept_.erase(kept_.begin() + static_cast<std::ptrdiff_t>(row - 1));
+  view_.SetControllerRows(rows);
+}
+
+ConfigCode::PendingLine ConfigCode::Pending() const {
+  Settings s = ctx_.settings;
+  TakeLinkBoxes(view_, s);
+  const std::vector<ControllerRow> rows = ListRows();
+  PendingLine line{s.Link, s.Poll.PollTime, rows.size(), {}};
+  // A row whose map does not read adds nothing: OK refuses it anyway.
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    try {
+      line.Maps.push_back(i == 0 ? BoxesMap() : ListedMap(rows[i], i));
+    } catch (const std::exception&) {
+    }
+  }
+  return line;
 }
 
 }  // namespace korvane

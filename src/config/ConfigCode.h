@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "config/ControllerList.h"
 #include "config/Presets.h"
 #include "base/Settings.h"
 
@@ -52,6 +53,12 @@ class ConfigFormView {
   virtual MapTexts MapBoxes() const = 0;
   virtual void SetMapBoxes(const MapTexts& texts) = 0;
 
+  // The "Controllers" list, every row in order, the first included. The
+  // first row's address and preset are the Address and Module boxes: the
+  // core reads them there, and the view shows the boxes' texts in that row.
+  virtual std::vector<ControllerRow> ControllerRows() const = 0;
+  virtual void SetControllerRows(const std::vector<ControllerRow>& rows) = 0;
+
   virtual void HideForm() = 0;
   // The standard error message box.
   virtual void ShowError(const std::string& message) = 0;
@@ -73,8 +80,6 @@ struct ConfigContext {
   std::vector<std::string> presetFolders;  // where the preset files lie (PresetFolders)
 };
 
-inline constexpr const char* kOtherType = "Other";
-
 class ConfigCode {
  public:
   ConfigCode(ConfigFormView& view, ConfigContext context);
@@ -88,6 +93,23 @@ class ConfigCode {
   // OK. False when it stopped on an error (shown) and the dialog stays open.
   bool CmdExitClick();
 
+  // Add: a row after the others at the next free address, with the next
+  // free default name, the first row's preset and (for "Other") its map.
+  void AddControllerClick();
+  // Remove: takes row `row` (0-based) out of the list; the first row stays.
+  void RemoveControllerClick(std::size_t row);
+
+  // What OK would store for the line, applying nothing: the link and poll
+  // period the boxes give and the map of every row whose map reads (the
+  // first row's boxes, the others' presets), for the line-time figure.
+  struct PendingLine {
+    LinkSettings Link;
+    std::int32_t PollSeconds = 1;
+    std::size_t Controllers = 1;
+    std::vector<RegisterMap> Maps;
+  };
+  PendingLine Pending() const;
+
   // The parity code OpenComm takes for a stored letter; -1 (the port keeps
   // its parity) for a letter other than "N", "E", "O".
   static std::int32_t ParityCode(const std::string& letter);
@@ -97,10 +119,25 @@ class ConfigCode {
   void ShowCurrentMap();
   void SelectTypeItem(const std::string& name);
   void ApplyLinkAndOpen();
+  // The list as shown, names trimmed, the first row's address and preset
+  // from the Address and Module boxes.
+  std::vector<ControllerRow> ListRows() const;
+  // The Module box's presets ("Other" left out).
+  std::vector<std::string> PresetNames() const;
+  // The map the map boxes give, with the preset's form. Throws
+  // RegisterLineError naming the row and field.
+  RegisterMap BoxesMap() const;
+  // The map of list row `index` (1..): its preset's, read now as the first
+  // row's is, or the one it has for "Other". Throws FileError or
+  // RegisterLineError.
+  RegisterMap ListedMap(const ControllerRow& row, std::size_t index) const;
 
   ConfigFormView& view_;
   ConfigContext ctx_;
   PidForm form_;  // of the preset (or map) the boxes show; stored by OK
+  // The map each list row after the first has (kept_[0] is row 2's): a
+  // loaded or added row's, used while its preset is "Other".
+  std::vector<RegisterMap> kept_;
 };
 
 }  // namespace korvane

@@ -37,6 +37,9 @@ struct MapTexts {
   bool operator==(const MapTexts&) const = default;
 };
 
+// The Module box's last item: a map typed into the dialog, from no preset file.
+inline constexpr const char* kOtherType = "Other";
+
 inline constexpr std::string_view kPresetExtension = ".Korvane";
 inline constexpr std::size_t kMaxPresets = 31;
 // A preset holds seven short lines; anything beyond this is not read.

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <stdexcept>
 
@@ -46,6 +47,8 @@ class FakeView : public ConfigFormView {
   void SetChecked(ConfigCheck check, bool on) override { checks[check] = on; }
   MapTexts MapBoxes() const override { return map; }
   void SetMapBoxes(const MapTexts& t) override { map = t; }
+  std::vector<ControllerRow> ControllerRows() const override { return rows; }
+  void SetControllerRows(const std::vector<ControllerRow>& r) override { rows = r; }
   void HideForm() override { hidden = true; }
   void ShowError(const std::string& message) override { errors.push_back(message); }
 
@@ -54,6 +57,7 @@ class FakeView : public ConfigFormView {
   std::map<ConfigBox, int> selected;
   std::map<ConfigCheck, bool> checks;
   MapTexts map;
+  std::vector<ControllerRow> rows;
   bool hidden = false;
   std::vector<std::string> errors;
 };
@@ -410,6 +414,80 @@ TEST_F(ConfigCodeTest, EmptyModuleBoxStoresAnEmptyType) {
   view.SetBoxText(ConfigBox::Type, "");
   code->CmdExitClick();
   EXPECT_EQ(settings.Map.ControllerType, "");
+}
+
+// ---- The controller list --------------------------------------------------
+
+TEST_F(ConfigCodeTest, AddTakesTheNextFreeAddressAndNameAndTheFirstRowsPreset) {
+  dir.Write("A.Korvane", "PV, 5, a, b, 0.5");
+  settings.Map.ControllerType = "A";
+  Create();
+  EXPECT_EQ(view.rows, (std::vector<ControllerRow>{{"Controller 1", 1, "A"}}));
+  code->AddControllerClick();
+  view.SetBoxText(ConfigBox::Address, "4");  // the first row is the boxes' controller
+  code->AddControllerClick();
+  code->RemoveControllerClick(1);
+  code->RemoveControllerClick(0);  // the first row stays
+  code->AddControllerClick();
+  EXPECT_EQ(view.rows, (std::vector<ControllerRow>{{"Controller 1", 4, "A"}, {"Controller 3", 5, "A"},
+                                                   {"Controller 4", 6, "A"}}));
+}
+
+// OK checks the list before anything else: a refusal names the row and
+// applies nothing; an accepted list lands in the settings, each row with its
+// preset's map and form, an "Other" row with the map it had.
+TEST_F(ConfigCodeTest, OkChecksTheListThenStoresIt) {
+  dir.Write("A.Korvane", "PV, 5, a, b, 0.5");
+  dir.Write("B.Korvane", "PV, 6, a, b, 0.25\r\nK, 13, gain, x, 1\r\nPV register, f32-CDAB, input\r\n");
+  RegisterMap kept;
+  kept.ControllerType = "Other";
+  kept.AddrKd = 400;
+  const struct {
+    const char* what;
+    std::function<void(FakeView&)> edit;
+    std::string error;
+  } cases[] = {
+      {"a good list", [](FakeView&) {}, ""},
+      {"repeated address", [](FakeView& v) { v.rows[2].Address = 9; },
+       "Row 3 (Controller 3): address 9 is already used by row 2 (Loaded)"},
+      {"first row's address box out of range", [](FakeView& v) { v.SetBoxText(ConfigBox::Address, "248"); },
+       "Row 1 (Boiler): address 248 is not in 1..247"},
+      {"preset not listed", [](FakeView& v) { v.rows[2].Type = "C"; },
+       "Row 3 (Controller 3): preset \"C\" is not in the preset list"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    settings = Settings{};
+    settings.Map.ControllerType = "A";
+    settings.FirstName = "Boiler";
+    settings.Others = {{"Loaded", 9, kept}};
+    calls.clear();
+    view.errors.clear();
+    Create();
+    code->AddControllerClick();
+    view.rows[2].Type = "B";
+    c.edit(view);
+    EXPECT_EQ(code->CmdExitClick(), c.error.empty());
+    if (!c.error.empty()) {
+      EXPECT_EQ(view.errors, std::vector<std::string>{c.error});
+      EXPECT_TRUE(calls.empty());  // the port is not even closed
+      EXPECT_EQ(settings.Others.size(), 1u);
+      continue;
+    }
+    EXPECT_TRUE(view.errors.empty());
+    EXPECT_EQ(settings.FirstName, "Boiler");
+    EXPECT_EQ(settings.Map.AddrPV, 5);
+    ASSERT_EQ(settings.Others.size(), 2u);
+    EXPECT_EQ(settings.Others[0], (LineController{"Loaded", 9, kept}));
+    const LineController& added = settings.Others[1];
+    EXPECT_EQ(added.Name, "Controller 3");
+    EXPECT_EQ(added.Address, 10);
+    EXPECT_EQ(added.Map.ControllerType, "B");
+    EXPECT_EQ(added.Map.AddrPV, 6);
+    EXPECT_FLOAT_EQ(added.Map.FactorPV, 0.25f);
+    EXPECT_EQ(added.Map.LayoutPV.Table, RegisterTable::Input);
+    EXPECT_EQ(added.Map.Form.K, ProportionalUnit::Gain);
+  }
 }
 
 TEST_F(ConfigCodeTest, ParityCodes) {

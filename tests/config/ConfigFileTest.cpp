@@ -13,6 +13,7 @@
 
 #include "support/TempDir.h"
 #include "config/ConfigFile.h"
+#include "base/BoundedRead.h"
 #include "base/Convert.h"
 #include "base/FileError.h"
 
@@ -319,6 +320,132 @@ TEST(ConfigFileLoad, ExtraLinesAreIgnored) {
   dir.Write("cfg", ExampleFile() + "26\r\n27\r\n");
   Settings s;
   EXPECT_EQ(LoadConfiguration(dir.File("cfg"), s), kEntries);
+}
+
+// ---- Several controllers ---------------------------------------------------
+
+// Three controllers on two maps: the first and third hold Kd in an integer
+// written at 250, the second its values as floats partly in input registers.
+Settings ThreeControllers() {
+  Settings s;
+  s.Link.SlaveAddress = 5;
+  s.FirstName = "Boiler";
+  s.Map.LayoutKd.WriteAddress = 250;
+  RegisterMap floats;
+  floats.ControllerType = "korvane-sim float";
+  floats.AddrPV = 4096;
+  floats.FactorPV = 0.5f;
+  floats.LayoutPV = {RegisterFormat::F32, WordOrder::CDAB, RegisterTable::Input, -1};
+  floats.LayoutSP = {RegisterFormat::F32, WordOrder::ABCD, RegisterTable::Holding, 300};
+  s.Others = {{"Zone 2, east", 7, floats}, {"Zone 3", 9, s.Map}};
+  return s;
+}
+
+std::size_t LineCount(const std::string& file) {
+  return static_cast<std::size_t>(std::count(file.begin(), file.end(), '\n'));
+}
+
+TEST(ConfigFileList, SavedThenLoadedGivesBackEveryController) {
+  Settings named;
+  named.FirstName = "Boiler";  // a single controller's name is not kept
+  const struct {
+    const char* what;
+    Settings settings;
+    std::size_t lines;
+    std::string firstName;
+  } cases[] = {
+      {"one controller", Settings{}, 25, "Controller 1"},
+      {"one named controller", named, 25, "Controller 1"},
+      {"three controllers", ThreeControllers(), 32 + 2 + 2 * 23, "Boiler"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string file = ComposeConfiguration(c.settings, kEntries, '.');
+    EXPECT_EQ(LineCount(file), c.lines);
+    if (c.lines == 25) {
+      EXPECT_EQ(file, ExampleFile());
+    }
+    Settings back;
+    back.Others = {{"stale", 3, RegisterMap{}}};
+    EXPECT_EQ(ParseConfiguration(file, back), kEntries);
+    EXPECT_EQ(back.FirstName, c.firstName);
+    EXPECT_EQ(back.Link.SlaveAddress, c.settings.Link.SlaveAddress);
+    EXPECT_EQ(back.Map, c.settings.Map);
+    EXPECT_EQ(back.Others, c.settings.Others);
+    EXPECT_EQ(ComposeConfiguration(back, kEntries, '.'), c.lines == 25 ? ExampleFile() : file);
+  }
+}
+
+// A reader of 32 lines (today's) passes over the list: the first controller
+// reads as if the file held it alone.
+TEST(ConfigFileList, TodaysReaderReadsTheFirstControllerUnchanged) {
+  const Settings three = ThreeControllers();
+  std::vector<std::string> lines = SplitLines(ComposeConfiguration(three, kEntries, '.'));
+  lines.resize(kConfigLines + kLayoutLines);
+  Settings today;
+  EXPECT_EQ(ApplyConfiguration(lines, today), kEntries);
+  EXPECT_EQ(today.Map, three.Map);
+  EXPECT_EQ(today.Link.Baud, three.Link.Baud);
+  EXPECT_EQ(today.Poll.PollTime, three.Poll.PollTime);
+  EXPECT_TRUE(today.Others.empty());
+}
+
+// A list line that does not read ends the list before its row; the first
+// controller always loads as from today's file.
+TEST(ConfigFileList, BrokenListLoadsAsFarAsItReadsCleanly) {
+  // Lines of the three-controller file: 33 count, 34 first, 35..57 the
+  // second, 58..80 the third (58 address, 59 type, 60..73 map, 74..80 layouts).
+  const struct {
+    const char* what;
+    std::size_t line;  // the line replaced by `text`; 0: none
+    std::string text;
+    std::size_t keep;  // lines kept; 80: all
+    std::size_t cut;   // bytes cut off the end
+    std::size_t others;
+    const char* firstName;
+  } cases[] = {
+      {"as written", 0, "", 80, 0, 2, "Boiler"},
+      {"count line misspelt", 33, "Controller, 3", 80, 0, 0, "Controller 1"},
+      {"count of 248", 33, "Controllers, 248", 80, 0, 0, "Controller 1"},
+      {"count of two", 33, "Controllers, 2", 80, 0, 1, "Boiler"},
+      {"first controller without a name", 34, "5, ", 80, 0, 0, "Controller 1"},
+      {"second controller's address line without a comma", 35, "7 Zone 2", 80, 0, 0, "Boiler"},
+      {"second controller's factor not a number", 38, "0.5x", 80, 0, 0, "Boiler"},
+      {"third controller repeats the second's address", 58, "7, Zone 3", 80, 0, 1, "Boiler"},
+      {"third controller's address line not a number", 60, "x", 80, 0, 1, "Boiler"},
+      {"third controller's layout line does not read", 80, "u64, holding, 250", 80, 0, 1, "Boiler"},
+      {"file ends inside the third controller", 0, "", 70, 0, 1, "Boiler"},
+      // "u16, holding, 25" would read: a line without its end is left out.
+      {"third controller's last line cut short", 0, "", 80, 3, 1, "Boiler"},
+  };
+  const Settings three = ThreeControllers();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> lines = SplitLines(ComposeConfiguration(three, kEntries, '.'));
+    ASSERT_EQ(lines.size(), 80u);
+    if (c.line > 0) lines[c.line - 1] = c.text;
+    lines.resize(c.keep);
+    std::string file;
+    for (const std::string& line : lines) file += line + "\r\n";
+    file.resize(file.size() - c.cut);
+    Settings back;
+    back.Link.SlaveAddress = 11;
+    EXPECT_EQ(ParseConfiguration(file, back), kEntries);
+    EXPECT_EQ(back.Map, three.Map);
+    EXPECT_EQ(back.FirstName, c.firstName);
+    // Today's files do not hold the first address: it stays without a list.
+    EXPECT_EQ(back.Link.SlaveAddress, back.FirstName == "Boiler" ? 5 : 11);
+    ASSERT_EQ(back.Others.size(), c.others);
+    for (std::size_t i = 0; i < c.others; ++i) EXPECT_EQ(back.Others[i], three.Others[i]);
+  }
+}
+
+TEST(ConfigFileList, AListTooLongToLoadBackIsNotSaved) {
+  Settings s;
+  for (std::int32_t a = 2; a <= 247; ++a) s.Others.push_back({std::string(300, 'n') + std::to_string(a), a, RegisterMap{}});
+  EXPECT_THROW(ComposeConfiguration(s, kEntries, '.'), ConfigSizeError);
+  s.Others.resize(100);
+  EXPECT_LE(ComposeConfiguration(s, kEntries, '.').size(), kMaxConfigBytes);
 }
 
 }  // namespace

@@ -41,10 +41,12 @@ bool LoadConfigurationFrom(QWidget* parent, const QString& path, Settings& s, QL
                            QLineEdit* txtK, QLineEdit* txtKi, QLineEdit* txtKd, const ErrorReporter& report) {
   try {
     EntryTexts entries = LoadConfiguration(FileName(path), s);
-    // The file names the controller type, not its PID form: that comes from
-    // the type's preset, so the tuning never writes in the form of another.
-    s.Map.Form = PresetFormOf(
-        PresetFolders(QCoreApplication::applicationDirPath().toStdString(), UserPresetFolder()), s.Map.ControllerType);
+    // The file names each controller's type, not its PID form: that comes
+    // from the type's preset, so the tuning never writes in the form of another.
+    const std::vector<std::string> folders =
+        PresetFolders(QCoreApplication::applicationDirPath().toStdString(), UserPresetFolder());
+    s.Map.Form = PresetFormOf(folders, s.Map.ControllerType);
+    for (LineController& c : s.Others) c.Map.Form = PresetFormOf(folders, c.Map.ControllerType);
     QLineEdit* boxes[] = {txtSetPt, txtK, txtKi, txtKd};
     for (std::size_t i = 0; i < entries.size(); ++i) boxes[i]->setText(QString::fromStdString(entries[i]));
     return true;

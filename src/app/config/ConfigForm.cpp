@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTableWidget>
 #include <QTimer>
 #include <QWindow>
 
@@ -77,6 +78,7 @@ TConfigForm::TConfigForm(const ConfigFormContext& context, QWidget* parent)
   setWindowTitle(QStringLiteral("Configuration"));
   setAccessibleName(QStringLiteral("Configuration"));
   w_ = BuildConfigFormLayout(*this);
+  table_ = std::make_unique<ControllerTable>(w_.ControllerList, w_.CboAddr, w_.CboType);
   resize(760, 435);  // room for the format, table and write address columns
   if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
 
@@ -107,6 +109,7 @@ TConfigForm::TConfigForm(const ConfigFormContext& context, QWidget* parent)
     UpdatePortDevice();
   };
   code_ = std::make_unique<ConfigCode>(static_cast<ConfigFormView&>(*this), std::move(core));
+  WireControllerList();
   FormCreate();
   UpdatePortDevice();
   deviceLineTimer_ = new QTimer(this);
@@ -123,6 +126,41 @@ void TConfigForm::updateVals(const QString& name) { code_->updateVals(ToStd(name
 void TConfigForm::CboTypeChange() { code_->CboTypeChange(); }
 void TConfigForm::CmdExitClick() { code_->CmdExitClick(); }
 void TConfigForm::MapBoxKeyDown() { code_->MapBoxKeyDown(); }
+
+void TConfigForm::WireControllerList() {
+  QTableWidget* list = w_.ControllerList;
+  connect(w_.AddController, &QPushButton::clicked, this, [this, list] {
+    code_->AddControllerClick();
+    list->selectRow(list->rowCount() - 1);
+  });
+  connect(w_.RemoveController, &QPushButton::clicked, this, [this] {
+    if (const int row = table_->SelectedRow(); row > 0) code_->RemoveControllerClick(static_cast<std::size_t>(row));
+  });
+  w_.RemoveController->setEnabled(false);  // the first row is never removed
+  connect(list, &QTableWidget::itemSelectionChanged, this,
+          [this] { w_.RemoveController->setEnabled(table_->SelectedRow() > 0); });
+  connect(list, &QTableWidget::itemChanged, this, &TConfigForm::UpdateLineTimeWarning);
+  for (QComboBox* box : {w_.CboAddr, w_.CboType}) {
+    connect(box, &QComboBox::currentTextChanged, this, [this] {
+      table_->MirrorFirstRow();
+      UpdateLineTimeWarning();
+    });
+  }
+  for (QComboBox* box : {w_.ComboBaud, w_.ComboData, w_.ComboParity, w_.ComboStop}) {
+    connect(box, &QComboBox::currentTextChanged, this, &TConfigForm::UpdateLineTimeWarning);
+  }
+  connect(w_.OptRTU, &QRadioButton::toggled, this, &TConfigForm::UpdateLineTimeWarning);
+  connect(w_.TxtPollTime, &QLineEdit::textChanged, this, &TConfigForm::UpdateLineTimeWarning);
+  for (std::size_t i = 0; i < kMapRows; ++i) {
+    for (QLineEdit* box : {w_.TxtAddr[i], w_.TxtFormat[i], w_.TxtTable[i]}) {
+      connect(box, &QLineEdit::textChanged, this, &TConfigForm::UpdateLineTimeWarning);
+    }
+  }
+}
+
+void TConfigForm::UpdateLineTimeWarning() {
+  if (code_) ShowLineTimeWarning(w_.LineTimeWarning, code_->Pending());  // none while the dialog is being built
+}
 
 QString TConfigForm::PortDeviceText(const QString& portText) {
   std::int32_t number = LenientInt(ToStd(portText));
@@ -343,6 +381,13 @@ void TConfigForm::SetMapBoxes(const MapTexts& t) {
     w_.TxtTable[i]->setText(FromStd(t.Table[i]));
     w_.TxtWrite[i]->setText(FromStd(t.WriteAddr[i]));
   }
+}
+
+std::vector<ControllerRow> TConfigForm::ControllerRows() const { return table_->Rows(); }
+
+void TConfigForm::SetControllerRows(const std::vector<ControllerRow>& rows) {
+  table_->SetRows(rows);
+  UpdateLineTimeWarning();
 }
 
 void TConfigForm::HideForm() { hide(); }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/config/ConfigFormLayout.h"
+#include "app/config/ControllerTable.h"
 #include "config/ConfigCode.h"
 #include "master/MasterState.h"
 
@@ -79,6 +80,9 @@ class TConfigForm : public QWidget, private ConfigFormView {
   void FormCreate();
   void MapBoxKeyDown();
   void UpdatePortDevice();
+  // The Controllers list's buttons and the line-time warning's updates.
+  void WireControllerList();
+  void UpdateLineTimeWarning();
   // After a refused open: the device label adds why, in plain words.
   void ShowPortOpenReason();
   bool CameFromProgramWindow() const;
@@ -94,11 +98,14 @@ class TConfigForm : public QWidget, private ConfigFormView {
   void SetChecked(ConfigCheck check, bool on) override;
   MapTexts MapBoxes() const override;
   void SetMapBoxes(const MapTexts& texts) override;
+  std::vector<ControllerRow> ControllerRows() const override;
+  void SetControllerRows(const std::vector<ControllerRow>& rows) override;
   void HideForm() override;
   void ShowError(const std::string& message) override;
 
   ConfigFormContext context_;
   ConfigFormWidgets w_;
+  std::unique_ptr<ControllerTable> table_;
   std::unique_ptr<ConfigCode> code_;
   // The program's focus window now and the one before it, to tell an
   // activation from another window of the program from one from outside.

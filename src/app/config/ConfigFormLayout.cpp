@@ -10,7 +10,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QHeaderView>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 namespace korvane {
@@ -100,6 +102,34 @@ QGroupBox* ModbusGroup(QWidget& form, ConfigFormWidgets& w) {
   return group;
 }
 
+// The "Controllers" table, its Add and Remove buttons and the warning.
+void BuildControllerList(QWidget& form, ConfigFormWidgets& w) {
+  auto* list = new QTableWidget(0, 3, &form);
+  list->setObjectName(QStringLiteral("ControllerList"));
+  list->setAccessibleName(QStringLiteral("Controllers"));
+  list->setAccessibleDescription(
+      QStringLiteral("The controllers on the line in poll order; the first is set in the Address and Module boxes"));
+  list->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Address"), QStringLiteral("Preset")});
+  list->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list->setSelectionMode(QAbstractItemView::SingleSelection);
+  list->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  const int rowHeight = list->fontMetrics().height() + 6;
+  list->verticalHeader()->setDefaultSectionSize(rowHeight);
+  // Room for one row at least: the dialog keeps its size with one controller.
+  list->setMinimumHeight(list->horizontalHeader()->sizeHint().height() + rowHeight + 2 * list->frameWidth());
+  w.ControllerList = list;
+  w.AddController = new QPushButton(QStringLiteral("Add"), &form);
+  w.AddController->setObjectName(QStringLiteral("AddController"));
+  w.AddController->setAccessibleName(QStringLiteral("Add controller"));
+  w.RemoveController = new QPushButton(QStringLiteral("Remove"), &form);
+  w.RemoveController->setObjectName(QStringLiteral("RemoveController"));
+  w.RemoveController->setAccessibleName(QStringLiteral("Remove controller"));
+  w.LineTimeWarning = new QLabel(&form);
+  w.LineTimeWarning->setObjectName(QStringLiteral("LineTimeWarning"));
+  w.LineTimeWarning->setWordWrap(true);
+  w.LineTimeWarning->setVisible(false);
+}
+
 QGroupBox* AddressesGroup(QWidget& form, ConfigFormWidgets& w) {
   auto* group = new QGroupBox(QStringLiteral("Addresses"), &form);
   auto* layout = new QGridLayout(group);
@@ -167,10 +197,20 @@ ConfigFormWidgets BuildConfigFormLayout(QWidget& form) {
   grid->addWidget(SerialPortGroup(form, w), 0, 0);
   grid->addWidget(MasterGroup(form, w), 0, 1);
   grid->addWidget(ModbusGroup(form, w), 1, 0, 1, 2);
-  grid->addWidget(AddressesGroup(form, w), 0, 2, 2, 1);
+  // Below the Addresses group (the first controller's) the line's
+  // controllers; Add and Remove on the OK button's row.
+  BuildControllerList(form, w);
+  auto* right = new QVBoxLayout;
+  right->addWidget(AddressesGroup(form, w));
+  right->addWidget(BuddyLabel(QStringLiteral("Controllers"), w.ControllerList));
+  right->addWidget(w.ControllerList, 1);
+  right->addWidget(w.LineTimeWarning);
+  grid->addLayout(right, 0, 2, 2, 1);
   w.CmdExit = new QPushButton(QStringLiteral("OK"), &form);
   w.CmdExit->setObjectName(QStringLiteral("CmdExit"));
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(w.AddController);
+  buttons->addWidget(w.RemoveController);
   buttons->addStretch();
   buttons->addWidget(w.CmdExit);
   grid->addLayout(buttons, 2, 2);

@@ -1,6 +1,7 @@
 #pragma once
 // The configuration dialog's widgets and their layout: groups "Serial Port",
-// "Master", "Modbus" and "Addresses", and the OK button.
+// "Master", "Modbus" and "Addresses", the "Controllers" list with its Add
+// and Remove buttons and line-time warning, and the OK button.
 
 #include <array>
 
@@ -12,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QTableWidget;
 class QWidget;
 
 namespace korvane {
@@ -40,6 +42,13 @@ struct ConfigFormWidgets {
   std::array<QLineEdit*, kMapRows> TxtFormat{};
   std::array<QLineEdit*, kMapRows> TxtTable{};
   std::array<QLineEdit*, kMapRows> TxtWrite{};
+  // The line's controllers: Name, Address, Preset; the first row is the
+  // Address and Module boxes' controller.
+  QTableWidget* ControllerList = nullptr;
+  QPushButton* AddController = nullptr;
+  QPushButton* RemoveController = nullptr;
+  // Shown while one poll's line time is longer than the poll period.
+  QLabel* LineTimeWarning = nullptr;
   QPushButton* CmdExit = nullptr;
 };
 

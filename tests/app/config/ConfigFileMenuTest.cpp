@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "app/config/ConfigFileMenu.h"
+#include "support/ScopedEnv.h"
 
 namespace korvane::configfile {
 namespace {
@@ -68,6 +69,46 @@ TEST_F(ConfigFileMenuTest, LoadThenSaveGivesTheSameBytes) {
   EXPECT_EQ(kd_.text(), "10");
   ASSERT_TRUE(Save(Path("again")));
   EXPECT_EQ(Read("again"), kExample);
+}
+
+// Each listed controller's PID form comes from its type's preset, as the
+// first controller's does; a type without a preset keeps the default form.
+TEST_F(ConfigFileMenuTest, LoadedControllersTakeTheFormOfTheirPresets) {
+  QTemporaryDir dataHome;
+  test::ScopedEnv env("XDG_DATA_HOME", dataHome.path().toStdString());
+  ASSERT_TRUE(QDir().mkpath(dataHome.filePath("korvane/presets")));
+  QFile preset(dataHome.filePath("korvane/presets/Gain Maker.Korvane"));
+  ASSERT_TRUE(preset.open(QIODevice::WriteOnly));
+  preset.write("K, 13, gain, x, 1\r\nKi, 11, s, y, 1\r\n");
+  preset.close();
+  const struct {
+    const char* type;
+    ProportionalUnit k;
+    IntegralUnit ki;
+  } rows[] = {
+      {"Gain Maker", ProportionalUnit::Gain, IntegralUnit::TimeSeconds},
+      {"No Such Maker", ProportionalUnit::BandPercent, IntegralUnit::RepeatsPerMinute},
+      {"Other", ProportionalUnit::BandPercent, IntegralUnit::RepeatsPerMinute},
+  };
+  Settings saved;
+  std::int32_t address = 2;
+  for (const auto& row : rows) {
+    RegisterMap map;
+    map.ControllerType = row.type;
+    saved.Others.push_back({row.type, address++, map});
+  }
+  settings_ = saved;
+  Fill("75", "1.3", "0.5", "10");
+  ASSERT_TRUE(Save(Path("cfg")));
+  settings_ = Settings{};
+  ASSERT_TRUE(Load(Path("cfg")));
+  ASSERT_EQ(settings_.Others.size(), std::size(rows));
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE(rows[i].type);
+    EXPECT_EQ(settings_.Others[i].Map.Form.K, rows[i].k);
+    EXPECT_EQ(settings_.Others[i].Map.Form.Ki, rows[i].ki);
+  }
+  EXPECT_TRUE(errors_.isEmpty());
 }
 
 TEST_F(ConfigFileMenuTest, ShortFileLoadsTheMissingLinesAsEmpty) {

@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTest>
 
 #include "app/config/ConfigGuiFixture.h"
@@ -433,6 +434,118 @@ TEST_F(ConfigFormTest, ARefusedNetworkConnectionIsShownOnTheDeviceLineAfterOk) {
   Pump(400);
   EXPECT_EQ(label->text(), "COM3 → Modbus TCP 127.0.0.1:1502");
   session_->control.CloseComm();
+}
+
+// ---- The controller list --------------------------------------------------
+
+QStringList RowTexts(QTableWidget* list, int row) {
+  QStringList texts;
+  for (int column = 0; column < list->columnCount(); ++column) texts << list->item(row, column)->text();
+  return texts;
+}
+
+TEST_F(ConfigFormTest, FirstRowOfTheListIsTheAddressAndModuleBoxes) {
+  WritePreset(QStringLiteral("Novus N1100"), "PV, 5, a, b, 0.5");
+  TConfigForm& form = CreateForm();
+  auto* list = Child<QTableWidget>(form, "ControllerList");
+  EXPECT_EQ(list->accessibleName(), "Controllers");
+  EXPECT_EQ(Child<QPushButton>(form, "AddController")->accessibleName(), "Add controller");
+  EXPECT_EQ(Child<QPushButton>(form, "RemoveController")->accessibleName(), "Remove controller");
+  ASSERT_EQ(list->rowCount(), 1);
+  EXPECT_EQ(RowTexts(list, 0), (QStringList{"Controller 1", "1", "Novus N1100"}));
+  SetText(form, "CboAddr", "17");
+  Child<QComboBox>(form, "CboType")->setCurrentIndex(1);  // "Other"
+  EXPECT_EQ(RowTexts(list, 0), (QStringList{"Controller 1", "17", "Other"}));
+  EXPECT_FALSE(list->item(0, 1)->flags() & Qt::ItemIsEditable);  // edited in the boxes
+  list->selectRow(0);
+  EXPECT_FALSE(Child<QPushButton>(form, "RemoveController")->isEnabled());
+  EXPECT_TRUE(Child<QLabel>(form, "LineTimeWarning")->isHidden());
+}
+
+// Rows added with Add and edited in the table; OK refuses a bad list with the
+// row's name, as it shows its other refusals, and applies nothing.
+TEST_F(ConfigFormTest, AddedRowsAreCheckedAtOkAndStored) {
+  QFile shipped(QStringLiteral(KORVANE_SOURCE_PRESETS "/Novus N1100.Korvane"));
+  ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+  WritePreset(QStringLiteral("Novus N1100"), shipped.readAll());
+  WritePreset(QStringLiteral("Float"), "PV, 4096, C, process, 0.5\r\nPV register, f32\r\n");
+  const struct {
+    const char* what;
+    int row, column;
+    QVariant value;
+    QString error;
+  } cases[] = {
+      {"as added", 1, 0, "Controller 2", ""},
+      {"another preset", 2, 2, "Float", ""},
+      {"repeated address", 2, 1, 2, "Row 3 (Controller 3): address 2 is already used by row 2 (Controller 2)"},
+      {"repeated name", 1, 0, "Controller 1", "Row 2 (Controller 1): the name is already used by row 1"},
+      {"preset not listed", 1, 2, "Gone", "Row 2 (Controller 2): preset \"Gone\" is not in the preset list"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    errors_.clear();
+    session_->settings.Others.clear();
+    TConfigForm& form = CreateForm();
+    form.show();
+    auto* list = Child<QTableWidget>(form, "ControllerList");
+    for (int i = 0; i < 2; ++i) QTest::mouseClick(Child<QPushButton>(form, "AddController"), Qt::LeftButton);
+    ASSERT_EQ(list->rowCount(), 3);
+    EXPECT_EQ(RowTexts(list, 2), (QStringList{"Controller 3", "3", "Novus N1100"}));
+    EXPECT_TRUE(Child<QPushButton>(form, "RemoveController")->isEnabled());  // the added row is selected
+    list->item(c.row, c.column)->setData(Qt::EditRole, c.value);
+    ClickOk(form);
+    EXPECT_EQ(errors_, c.error.isEmpty() ? QStringList{} : QStringList{c.error});
+    EXPECT_EQ(form.isVisible(), !c.error.isEmpty());
+    const std::vector<LineController>& others = session_->settings.Others;
+    ASSERT_EQ(others.size(), c.error.isEmpty() ? 2u : 0u);
+    if (c.error.isEmpty()) {
+      EXPECT_EQ(others[0].Address, 2);
+      EXPECT_EQ(others[1].Name, "Controller 3");
+      EXPECT_EQ(others[1].Map.ControllerType, list->item(2, 2)->text().toStdString());
+      EXPECT_EQ(others[1].Map.AddrPV, c.value == "Float" ? 4096 : 1);
+    }
+  }
+}
+
+// The warning stands while one poll of every row's read plan keeps the line
+// busy longer than the poll period; the default map's read of 20 registers
+// takes about 0.24 s at 2400 baud.
+TEST_F(ConfigFormTest, LineTimeWarningFollowsRowsBaudAndPollPeriod) {
+  WritePreset(QStringLiteral("Novus N1100"), "PV, 1, C, process, 1");
+  TConfigForm& form = CreateForm();
+  form.show();
+  auto* warning = Child<QLabel>(form, "LineTimeWarning");
+  const struct {
+    int rows;
+    const char* baud;
+    const char* poll;
+    QString text;
+  } cases[] = {
+      {1, "2400", "1", ""},
+      {5, "2400", "1", "5 controllers need about 1.2 s per poll at 2400 baud; the poll period is 1 s"},
+      {5, "9600", "1", ""},
+      {5, "2400", "2", ""},
+      {9, "2400", "2", "9 controllers need about 2.2 s per poll at 2400 baud; the poll period is 2 s"},
+      {4, "2400", "1", ""},
+      {5, "2400", "1", "5 controllers need about 1.2 s per poll at 2400 baud; the poll period is 1 s"},
+  };
+  auto* list = Child<QTableWidget>(form, "ControllerList");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rows);
+    while (list->rowCount() < c.rows) QTest::mouseClick(Child<QPushButton>(form, "AddController"), Qt::LeftButton);
+    while (list->rowCount() > c.rows) {
+      list->selectRow(list->rowCount() - 1);
+      QTest::mouseClick(Child<QPushButton>(form, "RemoveController"), Qt::LeftButton);
+    }
+    SetText(form, "ComboBaud", QString::fromLatin1(c.baud));
+    SetText(form, "TxtPollTime", QString::fromLatin1(c.poll));
+    EXPECT_EQ(warning->text(), c.text);
+    EXPECT_EQ(warning->accessibleName(), c.text);
+    EXPECT_EQ(warning->isVisible(), !c.text.isEmpty());
+  }
+  ClickOk(form);  // a warning only: OK applies
+  EXPECT_EQ(session_->settings.Others.size(), 4u);
+  EXPECT_TRUE(errors_.isEmpty());
 }
 
 // ---- Activation ---------------------------------------------------------
