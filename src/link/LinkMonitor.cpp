@@ -88,8 +88,19 @@ void LinkMonitor::FlushReceived(std::int32_t result) {
   received_.clear();
 }
 
+LinkCounters& LinkMonitor::AskedCounters() {
+  return byAddress_[session_.Controller(session_.line.Asked()).settings.Link.SlaveAddress];
+}
+
+std::map<std::int32_t, LinkCounts> LinkMonitor::CountsByAddress() const {
+  std::map<std::int32_t, LinkCounts> counts;
+  for (const auto& [address, counters] : byAddress_) counts[address] = counters.Snapshot();
+  return counts;
+}
+
 void LinkMonitor::ResetCounts() {
   counters_.Reset();
+  byAddress_.clear();
   Changed();
 }
 
@@ -97,12 +108,14 @@ void LinkMonitor::FrameSent(std::string_view frame, std::uint32_t tick) {
   Changed();
   FlushReceived(0);  // bytes that completed no reply before this request
   counters_.RequestSent(frame.size(), tick);
+  AskedCounters().RequestSent(frame.size(), tick);
   Record(FrameDirection::Sent, frame, false, 0);
 }
 
 void LinkMonitor::PieceReceived(std::string_view piece, std::uint32_t tick) {
   Changed();
   counters_.BytesReceived(piece.size());
+  AskedCounters().BytesReceived(piece.size());
   lastPieceTick_ = tick;
   if (paused_) return;
   if (received_.empty()) receivedAt_ = WallMs();
@@ -111,6 +124,7 @@ void LinkMonitor::PieceReceived(std::string_view piece, std::uint32_t tick) {
 
 void LinkMonitor::ReplyChecked(std::int32_t result, bool) {
   counters_.ReplyChecked(result, lastPieceTick_);
+  AskedCounters().ReplyChecked(result, lastPieceTick_);
   if (result != 0 || received_.size() >= kReceiveLimit) FlushReceived(result);
   Touched(true);
 }

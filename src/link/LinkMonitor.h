@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,9 @@ class LinkMonitor : public ResultObserver {
   LinkMonitor& operator=(const LinkMonitor&) = delete;
 
   LinkCounts Counts() const { return counters_.Snapshot(); }
+  // The same for each controller of the line, by slave address (a request
+  // and its reply count for the controller whose turn it was).
+  std::map<std::int32_t, LinkCounts> CountsByAddress() const;
   void ResetCounts();
   // Grows with every event and reset: a viewer redraws only when it moved.
   std::uint64_t Changes() const { return changes_; }
@@ -63,9 +67,11 @@ class LinkMonitor : public ResultObserver {
   void FlushReceived(std::int32_t result);
   void Changed();  // counts a change and tells the hooks
   void Touched(bool settled = false) const;
+  LinkCounters& AskedCounters();
 
   ControllerSession& session_;
   LinkCounters counters_;
+  std::map<std::int32_t, LinkCounters> byAddress_;
   FrameRing ring_;
   PortStateWords port_;
   bool paused_ = false;

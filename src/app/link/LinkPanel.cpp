@@ -3,7 +3,9 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QHeaderView>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 #include <functional>
@@ -85,8 +87,17 @@ LinkPanel::LinkPanel(LinkMonitor& monitor, QWidget* parent) : QDockWidget("Link"
   addRow("LblLinkPort", "Port:");
   for (const Row& row : Rows()) addRow(row.name, row.caption);
   reset_ = MakeButton(body, "CmdLinkReset", "Reset", "Reset link counters");
+  perController_ = new QTableWidget(0, 5, body);
+  perController_->setObjectName("LinkPerController");
+  perController_->setAccessibleName("Link counts per controller");
+  perController_->setHorizontalHeaderLabels({"Address", "Requests", "Good", "Time-outs", "Reply ms mean / max"});
+  perController_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  perController_->verticalHeader()->hide();
+  perController_->horizontalHeader()->setStretchLastSection(true);
+  perController_->hide();
   auto* column = new QVBoxLayout(body);
   column->addLayout(form);
+  column->addWidget(perController_);
   column->addWidget(reset_, 0, Qt::AlignLeft);
   column->addStretch(1);
   setWidget(body);
@@ -108,6 +119,29 @@ void LinkPanel::Refresh() {
   const LinkCounts counts = monitor_.Counts();
   show(values_[0], QString::fromStdString(monitor_.PortWords()));
   for (std::size_t i = 0; i < Rows().size(); ++i) show(values_[i + 1], Rows()[i].text(counts));
+  ShowPerController();
+}
+
+void LinkPanel::ShowPerController() {
+  const auto byAddress = monitor_.CountsByAddress();
+  perController_->setVisible(byAddress.size() > 1);
+  if (byAddress.size() <= 1) return;
+  perController_->setRowCount(static_cast<int>(byAddress.size()));
+  int row = 0;
+  for (const auto& [address, c] : byAddress) {
+    const QString times = c.Reply.Count == 0 ? QString("-") : QString("%1 / %2").arg(c.Reply.Mean, 0, 'f', 1).arg(c.Reply.Max);
+    const QString texts[] = {QString::number(address), Number(c.RequestsSent), Number(c.GoodReplies),
+                             Number(c.TimeOuts), times};
+    for (int col = 0; col < 5; ++col) {
+      QTableWidgetItem* item = perController_->item(row, col);
+      if (item == nullptr) perController_->setItem(row, col, item = new QTableWidgetItem);
+      if (item->text() != texts[col]) item->setText(texts[col]);
+      // Read out with its address and column.
+      item->setData(Qt::AccessibleTextRole, "Address " + texts[0] + ", " +
+                                                perController_->horizontalHeaderItem(col)->text() + ": " + texts[col]);
+    }
+    ++row;
+  }
 }
 
 QLineEdit* LinkPanel::Value(const char* objectName) const {

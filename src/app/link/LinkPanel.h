@@ -1,7 +1,8 @@
 #pragma once
 // The "Link" dock: the link counters, the reply times and the port's state
 // in words, read from the link monitor four times a second while the dock
-// is shown, and a Reset button that zeroes the counters.
+// is shown, and a Reset button that zeroes the counters. On a line of
+// several controllers a table below gives the counts of each.
 
 #include <QDockWidget>
 
@@ -10,6 +11,7 @@
 
 class QLineEdit;
 class QPushButton;
+class QTableWidget;
 class QTimer;
 
 namespace korvane {
@@ -28,12 +30,16 @@ class LinkPanel : public QDockWidget {
   void Refresh();
   QLineEdit* Value(const char* objectName) const;
   QPushButton* ResetButton() const { return reset_; }
+  QTableWidget* PerController() const { return perController_; }
   QTimer& RefreshTimer() const { return *timer_; }
 
  private:
+  void ShowPerController();
+
   LinkMonitor& monitor_;
   QTimer* timer_;
   QPushButton* reset_;
+  QTableWidget* perController_;
   std::vector<QLineEdit*> values_;
   std::uint64_t shown_ = ~std::uint64_t{0};  // the monitor's Changes() last shown
 };
