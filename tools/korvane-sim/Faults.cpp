@@ -25,6 +25,7 @@ const std::vector<KindInfo>& Kinds() {
       {"exception", FaultKind::Exception, {"code"}, {{"code", 2}}},
       {"silent", FaultKind::Silent, {}, {}},
       {"vanish", FaultKind::Vanish, {}, {}},
+      {"as-address", FaultKind::AsAddress, {"address"}, {{"address", -1}}},  // -1: not given
   };
   return kinds;
 }
@@ -109,6 +110,9 @@ bool ParseFault(std::string_view text, Fault& fault, std::string* error) {
   if (f.Kind == FaultKind::Exception && (f.Params["code"] < 1 || f.Params["code"] > 255)) {
     return Fail(error, "exception code must be 1..255");
   }
+  if (f.Kind == FaultKind::AsAddress && (f.Params["address"] < 0 || f.Params["address"] > 255)) {
+    return Fail(error, "as-address takes the address to answer as, 0..255");
+  }
   fault = f;
   return true;
 }
@@ -146,6 +150,7 @@ ReplyPlan FaultPlan::Next() {
       case FaultKind::Noise: plan.NoiseBytes = static_cast<int>(f.Params["bytes"]); break;
       case FaultKind::Exception: plan.ExceptionCode = static_cast<int>(f.Params["code"]); break;
       case FaultKind::Vanish: plan.Vanish = true; break;
+      case FaultKind::AsAddress: plan.AsAddress = static_cast<int>(f.Params["address"]); break;
     }
   }
   std::erase_if(faults_, [](const Fault& f) { return f.Count >= 0 && f.Applied >= f.Count; });

@@ -8,6 +8,8 @@
 //   exception CODE           exception CODE instead of the normal reply
 //   silent                   no reply at all
 //   vanish                   close the device instead of replying
+//   as-address ADDRESS       the reply carries ADDRESS (0..255) in place of the
+//                            controller's own, with the CRC/LRC of that frame
 // Each takes every=N (only every Nth reply, default 1) and count=N (only N
 // times, then the fault is gone; default without end). Written at start as
 // KIND[:key=value,...] (e.g. corrupt-crc:every=3, late:ms=1500) and on stdin
@@ -24,11 +26,11 @@
 
 namespace korvane::sim {
 
-enum class FaultKind { Drop, Corrupt, Late, Split, Noise, Exception, Silent, Vanish };
+enum class FaultKind { Drop, Corrupt, Late, Split, Noise, Exception, Silent, Vanish, AsAddress };
 
 struct Fault {
   FaultKind Kind = FaultKind::Drop;
-  std::map<std::string, long> Params;  // ms, pieces, pause, bytes, code
+  std::map<std::string, long> Params;  // ms, pieces, pause, bytes, code, address
   long Every = 1;
   long Count = -1;     // -1: without end
   long Seen = 0;       // replies seen since the fault was set
@@ -50,6 +52,7 @@ struct ReplyPlan {
   Millis Pause = 0;
   int NoiseBytes = 0;
   bool Vanish = false;
+  int AsAddress = -1;     // -1: the controller's own address
 };
 
 // A piece of output due at a time.

@@ -28,6 +28,10 @@ class Framer {
   virtual std::optional<Millis> Deadline() const = 0;
   // Wire form of a reply body; `corrupt` spoils its CRC or LRC.
   virtual std::string Encode(std::string_view body, bool corrupt) const = 0;
+  // The oldest request handed on and not yet answered gets no reply (it was
+  // another slave's, or a broadcast): a framer that pairs each reply with its
+  // request forgets it, so the next reply goes with the next request.
+  virtual void NoReply() {}
   // Number of frames dropped for a bad checksum or a broken form.
   std::uint64_t Rejected() const { return rejected_; }
 
@@ -87,6 +91,7 @@ class MbapFramer : public Framer {
   std::vector<std::string> Expire(Millis) override { return {}; }
   std::optional<Millis> Deadline() const override { return std::nullopt; }
   std::string Encode(std::string_view body, bool corrupt) const override;
+  void NoReply() override;
 
  private:
   std::string buffer_;

@@ -35,4 +35,8 @@ std::string MbapFramer::Encode(std::string_view body, bool corrupt) const {
   return frame;
 }
 
+void MbapFramer::NoReply() {
+  if (!transactions_.empty()) transactions_.pop_front();
+}
+
 }  // namespace korvane::sim

@@ -67,57 +67,125 @@ std::string StateLine(const ControllerDevice& device) {
   return text;
 }
 
-CommandResult RunCommand(std::string_view line, ControllerDevice& device, FaultPlan& faults) {
-  CommandResult result;
-  auto words = Words(line);
-  if (words.empty()) return result;
+namespace {
+
+const SimUnit* FindUnit(std::span<const SimUnit> units, long address) {
+  for (const SimUnit& u : units) {
+    if (u.Address == address) return &u;
+  }
+  return nullptr;
+}
+
+std::string At(const SimUnit& unit) { return "@" + std::to_string(unit.Address) + " "; }
+
+std::string NoController(std::string_view address) {
+  return "error: no controller at address " + std::string(address);
+}
+
+// The commands that change one controller; `rest` is the command without any @SLAVE.
+std::string RunOnController(std::string_view rest, const std::vector<std::string_view>& words,
+                            const SimUnit& unit) {
+  ControllerDevice& device = *unit.Device;
+  FaultPlan& faults = *unit.Faults;
   std::string_view verb = words[0];
-  if (verb == "quit" || verb == "exit") {
-    result.Quit = true;
-    result.Reply = "stopping";
-  } else if (verb == "vanish") {
-    result.Vanish = true;
-    result.Reply = "vanishing";
-  } else if (verb == "show" || verb == "status") {
-    result.Reply = StateLine(device);
-  } else if (verb == "fault") {
+  if (verb == "fault") {
     if (words.size() == 2 && words[1] == "none") {
       faults.Clear();
-      result.Reply = "fault none";
-    } else {
-      std::size_t start = line.find("fault") + 5;
-      Fault fault;
-      std::string error;
-      if (ParseFault(line.substr(start), fault, &error)) {
-        faults.Set(fault);
-        result.Reply = "fault " + Describe(fault);
-      } else {
-        result.Reply = "error: " + error;
-      }
+      return "fault none";
     }
-  } else if (verb == "sp" && words.size() == 2) {
+    Fault fault;
+    std::string error;
+    if (!ParseFault(rest.substr(rest.find("fault") + 5), fault, &error)) return "error: " + error;
+    faults.Set(fault);
+    return "fault " + Describe(fault);
+  }
+  if (verb == "sp" && words.size() == 2) {
     // A decimal setpoint as a float map holds it; the controller's span
     // limits what it takes.
     double v = 0.0;
-    if (!ToDouble(words[1], v)) {
-      result.Reply = "error: sp takes a number";
-    } else {
-      char done[64];
-      std::snprintf(done, sizeof done, "sp %.6g", v);
-      result.Reply = WriteReply(device.Set(Quantity::SP, v), done);
-    }
-  } else if (verb == "set" && words.size() == 3) {
+    if (!ToDouble(words[1], v)) return "error: sp takes a number";
+    char done[64];
+    std::snprintf(done, sizeof done, "sp %.6g", v);
+    return WriteReply(device.Set(Quantity::SP, v), done);
+  }
+  if (verb == "set" && words.size() == 3) {
     long a = 0, v = 0;
     if (!ToLong(words[1], a) || !ToLong(words[2], v) || v < -32768 || v > 65535) {
-      result.Reply = "error: set takes an address and a 16-bit value";
-    } else {
-      result.Reply = WriteReply(device.Write(static_cast<int>(a), static_cast<std::uint16_t>(v)),
-                                "set " + std::to_string(a) + " " + std::to_string(v));
+      return "error: set takes an address and a 16-bit value";
     }
-  } else {
-    result.Reply = "error: unknown command '" + std::string(line) + "'";
+    return WriteReply(device.Write(static_cast<int>(a), static_cast<std::uint16_t>(v)),
+                      "set " + std::to_string(a) + " " + std::to_string(v));
   }
+  return "error: unknown command '" + std::string(rest) + "'";
+}
+
+}  // namespace
+
+CommandResult RunCommand(std::string_view line, std::span<const SimUnit> units) {
+  CommandResult result;
+  auto words = Words(line);
+  if (words.empty() || units.empty()) return result;
+  // "@3 ..." names the controller; without it the command is the first's.
+  const SimUnit* unit = &units.front();
+  bool named = false;
+  std::string_view rest = line;
+  if (words[0].front() == '@') {
+    long address = 0;
+    if (!ToLong(words[0].substr(1), address)) {
+      result.Reply = "error: @ takes a slave address, as in @3 sp 80";
+      return result;
+    }
+    unit = FindUnit(units, address);
+    if (!unit) {
+      result.Reply = NoController(words[0].substr(1));
+      return result;
+    }
+    named = true;
+    words.erase(words.begin());
+    if (!words.empty()) rest = line.substr(static_cast<std::size_t>(words[0].data() - line.data()));
+    if (words.empty()) {
+      result.Reply = "error: " + At(*unit) + "needs a command";
+      return result;
+    }
+  }
+  std::string_view verb = words[0];
+  if (verb == "quit" || verb == "exit" || verb == "vanish") {
+    if (named) {
+      result.Reply = "error: " + std::string(verb) + " acts on the whole line, without @";
+    } else if (verb == "vanish") {
+      result.Vanish = true;
+      result.Reply = "vanishing";
+    } else {
+      result.Quit = true;
+      result.Reply = "stopping";
+    }
+    return result;
+  }
+  if (verb == "show" || verb == "status") {
+    if (words.size() > 2 || (named && words.size() == 2)) {
+      result.Reply = "error: show takes one slave address at most, as in show 3";
+    } else if (words.size() == 2) {
+      long address = 0;
+      const SimUnit* shown = ToLong(words[1], address) ? FindUnit(units, address) : nullptr;
+      result.Reply = shown ? At(*shown) + StateLine(*shown->Device) : NoController(words[1]);
+    } else if (!named && units.size() > 1) {
+      for (const SimUnit& u : units) {
+        result.Reply += (result.Reply.empty() ? "" : "\n") + At(u) + StateLine(*u.Device);
+      }
+    } else {
+      result.Reply = (named ? At(*unit) : "") + StateLine(*unit->Device);
+    }
+    return result;
+  }
+  result.Reply = RunOnController(rest, words, *unit);
+  if (named && result.Reply.rfind("error:", 0) != 0) result.Reply = At(*unit) + result.Reply;
   return result;
+}
+
+CommandResult RunCommand(std::string_view line, ControllerDevice& device, FaultPlan& faults,
+                         std::uint8_t slave) {
+  const SimUnit unit{slave, &device, &faults};
+  return RunCommand(line, std::span(&unit, 1));
 }
 
 }  // namespace korvane::sim

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <deque>
 #include <iostream>
 #include <optional>
 #include <stdexcept>
@@ -25,6 +26,7 @@
 #include "SimLine.h"
 #include "SimTcpLine.h"
 #include "SimOptions.h"
+#include "SimUnit.h"
 #include "SlaveEngine.h"
 
 using namespace korvane::sim;
@@ -66,19 +68,40 @@ void InstallSignals() {
   ::signal(SIGPIPE, SIG_IGN);
 }
 
-std::string LineSummary(const SimOptions& options) {
+// "slave 1", or "slaves 1, 2, 3" for a line of several controllers.
+std::string Slaves(const std::deque<SimController>& controllers) {
+  std::string text = controllers.size() > 1 ? "slaves " : "slave ";
+  for (const SimController& c : controllers) {
+    text += (&c == &controllers.front() ? "" : ", ") + std::to_string(c.Address());
+  }
+  return text;
+}
+
+std::string LineSummary(const SimOptions& options, const std::deque<SimController>& controllers) {
   char summary[160];
   if (options.TcpScheme == "tcp") {
-    std::snprintf(summary, sizeof summary, "Modbus TCP slave %d, process x%g", options.Slave, options.Speed);
+    std::snprintf(summary, sizeof summary, "Modbus TCP %s, process x%g", Slaves(controllers).c_str(), options.Speed);
   } else {
-    std::snprintf(summary, sizeof summary, "%s %d %d%c%d slave %d, process x%g", options.Rtu ? "RTU" : "ASCII",
-                  options.Baud, options.DataBits, options.Parity, options.StopBits, options.Slave,
+    std::snprintf(summary, sizeof summary, "%s %d %d%c%d %s, process x%g", options.Rtu ? "RTU" : "ASCII",
+                  options.Baud, options.DataBits, options.Parity, options.StopBits, Slaves(controllers).c_str(),
                   options.Speed);
   }
   return summary;
 }
 
-// Serves the controller on a line (SimLine, or SimTcpLine whose descriptor
+// The controllers' processes and faults as the start-up lines tell them: as
+// ever for one controller; "@3 map float, process ..." for each of several.
+void SayControllers(const std::deque<SimController>& controllers) {
+  const bool several = controllers.size() > 1;
+  for (const SimController& c : controllers) {
+    const std::string at = several ? "@" + std::to_string(c.Address()) + " " : "";
+    const std::string map = several ? "map " + std::string(c.Device().Map().Name) + ", " : "";
+    Say(at + map + c.Device().Process().Describe());
+    for (const auto& f : c.Faults().Active()) Say(at + "fault " + Describe(f));
+  }
+}
+
+// Serves the controllers on a line (SimLine, or SimTcpLine whose descriptor
 // changes as clients come and go) until a signal, a command or the line ends it.
 template <class Line>
 int Serve(Line& line, const SimOptions& options) {
@@ -94,30 +117,31 @@ int Serve(Line& line, const SimOptions& options) {
     Say("device " + line.Path());
   }
 
-  ControllerDevice device(options.Device_);
-  FaultPlan faults(options.Device_.Process.Seed);
-  for (const auto& f : options.Faults) faults.Set(f);
   Millis gap = RtuGap(options.Baud, options.GapMs);
   std::unique_ptr<Framer> framer = options.TcpScheme == "tcp" ? std::make_unique<MbapFramer>()
                                                                 : MakeFramer(options.Rtu, options.Baud, options.GapMs);
-  SlaveEngine engine(device, *framer, faults, static_cast<std::uint8_t>(options.Slave), gap);
+  SlaveEngine engine(*framer, gap);
+  std::deque<SimController> controllers;  // a deque: the engine keeps their addresses
+  std::vector<SimUnit> units;
+  for (const ControllerSpec& spec : LineControllers(options)) {
+    units.push_back(controllers.emplace_back(spec, options.StartNow).Unit());
+    engine.Add(units.back());
+  }
   if (options.Verbose) engine.Trace = [](const std::string& t) { std::cerr << "korvane-sim: " << t << '\n'; };
 
-  Say(LineSummary(options));
-  Say(device.Process().Describe());
-  for (const auto& f : faults.Active()) Say("fault " + Describe(f));
+  Say(LineSummary(options, controllers));
+  SayControllers(controllers);
   Say("ready");
 
   bool readStdin = true;
   std::string input;
   Millis lastModel = Now();
-  bool processRuns = options.StartNow;
   for (;;) {
     Millis now = Now();
-    // Until a master first asks, the process waits cold at ambient: the
-    // step response starts when Korvane connects, in view on its chart.
-    if (processRuns) device.Advance(static_cast<double>(now - lastModel) / 1000.0 * options.Speed);
-    processRuns = processRuns || engine.Requests() > 0;
+    // Until a master first asks a controller, its process waits cold at
+    // ambient: the step response starts when Korvane connects, in view on its chart.
+    const double seconds = static_cast<double>(now - lastModel) / 1000.0 * options.Speed;
+    for (SimController& c : controllers) c.Tick(seconds, engine.RequestsTo(c.Address()) > 0);
     lastModel = now;
 
     Millis timeout = 100;  // the process runs in steps of about 0.1 s of wall time
@@ -168,8 +192,12 @@ int Serve(Line& line, const SimOptions& options) {
         while ((end = input.find('\n')) != std::string::npos) {
           std::string command = input.substr(0, end);
           input.erase(0, end + 1);
-          CommandResult r = RunCommand(command, device, faults);
-          if (!r.Reply.empty()) Say(r.Reply);
+          CommandResult r = RunCommand(command, units);
+          for (std::size_t at = 0; at < r.Reply.size();) {  // a show of several controllers: a line each
+            const std::size_t stop = std::min(r.Reply.find('\n', at), r.Reply.size());
+            Say(r.Reply.substr(at, stop - at));
+            at = stop + 1;
+          }
           if (r.Quit) return 0;
           if (r.Vanish) {
             line.Close();

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <set>
 
 
 namespace korvane::sim {
@@ -22,7 +23,103 @@ bool ToInt(const std::string& s, long& v) {
   return !s.empty() && ec == std::errc() && end == s.data() + s.size();
 }
 
+// The numbers of a controller by option name without "--": the options
+// --setpoint, --pb, ... and the keys of --controller.
+std::map<std::string, double*> NumberKeys(DeviceParams& d) {
+  return {{"setpoint", &d.Setpoint},         {"pb", &d.Factors.ProportionalBand},
+          {"ki", &d.Factors.Integral},       {"kd", &d.Factors.Derivative},
+          {"hys", &d.Factors.Hysteresis},    {"span-low", &d.SpanLow},
+          {"span-high", &d.SpanHigh},        {"gain", &d.Process.Gain},
+          {"tau", &d.Process.TimeConstant},  {"dead-time", &d.Process.DeadTime},
+          {"tau2", &d.Process.SecondLag},    {"balance", &d.Process.Balance},
+          {"ambient", &d.Process.Ambient},   {"noise", &d.Process.Noise}};
+}
+
+const char* const kControllerKeys =
+    "map, setpoint (or sp), pb, ki, kd, hys, span-low, span-high, gain, tau, tau2, integrating, "
+    "balance, dead-time, ambient, noise, seed, fault";
+
+// What a controller's settings cannot be; empty when they are fine.
+std::string CheckDevice(const DeviceParams& d) {
+  if (d.SpanHigh <= d.SpanLow) return "--span-high must be above --span-low";
+  if (d.Process.TimeConstant < 0 || d.Process.DeadTime < 0 || d.Process.Noise < 0 || d.Process.SecondLag < 0) {
+    return "--tau, --tau2, --dead-time and --noise cannot be negative";
+  }
+  if (d.Process.Balance < 0 || d.Process.Balance > 100) return "--balance takes 0..100 %";
+  if (d.Factors.ProportionalBand < 0 || d.Factors.ProportionalBand > 999.9 ||
+      d.Factors.Integral < 0 || d.Factors.Integral > 655.35 || d.Factors.Derivative < 0 ||
+      d.Factors.Derivative > 65535 || d.Factors.Hysteresis < 0 || d.Factors.Hysteresis > 65535) {
+    return "--pb, --ki, --kd or --hys outside what the registers can hold";
+  }
+  if (d.Setpoint < d.SpanLow || d.Setpoint > d.SpanHigh) return "--setpoint outside the span";
+  return {};
+}
+
+// The address of a --controller SPEC ("3" or "3:..."), and the keys after it.
+bool SplitSpec(const std::string& text, long& address, std::string& keys) {
+  const std::size_t colon = text.find(':');
+  keys = colon == std::string::npos ? std::string() : text.substr(colon + 1);
+  return ToInt(text.substr(0, colon), address) && address >= 1 && address <= 247;
+}
+
+// Applies the keys of a --controller SPEC: "key=value" items separated by
+// commas; after fault=KIND the items that are no controller key belong to
+// that fault, as they would after --fault KIND: (late:ms=900,count=2).
+bool ApplyKeys(const std::string& keys, ControllerSpec& c, std::string* error) {
+  auto fail = [&](const std::string& text) {
+    if (error) *error = text;
+    return false;
+  };
+  auto numbers = NumberKeys(c.Device);
+  std::vector<std::string> faults;
+  std::size_t start = 0;
+  while (start <= keys.size()) {
+    std::size_t end = keys.find(',', start);
+    if (end == std::string::npos) end = keys.size();
+    const std::string item = keys.substr(start, end - start);
+    start = end + 1;
+    if (item.empty()) continue;
+    const std::size_t eq = item.find('=');
+    std::string key = item.substr(0, eq);
+    const std::string value = eq == std::string::npos ? std::string() : item.substr(eq + 1);
+    if (key == "sp") key = "setpoint";
+    long n = 0;
+    if (key == "fault") {
+      if (value.empty()) return fail("fault= needs a fault");
+      faults.push_back(value);
+    } else if (key == "map") {
+      c.Device.Map = FindSimMap(value);
+      if (c.Device.Map == nullptr) return fail("map=" + value + ": no such map (" + SimMapNames() + ")");
+    } else if (auto it = numbers.find(key); it != numbers.end()) {
+      if (!ToDouble(value, *it->second)) return fail(key + "= needs a number");
+    } else if (key == "seed") {
+      if (!ToInt(value, n)) return fail("seed= needs a whole number");
+      c.Device.Process.Seed = static_cast<std::uint32_t>(n);
+    } else if (key == "integrating") {
+      if (eq != std::string::npos && value != "0" && value != "1") return fail("integrating takes =0 or =1");
+      c.Device.Process.Integrating = value != "0";
+    } else if (!faults.empty()) {
+      faults.back() += "," + item;
+    } else {
+      return fail("unknown key '" + key + "' (keys: " + kControllerKeys + ")");
+    }
+  }
+  for (const std::string& text : faults) {
+    Fault f;
+    std::string why;
+    if (!ParseFault(text, f, &why)) return fail("fault=" + text + ": " + why);
+    c.Faults.push_back(f);
+  }
+  return true;
+}
+
 }  // namespace
+
+std::vector<ControllerSpec> LineControllers(const SimOptions& options) {
+  std::vector<ControllerSpec> all{{options.Slave, options.Device_, options.Faults}};
+  all.insert(all.end(), options.Controllers.begin(), options.Controllers.end());
+  return all;
+}
 
 bool IsComName(const std::string& name) {
   if (name.size() < 4 || name.size() > 5 || name.compare(0, 3, "COM") != 0) return false;
@@ -82,13 +179,25 @@ Process (first order plus dead time unless told; named at start):
 Faults (repeatable; also switchable on stdin):
   --fault KIND[:key=value,...]
       drop | corrupt (corrupt-crc, corrupt-lrc) | late:ms=MS | split:pieces=N,pause=MS
-      | noise:bytes=N | exception:code=C | silent | vanish;  every=N, count=N
+      | noise:bytes=N | exception:code=C | silent | vanish | as-address:address=N;
+      every=N, count=N
+Several controllers on the line (the options above describe the first, at --slave):
+  --controller SLAVE[:key=value,...]
+                     one more controller at address SLAVE (repeatable), starting
+                     from the options above without their faults; the keys are
+                     option names without --: map, setpoint (or sp), pb, ki, kd,
+                     hys, span-low, span-high, gain, tau, tau2, integrating[=0|1],
+                     balance, dead-time, ambient, noise, seed, and fault=FAULT
+                     (repeatable, FAULT as --fault takes it); at --slave's address
+                     it changes the first controller. --speed and --start-now are
+                     the line's. E.g. --controller 3:map=float,gain=2,sp=80,fault=silent
 Other:
   --verbose          trace requests and replies on stderr
   --help             this text
   --version          the version
 Commands on stdin: fault KIND [values] [key=value...] | fault none | vanish |
-  sp VALUE | set ADDRESS VALUE | show | quit
+  sp VALUE | set ADDRESS VALUE | show [SLAVE] | quit; fault, sp and set act on
+  the first controller, or on the one at SLAVE when led by @SLAVE (@3 sp 80)
 )";
   text.replace(text.find("MAPS"), 4, SimMapNames());
   return text;
@@ -100,15 +209,9 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string*
     return false;
   };
   DeviceParams& d = o.Device_;
-  std::map<std::string, double*> doubles{
-      {"--setpoint", &d.Setpoint},       {"--pb", &d.Factors.ProportionalBand},
-      {"--ki", &d.Factors.Integral},     {"--kd", &d.Factors.Derivative},
-      {"--hys", &d.Factors.Hysteresis},  {"--span-low", &d.SpanLow},
-      {"--span-high", &d.SpanHigh},      {"--gain", &d.Process.Gain},
-      {"--tau", &d.Process.TimeConstant}, {"--dead-time", &d.Process.DeadTime},
-      {"--tau2", &d.Process.SecondLag},  {"--balance", &d.Process.Balance},
-      {"--ambient", &d.Process.Ambient}, {"--noise", &d.Process.Noise},
-      {"--speed", &o.Speed}};
+  std::map<std::string, double*> doubles{{"--speed", &o.Speed}};
+  for (const auto& [key, number] : NumberKeys(d)) doubles["--" + key] = number;
+  std::vector<std::string> controllers;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     auto value = [&](std::string& out) {
@@ -160,6 +263,9 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string*
       if (!value(v)) return fail("--fault needs a fault");
       if (!ParseFault(v, f, &why)) return fail("--fault " + v + ": " + why);
       o.Faults.push_back(f);
+    } else if (arg == "--controller") {
+      if (!value(v)) return fail("--controller needs SLAVE[:key=value,...]");
+      controllers.push_back(v);
     } else if (arg == "--baud" || arg == "--data-bits" || arg == "--stop-bits" ||
                arg == "--slave" || arg == "--gap" || arg == "--seed") {
       if (!value(v) || !ToInt(v, n)) return fail(arg + " needs a whole number");
@@ -191,17 +297,29 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string*
   }
   if (!o.TcpScheme.empty() && !o.Device.empty()) return fail("--device cannot go with --tcp or --rtu-tcp");
   if (o.Speed <= 0 || o.Speed > 1000) return fail("--speed takes a number above 0, up to 1000");
-  if (d.SpanHigh <= d.SpanLow) return fail("--span-high must be above --span-low");
-  if (d.Process.TimeConstant < 0 || d.Process.DeadTime < 0 || d.Process.Noise < 0 || d.Process.SecondLag < 0) {
-    return fail("--tau, --tau2, --dead-time and --noise cannot be negative");
+  if (std::string why = CheckDevice(d); !why.empty()) return fail(why);
+  // The controllers after the first start from the options as they stand;
+  // one at --slave's address changes the first.
+  const DeviceParams options = d;
+  std::set<long> addresses;
+  for (const std::string& text : controllers) {
+    long address = 0;
+    std::string keys;
+    const std::string spec = "--controller " + text + ": ";
+    if (!SplitSpec(text, address, keys)) return fail(spec + "SLAVE 1..247 first, as in 3:map=float");
+    if (!addresses.insert(address).second) return fail(spec + "address " + std::to_string(address) + " given twice");
+    const bool first = address == o.Slave;
+    ControllerSpec c{static_cast<int>(address), first ? d : options, first ? o.Faults : std::vector<Fault>{}};
+    std::string why;
+    if (!ApplyKeys(keys, c, &why)) return fail(spec + why);
+    if (why = CheckDevice(c.Device); !why.empty()) return fail(spec + why);
+    if (first) {
+      d = c.Device;
+      o.Faults = c.Faults;
+    } else {
+      o.Controllers.push_back(c);
+    }
   }
-  if (d.Process.Balance < 0 || d.Process.Balance > 100) return fail("--balance takes 0..100 %");
-  if (d.Factors.ProportionalBand < 0 || d.Factors.ProportionalBand > 999.9 ||
-      d.Factors.Integral < 0 || d.Factors.Integral > 655.35 || d.Factors.Derivative < 0 ||
-      d.Factors.Derivative > 65535 || d.Factors.Hysteresis < 0 || d.Factors.Hysteresis > 65535) {
-    return fail("--pb, --ki, --kd or --hys outside what the registers can hold");
-  }
-  if (d.Setpoint < d.SpanLow || d.Setpoint > d.SpanHigh) return fail("--setpoint outside the span");
   return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include "ControllerDevice.h"
 #include "Faults.h"
+#include "SimUnit.h"
 
 namespace korvane::sim {
 
@@ -20,15 +21,18 @@ struct SimOptions {
   char Parity = 'N';
   int DataBits = 8;
   int StopBits = 1;
-  int Slave = 1;
+  int Slave = 1;                 // the first controller's address
   long GapMs = 5;                // RTU end-of-frame silence at least this long
   double Speed = 1.0;            // process seconds per wall-clock second
   // The process stands still (cold, at ambient) until the first request,
   // so the step response begins when a master connects; --start-now runs it
   // from the start instead.
   bool StartNow = false;
-  DeviceParams Device_;
-  std::vector<Fault> Faults;
+  DeviceParams Device_;          // the first controller (the options, and --controller at --slave)
+  std::vector<Fault> Faults;     // the first controller's
+  // The controllers on the line after the first, in the order given
+  // (--controller); each starts from the options' Device_ without their faults.
+  std::vector<ControllerSpec> Controllers;
   bool Verbose = false;
   bool Help = false;
   bool Version = false;
@@ -36,6 +40,8 @@ struct SimOptions {
 
 // Parses argv; false with *error on a bad option.
 bool ParseOptions(int argc, const char* const* argv, SimOptions& options, std::string* error);
+// The controllers on the line, the first one (--slave) first.
+std::vector<ControllerSpec> LineControllers(const SimOptions& options);
 std::string Usage();
 // "COM1".."COM99".
 bool IsComName(const std::string& name);
