@@ -294,10 +294,11 @@ bool ConfigCode::CmdExitClick() {
 
     s.Map = std::move(first);
     ctx_.setPollInterval(s.Poll.PollTime * 1000);
-    if (ctx_.displayRegs) ctx_.displayRegs();
     s.Link.SlaveAddress = rows[0].Address;
     s.FirstName = rows[0].Name;
     s.Others = std::move(others);
+    // The window takes the whole list, so it is told once the list is stored.
+    if (ctx_.displayRegs) ctx_.displayRegs();
     if (ctx_.setImageSlot) ctx_.setImageSlot(1);
     view_.HideForm();
     return true;

@@ -15,6 +15,9 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTableWidget>
+#include <QGroupBox>
+#include <QAction>
 #include <QTest>
 #include <QTimer>
 
@@ -33,6 +36,8 @@
 #include "tools/SimProcess.h"
 #include "app/config/ConfigForm.h"
 #include "app/config/ConfigFormLayout.h"
+#include "app/link/ControllersPanel.h"
+#include "app/link/LinkPanels.h"
 #include "app/main/MainForm.h"
 #include "base/Convert.h"
 #include "poll/PollCycle.h"
@@ -114,7 +119,7 @@ class SimWindow : public ::testing::Test {
   }
 
   // "&Config", tick "Port Active", choose COM3, OK; then a quick poll timer.
-  void ConnectThroughTheDialog() {
+  void ConnectThroughTheDialog(const std::function<void()>& moreBeforeOk = {}) {
     form->Config1Click();
     ASSERT_TRUE(form->ConfigForm().isVisible());
     // The activation that follows the show refills the boxes from the
@@ -125,6 +130,7 @@ class SimWindow : public ::testing::Test {
     ASSERT_GE(com3, 0);
     D().ComboPort->setCurrentIndex(com3);
     if (!D().ChkPort->isChecked()) D().ChkPort->click();
+    if (moreBeforeOk) moreBeforeOk();
     QTest::mouseClick(D().CmdExit, Qt::LeftButton);
     ASSERT_EQ(modalsClosed, std::vector<std::string>{});
     ASSERT_FALSE(form->ConfigForm().isVisible());
@@ -334,6 +340,64 @@ TEST_F(SimWindow, EachFaultSwitchedOnAtRunTimeShowsItsStatusAndKeepsTheValues) {
   EXPECT_EQ(Boxes(), boxes);
   EXPECT_EQ(form->Errors().Count(), errorsAtOk) << form->Errors().LastMessage().toStdString();
   EXPECT_EQ(modalsClosed, std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace korvane::sim::test
+
+namespace korvane::sim::test {
+namespace {
+
+// Four controllers on COM3, the fourth silent: each row of the Controllers
+// dock shows its own controller, selecting a row puts its values into the
+// window, and a setpoint written while one row was selected reaches that
+// controller only, though another row was selected before the write went out.
+TEST_F(SimWindow, FourControllersEachShownAndWrittenOnItsOwn) {
+  ASSERT_NO_FATAL_FAILURE(Start({"--noise", "0", "--setpoint", "60", "--controller", "2:sp=61", "--controller",
+                                 "3:sp=63", "--controller", "4:fault=silent"}));
+  ASSERT_NO_FATAL_FAILURE(ConnectThroughTheDialog([&] {
+    for (int i = 0; i < 3; ++i) D().AddController->click();
+  }));
+  ASSERT_EQ(form->AppSettings().Others.size(), 3u);
+  korvane::ControllerSession& line = form->Session();
+  ASSERT_EQ(line.ControllerCount(), 4u);
+  const auto status = [&](std::size_t i) { return line.Controller(i).view.Status(); };
+  ASSERT_TRUE(WaitUntil([&] { return IsDataOk(status(2)) && status(3).ends_with("Time Out occurred"); }, 8000ms))
+      << status(0) << " | " << status(1) << " | " << status(2) << " | " << status(3);
+  const std::vector<float> setpoints{60, 61, 63};
+  for (std::size_t i = 0; i < 3; ++i) EXPECT_FLOAT_EQ(line.Controller(i).poll.Values().SP, setpoints[i]);
+  EXPECT_FALSE(line.Controller(3).poll.AnyGood());
+
+  // The dock's row of the third controller, as the keyboard would select it.
+  form->Link().ControllersAction()->trigger();
+  QTableWidget* rows = form->Link().Controllers().Table();
+  ASSERT_TRUE(WaitUntil([&] { return rows->rowCount() == 4; }, 2000ms));
+  EXPECT_EQ(rows->item(2, 3)->data(Qt::AccessibleTextRole).toString(), "Controller 3, SP: 63.000");
+  rows->setCurrentCell(2, 0);
+  EXPECT_EQ(line.Selected(), 2u);
+  EXPECT_EQ(W().TxtSetPt->text(), "  63.000");
+  EXPECT_TRUE(W().GrpPID->title().endsWith("Controller 3, address 3"));
+
+  W().ChkUpdate->setChecked(false);
+  W().TxtSetPt->setText("70");
+  W().SPWrite->click();
+  rows->setCurrentCell(1, 0);  // another row before the write went out
+  EXPECT_EQ(W().TxtSetPt->text(), "  61.000");
+  ASSERT_TRUE(WaitUntil([&] { return line.Controller(2).poll.Values().SP == 70.0f; }, 6000ms));
+  ASSERT_TRUE(sim->Command("@3 show", "@3 t="));
+  ASSERT_TRUE(sim->Command("@2 show", "@2 t="));
+  ASSERT_TRUE(sim->Command("show 1", "@1 t="));
+  std::string shown;
+  for (const std::string& l : sim->Lines()) {
+    if (l.find(" sp=") != std::string::npos) shown += l + "\n";
+  }
+  EXPECT_NE(shown.find("@3 t="), std::string::npos);
+  for (const auto& [who, sp] : std::vector<std::pair<std::string, std::string>>{{"@3 ", "sp=70 "}, {"@2 ", "sp=61 "}, {"@1 ", "sp=60 "}}) {
+    const auto at = shown.rfind("korvane-sim: " + who);
+    ASSERT_NE(at, std::string::npos) << shown;
+    EXPECT_NE(shown.substr(at, shown.find('\n', at) - at).find(sp), std::string::npos) << shown;
+  }
+  EXPECT_FLOAT_EQ(line.Controller(1).poll.Values().SP, 61.0f);
 }
 
 }  // namespace
