@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -201,6 +202,59 @@ TEST(LinePoll, AWriteGoesToTheControllerItWasTypedForWhateverIsSelected) {
   l.line.PollTimerTimer();
   l.Run({Answer::Good, Answer::Good, Answer::Good}, 1000);
   EXPECT_EQ(l.Addresses(), (std::vector<int>{1, 2, 3, 2, 3}));
+}
+
+}  // namespace
+}  // namespace korvane
+
+namespace korvane {
+namespace {
+
+// Random runs: writes typed for random controllers, rows selected at
+// random, every kind of answer. Whatever happens, a write frame carries
+// only a value typed for the controller it is addressed to, and no
+// controller ever holds a value read from another address.
+TEST(LinePoll, RandomRunsNeverSendAWriteOrShowAValueForAnotherController) {
+  const std::vector<Answer> kinds = {Answer::Good, Answer::Silent, Answer::Late, Answer::AsAddress3,
+                                     Answer::Exception};
+  const std::vector<ValueBox> boxes = {ValueBox::SetPt, ValueBox::K, ValueBox::Ki, ValueBox::Kd};
+  for (unsigned seed = 1; seed <= 200; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    auto pick = [&rng](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
+    Line l;
+    l.Add(1, RegisterMap{});
+    l.Add(2, HighMap());
+    l.Add(3, RegisterMap{});
+    for (int tick = 0; tick < 12; ++tick) {
+      // The value typed says whose it is: 1000 x the address + a count.
+      const std::size_t typedFor = pick(3);
+      if (pick(2) == 0) {
+        l.stations[typedFor]->poll->WriteTextClick(boxes[pick(4)], std::to_string(1000 * (typedFor + 1) + pick(100)));
+      }
+      const std::size_t selected = pick(3);
+      for (std::size_t i = 0; i < 3; ++i) l.stations[i]->view.SetSelected(i == selected);
+      l.window.Entries[ValueBox::SetPt] = std::to_string(1000 * (selected + 1));
+      // A bare Write click (the box read when the write goes out) on any controller.
+      if (pick(4) == 0) l.stations[pick(3)]->poll->SPWriteClick();
+      l.line.PollTimerTimer();
+      l.Run({kinds[pick(5)], kinds[pick(5)], kinds[pick(5)]}, static_cast<std::uint32_t>(300 + pick(1200)));
+    }
+    for (const std::string& f : l.wire) {
+      if (f[1] == 3) continue;
+      const int address = static_cast<unsigned char>(f[0]);
+      // Function 6, default factors: the word is the value typed / factor
+      // (setpoint 1, Kp 0.1, Ki 0.01, Kd 1), so its thousands name the address.
+      const int word = static_cast<unsigned char>(f[4]) * 256 + static_cast<unsigned char>(f[5]);
+      const int reg = (static_cast<unsigned char>(f[2]) * 256 + static_cast<unsigned char>(f[3])) % 100;
+      const int typed = reg == 13 ? word / 10 : reg == 11 ? word / 100 : word;
+      EXPECT_EQ(typed / 1000, address) << test::Hex(f);
+    }
+    for (std::size_t i = 0; i < 3; ++i) {
+      if (!l.stations[i]->poll->AnyGood()) continue;
+      EXPECT_EQ(static_cast<int>(l.stations[i]->poll->Values().PV) / 100, static_cast<int>(i + 1));
+    }
+  }
 }
 
 }  // namespace
