@@ -43,7 +43,7 @@ TEST(ControllerListCheck, FirstProblemNamesTheRow) {
        "Row 2 (Zone 2): preset \"Mine\" is not in the preset list"},
       {"preset with a bad register line",
        {{"Zone 1", 1, "A"}, {"Zone 2", 2, "Bad"}},
-       "Row 2 (Zone 2): preset \"Bad\" cannot be used: " + dir.File("Bad.Korvane") +
+       "Row 2 (Zone 2): preset \"Bad\" cannot be used: " + dir.Path() + "/Bad.Korvane" +
            ": line 1, FORMAT: \"f64\" is not s16, u16, s32, u32 or f32 (a 32-bit one may end in -ABCD, -CDAB, "
            "-BADC or -DCBA)"},
       {"listed preset whose file is gone",
