@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "identify/TuningText.h"
 
@@ -27,6 +28,53 @@ double At(const std::vector<double>& v, double x) {
   const auto i = static_cast<std::size_t>(x);
   const double w = x - static_cast<double>(i);
   return v[i] + w * (v[i + 1] - v[i]);
+}
+
+// The output at grid time x <= 0 (fractional grid steps before the step).
+double OutputBefore(const Grid& g, double x) { return g.Lead + g.Creep * x; }
+
+// Mean output over the grid interval [lo, hi] (hi - lo = 1), either side of the step.
+double InputOver(const Grid& g, double lo, double hi) {
+  if (hi <= 0.0) return OutputBefore(g, 0.5 * (lo + hi));
+  if (lo >= 0.0) return 0.5 * (At(g.Out, lo) + At(g.Out, hi));
+  return -lo * OutputBefore(g, 0.5 * lo) + hi * 0.5 * (g.Out[0] + At(g.Out, hi));
+}
+
+// The rest output's straight line at the step and its slope (% per s),
+// the slope shrunk by its own uncertainty: to 0 within three standard
+// errors (the lags carry its error far past the rest).
+// On a sluggish loop the output still creeps when the setpoint moves, and
+// the process lags it: taken to rest at the mean output, the model starts
+// off the process's state, and the dead time takes up the difference (on a
+// first-order process of 45 s, dead time 7 s, polled every 3.75 s: 0.5 s
+// too long for a creep of 0.02 %/s).
+std::pair<double, double> RestLine(const std::vector<TuningSample>& rest, double stepTime) {
+  const double n = static_cast<double>(rest.size());
+  double mt = 0.0, mo = 0.0;
+  for (const TuningSample& s : rest) {
+    mt += s.Time / n;
+    mo += s.Out / n;
+  }
+  if (rest.size() < 3) return {mo, 0.0};
+  double tt = 0.0, to = 0.0;
+  for (const TuningSample& s : rest) {
+    tt += (s.Time - mt) * (s.Time - mt);
+    to += (s.Time - mt) * (s.Out - mo);
+  }
+  const double slope = tt > 0.0 ? to / tt : 0.0;
+  if (!(slope * slope > 0.0) || !std::isfinite(slope)) return {mo, 0.0};
+  // Residuals that follow each other (an integral's wander) say less than
+  // independent ones: the variance grows by (1 + rho) / (1 - rho).
+  double sse = 0.0, lag = 0.0;
+  for (std::size_t i = 0; i < rest.size(); ++i) {
+    const double e = rest[i].Out - mo - slope * (rest[i].Time - mt);
+    if (i > 0) lag += e * (rest[i - 1].Out - mo - slope * (rest[i - 1].Time - mt));
+    sse += e * e;
+  }
+  const double rho = sse > 0.0 ? std::clamp(lag / sse, 0.0, 0.9) : 0.0;
+  const double variance = sse / (n - 2.0) / tt * (1.0 + rho) / (1.0 - rho);
+  const double creep = slope * std::max(0.0, 1.0 - 9.0 * variance / (slope * slope));
+  return {mo + creep * (stepTime - mt), creep};
 }
 
 }  // namespace
@@ -138,24 +186,41 @@ Grid MakeGrid(const Record& r, std::size_t maxPoints) {
   }
   for (double& polled : g.PolledPv) polled -= g.PvMean;
   g.Rest = r.RestOut - g.OutMean;
+  g.Lead = g.Rest;
+  if (!r.Rest.empty()) {
+    const auto [lead, creep] = RestLine(r.Rest, t0);
+    g.Lead = lead - g.OutMean;
+    g.Creep = creep * g.Dt;
+    g.Seen = (t0 - r.Rest.front().Time) / g.Dt;
+  }
   return g;
 }
 
 std::vector<double> Simulate(const Grid& g, double gain, double tau, double shift, double tau2) {
   std::vector<double> y(g.Pv.size());
   const double a = std::exp(-g.Dt / tau), b = tau2 > 0.0 ? std::exp(-g.Dt / tau2) : 0.0;
-  double state = g.Rest, second = g.Rest;
+  // At the step the lags answer the output a dead time before it and lag
+  // its creep as a ramp's that began as long before the step as the whole
+  // record runs (the record cannot tell an older one): tau (1 - e^(-t/tau))
+  // behind, tau + tau2 the second, never more than the creep over that time
+  // however long the lag.
+  const double at = OutputBefore(g, -shift);
+  const double ramped = std::max(0.0, (g.Seen + static_cast<double>(y.size()) - shift) * g.Dt);
+  auto behind = [&](double lag) { return g.Creep / g.Dt * lag * -std::expm1(-ramped / lag); };
+  double state = at - behind(tau), second = at - behind(tau + std::max(0.0, tau2));
   // The output at the end of each step is the one at the start of the next:
   // looked up once (this loop is most of the fit's time).
   double atLo = g.Out[0];
   for (std::size_t i = 0; i < y.size(); ++i) {
     if (i > 0) {
       const double hi = static_cast<double>(i) - shift, lo = hi - 1.0;
-      double input = g.Rest;
+      double input;
       if (hi > 0.0) {
         const double atHi = At(g.Out, hi);
-        input = lo >= 0.0 ? 0.5 * (atLo + atHi) : -lo * g.Rest + hi * 0.5 * (g.Out[0] + atHi);
+        input = lo >= 0.0 ? 0.5 * (atLo + atHi) : InputOver(g, lo, hi);
         atLo = atHi;
+      } else {
+        input = InputOver(g, lo, hi);
       }
       const double before = state;
       state = a * state + (1.0 - a) * input;

@@ -32,13 +32,18 @@ struct Record {
 Record PrepareRecord(std::span<const TuningSample> samples, double stepTime);
 
 // The record on an even grid from the step on, centred (means subtracted).
-// The output holds its rest level before the step, jumps at the step to the
-// first value polled after it and runs straight between later polls (the
-// controller computes it far more often than it is polled); PV runs straight
-// between its samples.
+// The output before the step follows the rest samples' straight line (a
+// creeping output creeps on), jumps at the step to the first value polled after it
+// and runs straight between later polls (the controller computes it far more
+// often than it is polled); PV runs straight between its samples.
 struct Grid {
   double Dt = 0.0;
-  double Rest = 0.0;  // rest output (centred): the output before the grid starts
+  double Rest = 0.0;  // rest output (centred): the mean output before the step
+  // The output before the step as the rest samples' straight line: its
+  // value at the step (centred) and its slope, % per grid step, shrunk to 0
+  // as it nears its own scatter (an output that only scatters does not
+  // creep); how long the rest shows it (grid steps).
+  double Lead = 0.0, Creep = 0.0, Seen = 0.0;
   std::vector<double> Pv, Out;
   std::vector<std::size_t> Polled;  // grid index of each polled sample after the step
   std::vector<double> PolledAt;     // the same, exact (fractional)
@@ -49,14 +54,17 @@ Grid MakeGrid(const Record& record, std::size_t maxPoints);
 
 // Centred model PV on the grid for gain, time constant (s) and dead time (in
 // grid steps, fractional), before the offset; through a second lag `tau2`
-// (s) after the first when above 0.
+// (s) after the first when above 0. The process is not taken to rest at the
+// step: its lags lag the output's creep before it as a ramp's, one that
+// began as long before the step as the record (rest and after) runs.
 std::vector<double> Simulate(const Grid& grid, double gain, double tau, double shift, double tau2 = 0.0);
 
 // The value of the grid series `v` at each polled sample's exact time.
 std::vector<double> AtPolls(const Grid& grid, const std::vector<double>& v);
 
 // Mean output over the grid interval [lo, hi] (fractional indices, hi - lo
-// = 1): the rest level before index 0, where the step's jump is.
+// = 1): the rest level before index 0, where the step's jump is (the
+// integrating fit's ramp takes up the rest level's error).
 double MeanInput(const Grid& grid, double lo, double hi);
 
 // The PV register's resolution as the record shows it: the smallest step

@@ -23,9 +23,13 @@ namespace {
 // write of the setpoint (at 0), with measurement noise and, when `whole`,
 // the PV rounded to whole units as a controller register carries it. The
 // loop rests at 40 % output; the rest samples read `restOut` (the mean of
-// a few noisy polls is off by about that much).
+// a few noisy polls is off by about that much). With an `earlier` setpoint
+// step (units) `before` s ahead, added by superposition (the loop is
+// linear off the limits), a sluggish PI's output still creeps at the step.
 std::vector<TuningSample> ClosedLoopRecord(const FopdtModel& truth, double poll, double noiseSd, bool whole = true,
-                                           double outputMove = 12.0, double restOut = 40.0, double phase = 0.6) {
+                                           double outputMove = 12.0, double restOut = 40.0, double phase = 0.6,
+                                           const ControllerFactors& pi = {20.0, 1.0, 0.0}, double earlier = 0.0,
+                                           double before = 0.0) {
   std::vector<TuningSample> record;
   std::mt19937 random(3);
   std::normal_distribution<double> noise(0.0, noiseSd);
@@ -33,19 +37,27 @@ std::vector<TuningSample> ClosedLoopRecord(const FopdtModel& truth, double poll,
     const double noisy = value + (noiseSd > 0 ? noise(random) : 0.0);
     return whole ? std::round(noisy) : noisy;
   };
-  for (double t = -20 * poll + phase * poll; t < 0; t += poll) record.push_back({t, 100, pv(100), restOut});
   // The output settles this much higher, its first kick under 100 %; a
   // level is stepped by 20 units and recorded until its ramp is taken back.
   const double step = truth.Integrating ? 20.0 : outputMove * truth.Gain;
   const double length = truth.Integrating ? 60 * truth.DeadTime : 10 * (truth.TimeConstant + truth.SecondLag);
-  const auto loop = PredictClosedLoop(truth, {20.0, 1.0, 0.0}, 400.0, 100.0, 100.0 + step, 40.0, length);
-  const double dt = loop[1].Time;
-  for (double t = phase * poll; t <= length; t += poll) {
-    const auto i = std::min(static_cast<std::size_t>(t / dt), loop.size() - 2);
+  const auto loop = PredictClosedLoop(truth, pi, 400.0, 100.0, 100.0 + step, 40.0, length);
+  const auto first = PredictClosedLoop(truth, pi, 400.0, 100.0, 100.0 + earlier, 40.0, before + length);
+  // PV and output off their rest at t of the curve (0 before it starts).
+  auto at = [](const std::vector<TuningSample>& curve, double t) {
+    if (curve.empty() || t < 0) return TuningSample{t, 100, 100, 40};
+    const double dt = curve[1].Time;
+    const auto i = std::min(static_cast<std::size_t>(t / dt), curve.size() - 2);
     const double w = t / dt - static_cast<double>(i);
-    const TuningSample& a = loop[i];
-    const TuningSample& b = loop[i + 1];
-    record.push_back({t, a.SP, pv(a.PV + w * (b.PV - a.PV)), a.Out + w * (b.Out - a.Out)});
+    const TuningSample& a = curve[i];
+    const TuningSample& b = curve[i + 1];
+    return TuningSample{t, a.SP, a.PV + w * (b.PV - a.PV), a.Out + w * (b.Out - a.Out)};
+  };
+  for (double t = -20 * poll + phase * poll; t <= length; t += poll) {
+    const TuningSample now = at(loop, t), then = at(first, t + before);
+    const double out = now.Out + then.Out - 40;
+    record.push_back({t, now.SP + then.SP - 100, pv(now.PV + then.PV - 100),
+                      earlier == 0 ? (t < 0 ? restOut : out) : std::round(out * 10) / 10});
   }
   return record;
 }
@@ -65,6 +77,10 @@ struct Process {
   double Slack = 1.0;        // K and tau tolerances and the spreads allowed, times this (a noisy record)
   const char* Picked = "first order";
   double RestOut = 40.0;     // % the rest samples read
+  // A sluggish PI whose output still creeps at the step, after an earlier
+  // setpoint step of `Earlier` units `Before` s ahead.
+  ControllerFactors Pi{20.0, 1.0, 0.0};
+  double Earlier = 0.0, Before = 0.0;
 };
 
 // A second-order truth, and an integrating one (PV's slope in units/s per
@@ -86,8 +102,9 @@ class IdentifyFopdtOf : public testing::TestWithParam<Process> {};
 // time; a clean record to a fraction of the fit's grid step (an eighth of a poll).
 TEST_P(IdentifyFopdtOf, FindsTheProcessOfAClosedLoopStepBetweenThePolls) {
   const Process& p = GetParam();
-  const Identification id = IdentifyFopdt(ClosedLoopRecord(p.Truth, p.Poll, p.NoiseSd, p.Whole, p.OutputMove, p.RestOut),
-                                          AtTheWrite());
+  const Identification id = IdentifyFopdt(
+      ClosedLoopRecord(p.Truth, p.Poll, p.NoiseSd, p.Whole, p.OutputMove, p.RestOut, 0.6, p.Pi, p.Earlier, p.Before),
+      AtTheWrite());
   ASSERT_TRUE(id.Ok) << id.Refusal;
   const FopdtModel& m = id.Model;
   EXPECT_EQ(m.Why.rfind(p.Picked, 0), 0u) << m.Why;
@@ -125,7 +142,12 @@ INSTANTIATE_TEST_SUITE_P(Processes, IdentifyFopdtOf,
                                          Process{Lags({1.2, 40.0, 4.0, 0, 0}, 15.0), 1.0, 0.4, true, 12, 1.0, 1.5, "second order"},
                                          Process{Level(0.01, 6.0), 1.0, 0.3, true, 0, 0.5, 1.0, "integrating"},
                                          // the rest output read 0.6 % under the balance: a ramp that bends
-                                         Process{Level(0.01, 6.0), 1.0, 0.3, true, 0, 0.5, 1.0, "integrating", 39.4}));
+                                         Process{Level(0.01, 6.0), 1.0, 0.3, true, 0, 0.5, 1.0, "integrating", 39.4},
+                                         // the output still creeping at the step (0.011 and 0.014 %/s)
+                                         Process{{1.2, 45.0, 7.0, 0, 0}, 3.75, 0.3, true, 30, 3.75 / 4, 1.0, "first order",
+                                                 40.0, {60.0, 0.15, 0.0}, 40.0, 150.0},
+                                         Process{{2.0, 30.0, 4.35, 0, 0}, 3.0, 0.0, false, 30, 3.0 / 4, 1.0, "first order",
+                                                 40.0, {60.0, 0.2, 0.0}, 40.0, 150.0}));
 
 TEST(IdentifyFopdt, RefusesRecordsThatCannotShowTheProcessAndSaysWhy) {
   const FopdtModel truth{1.0, 20.0, 4.0, 0, 0};

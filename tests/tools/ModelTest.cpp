@@ -175,6 +175,9 @@ TEST(ControllerDevice, TooNarrowABandOscillates) {
   EXPECT_GE(crossings, 6);
 }
 
+// Every scan (0.1 s, not a poll) the relay follows the hysteresis h = 4
+// exactly: 100 % while PV < SP - h, 0 % while PV > SP + h, unchanged in
+// between; PV turns within a scan's travel past SP +- h.
 TEST(ControllerDevice, OnOffControlWithHysteresisSwitchesTheFullOutput) {
   DeviceParams d = QuietDevice();
   d.Factors.ProportionalBand = 0;
@@ -182,16 +185,35 @@ TEST(ControllerDevice, OnOffControlWithHysteresisSwitchesTheFullOutput) {
   d.Process.DeadTime = 0;
   ControllerDevice dev(d);
   dev.Advance(300);
-  double low = 1e9, high = -1e9;
+  double low = 1e9, high = -1e9, last = dev.OutputPercent();
   for (int i = 0; i < 1200; ++i) {
+    const double pv = dev.Process().Value();  // what the next scan reads (no noise)
     dev.Advance(0.1);
-    EXPECT_TRUE(dev.OutputPercent() == 0.0 || dev.OutputPercent() == 100.0);
+    const double out = dev.OutputPercent();
+    EXPECT_EQ(out, pv < 96.0 ? 100.0 : pv > 104.0 ? 0.0 : last) << pv;
+    last = out;
     low = std::min(low, dev.ProcessValue());
     high = std::max(high, dev.ProcessValue());
   }
-  EXPECT_GT(low, 97.0);
-  EXPECT_LT(high, 103.0);
-  EXPECT_GT(high - low, 3.0);
+  EXPECT_GT(low, 95.6);   // a scan's travel: up to 0.4 units
+  EXPECT_LT(high, 104.4);
+  EXPECT_GT(high - low, 7.5);
+}
+
+// The relay's rows, at SP 100 and h 2, one scan each in order: from PID
+// control it keeps the side its output was on, then follows the hysteresis.
+TEST(PidController, OnOffFollowsTheHysteresisEveryScan) {
+  PidController pid(0, 400);
+  pid.Step(100, 50, 0.1);  // PID control far below SP: the output at 100 %
+  pid.SetFactors({0.0, 0.0, 0.0, 2.0, false});
+  const struct {
+    double Pv, Out;
+  } scans[] = {{101, 100}, {102, 100}, {102.01, 0}, {101, 0}, {98, 0}, {97.99, 100}, {99, 100}, {98, 100}, {150, 0}};
+  for (const auto& s : scans) EXPECT_EQ(pid.Step(100, s.Pv, 0.1), s.Out) << s.Pv;
+  PidController cool(0, 400);
+  cool.Step(100, 150, 0.1);  // PID control far above SP: the output at 0 %
+  cool.SetFactors({0.0, 0.0, 0.0, 2.0, false});
+  EXPECT_EQ(cool.Step(100, 99, 0.1), 0.0);
 }
 
 TEST(ControllerDevice, RegistersCarryKorvanesDefaultScaling) {

@@ -32,15 +32,21 @@ void PidController::SetFactors(const PidFactors& factors) {
 double PidController::Step(double setpoint, double measured, double dt) {
   const PidFactors f = IdealFactors(factors_);
   if (f.ProportionalBand <= 0) {
-    double half = std::max(0.0, f.Hysteresis) / 2;
-    if (measured <= setpoint - half) relayOn_ = true;
-    if (measured >= setpoint + half) relayOn_ = false;
+    // On/off every scan: full output while PV is below SP - h, none while
+    // it is above SP + h, the last of the two in between. Entered from PID
+    // control within the band, it keeps the side the output was on.
+    const double h = std::max(0.0, f.Hysteresis);
+    if (!relayMode_) relayOn_ = output_ >= 50.0;
+    relayMode_ = true;
+    if (measured < setpoint - h) relayOn_ = true;
+    if (measured > setpoint + h) relayOn_ = false;
     output_ = relayOn_ ? 100.0 : 0.0;
     integral_ = output_;
     havePv_ = false;
     return output_;
   }
 
+  relayMode_ = false;
   double gain = 100.0 / f.ProportionalBand;        // percent output per percent span
   double error = (setpoint - measured) / Span() * 100.0;  // percent of span
 

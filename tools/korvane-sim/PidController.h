@@ -4,7 +4,8 @@
 // repeats per minute, derivative in seconds (on the measurement, so a
 // setpoint step gives no kick). Output 0..100 % with anti-windup by
 // conditional integration. A proportional band of 0 turns the controller
-// into an on/off controller with the given hysteresis. A controller in the
+// into an on/off controller, switched every step: 100 % while PV < SP - h,
+// 0 % while PV > SP + h (h the hysteresis), unchanged in between. A controller in the
 // series (interacting) form takes its factors as Kc' (1 + 1/(Ti' s)) (1 + Td' s)
 // and acts as the ideal controller of
 //   Kc = Kc' (1 + Td'/Ti'), Ti = Ti' + Td', Td = Ti' Td' / (Ti' + Td').
@@ -44,6 +45,7 @@ class PidController {
   bool havePv_ = false;
   double output_ = 0;
   bool relayOn_ = false;
+  bool relayMode_ = false;  // the last step was on/off control
 };
 
 }  // namespace korvane::sim
