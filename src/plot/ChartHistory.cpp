@@ -9,7 +9,8 @@ namespace korvane {
 
 ChartHistory::ChartHistory(ChartHistory&& other) noexcept
     : points_(std::move(other.points_)), clock_(other.ChartClock()), updatePeriod_(other.UpdatePeriod()),
-      paused_(other.ChartPaused()), redraw_(std::move(other.redraw_)) {}
+      paused_(other.ChartPaused()), redraw_(std::move(other.redraw_)),
+      sampleHook_(std::move(other.sampleHook_)) {}
 
 ChartHistory::~ChartHistory() {
   if (leader_ != nullptr) {
@@ -39,6 +40,7 @@ void ChartHistory::InsertDatapoint(float time, float pv, float setpoint, float o
 
 void ChartHistory::AddSample(float pv, float setpoint, float output) {
   InsertDatapoint(ChartClock(), pv, setpoint, output);
+  if (sampleHook_) sampleHook_();
   if (redraw_) redraw_();
 }
 

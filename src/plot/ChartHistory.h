@@ -42,6 +42,9 @@ class ChartHistory : public SampleSink {
   // What AddSample calls after storing (the live chart's redraw); an error
   // it throws goes to AddSample's caller with the sample already stored.
   void SetRedraw(std::function<void()> redraw) { redraw_ = std::move(redraw); }
+  // Told of every sample stored by AddSample, before the redraw, whether
+  // this history is drawn or not (the tuning of its controller reads it).
+  void SetSampleHook(std::function<void()> hook) { sampleHook_ = std::move(hook); }
 
   // Frees every sample. The clock is left alone (see ResetClock).
   void ClearData() noexcept;
@@ -87,6 +90,7 @@ class ChartHistory : public SampleSink {
   std::int32_t updatePeriod_ = 1;
   bool paused_ = false;
   std::function<void()> redraw_;
+  std::function<void()> sampleHook_;
 };
 
 }  // namespace korvane

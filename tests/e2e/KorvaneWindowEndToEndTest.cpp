@@ -39,6 +39,7 @@
 #include "app/link/ControllersPanel.h"
 #include "app/link/LinkPanels.h"
 #include "app/main/MainForm.h"
+#include "app/tuning/TuningForm.h"
 #include "base/Convert.h"
 #include "poll/PollCycle.h"
 #include "support/ScopedEnv.h"
@@ -361,6 +362,8 @@ TEST_F(SimWindow, FourControllersEachShownAndWrittenOnItsOwn) {
   ASSERT_EQ(form->AppSettings().Others.size(), 3u);
   korvane::ControllerSession& line = form->Session();
   ASSERT_EQ(line.ControllerCount(), 4u);
+  // The third controller's tuning record, kept while another row is shown.
+  const auto& record = form->TuningOf(2).Recorder();
   const auto status = [&](std::size_t i) { return line.Controller(i).view.Status(); };
   ASSERT_TRUE(WaitUntil([&] { return IsDataOk(status(2)) && status(3).ends_with("Time Out occurred"); }, 8000ms))
       << status(0) << " | " << status(1) << " | " << status(2) << " | " << status(3);
@@ -398,6 +401,8 @@ TEST_F(SimWindow, FourControllersEachShownAndWrittenOnItsOwn) {
     EXPECT_NE(shown.substr(at, shown.find('\n', at) - at).find(sp), std::string::npos) << shown;
   }
   EXPECT_FLOAT_EQ(line.Controller(1).poll.Values().SP, 61.0f);
+  const std::size_t taken = record.Samples().size();
+  EXPECT_TRUE(WaitUntil([&] { return record.Samples().size() >= taken + 2; }, 3000ms));
 }
 
 }  // namespace

@@ -67,9 +67,11 @@ TuningForm::TuningForm(PollCycle& poll, ChartHistory& history, const Settings& s
   }
   poll_.AddWriteObserver(recorder_.get());
   poll_.AddWriteObserver(this);
+  history_.SetSampleHook([this] { TakeSamples(); });
 }
 
 TuningForm::~TuningForm() {
+  history_.SetSampleHook(nullptr);
   poll_.RemoveWriteObserver(this);
   poll_.RemoveWriteObserver(recorder_.get());
 }
@@ -202,6 +204,16 @@ void TuningForm::SettingsEdited() {
 void TuningForm::HideMarks() { overlay_->Update({}, {}, history_.ChartClock()); }
 
 void TuningForm::ChartRedrawn() {
+  TakeSamples();
+  PredictStep();
+  std::vector<TuningOverlay::Marker> markers;
+  for (const JournalEntry& e : recorder_->Journal().Entries()) {
+    if (std::isfinite(e.NewValue)) markers.push_back({e.Time, Short(e)});
+  }
+  overlay_->Update(markers, predicted_, history_.ChartClock());
+}
+
+void TuningForm::TakeSamples() {
   // The chart's samples newer than the last one taken, newest first; a
   // clock that went back (Clear) starts over.
   const PointList& points = history_.Points();
@@ -219,12 +231,6 @@ void TuningForm::ChartRedrawn() {
     ShowJournal();
     ShowStep();
   }
-  PredictStep();
-  std::vector<TuningOverlay::Marker> markers;
-  for (const JournalEntry& e : recorder_->Journal().Entries()) {
-    if (std::isfinite(e.NewValue)) markers.push_back({e.Time, Short(e)});
-  }
-  overlay_->Update(markers, predicted_, history_.ChartClock());
 }
 
 void TuningForm::ShowStep() {

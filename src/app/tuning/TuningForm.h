@@ -53,6 +53,9 @@ class TuningForm : public QWidget, public WriteObserver {
   // Takes the chart's new samples and redraws the marks; the live chart
   // calls it after each of its redraws.
   void ChartRedrawn();
+  // Takes the history's new samples into the record and the session: on
+  // every sample, whether its controller's chart is the one shown or not.
+  void TakeSamples();
   // Takes its marks off the live chart while another controller's chart is shown.
   void HideMarks();
   void ShowForward();
