@@ -42,7 +42,10 @@ ControllersPanel::ControllersPanel(ControllerSession& session, LinkMonitor& moni
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->verticalHeader()->hide();
-  table_->horizontalHeader()->setStretchLastSection(true);
+  // Every column as wide as its contents, the status taking what is left,
+  // so the whole row is seen without scrolling.
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  table_->horizontalHeader()->setSectionResizeMode(Status, QHeaderView::Stretch);
   setWidget(table_);
   connect(table_, &QTableWidget::currentCellChanged, this, [this](int row, int, int, int) {
     if (filling_ || row < 0) return;

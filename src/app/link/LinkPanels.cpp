@@ -59,7 +59,7 @@ LinkPanels::LinkPanels(QMainWindow& form, ControllerSession& session, HandlerErr
       controllers_(new ControllersPanel(session, *monitor_, std::move(tick), &form)) {
   Float(form, link_, Qt::RightDockWidgetArea, QSize(360, 340));
   Float(form, frames_, Qt::BottomDockWidgetArea, QSize(1000, 300));
-  Float(form, controllers_, Qt::RightDockWidgetArea, QSize(560, 240));
+  Float(form, controllers_, Qt::RightDockWidgetArea, QSize(680, 220));
   linkAction_ = ViewItem(form, link_, "Link1");
   framesAction_ = ViewItem(form, frames_, "Frames1");
   controllersAction_ = ViewItem(form, controllers_, "Controllers1");
