@@ -38,6 +38,7 @@
 #include "app/config/ConfigFormLayout.h"
 #include "app/link/ControllersPanel.h"
 #include "app/link/LinkPanels.h"
+#include "link/LinkMonitor.h"
 #include "app/main/MainForm.h"
 #include "app/tuning/TuningForm.h"
 #include "base/Convert.h"
@@ -370,6 +371,12 @@ TEST_F(SimWindow, FourControllersEachShownAndWrittenOnItsOwn) {
   const std::vector<float> setpoints{60, 61, 63};
   for (std::size_t i = 0; i < 3; ++i) EXPECT_FLOAT_EQ(line.Controller(i).poll.Values().SP, setpoints[i]);
   EXPECT_FALSE(line.Controller(3).poll.AnyGood());
+  // The Link dock's counts, per controller as well as for the line.
+  const auto counts = form->Link().Monitor().CountsByAddress();
+  ASSERT_EQ(counts.size(), 4u);
+  EXPECT_GT(counts.at(3).GoodReplies, 0u);
+  EXPECT_EQ(counts.at(4).GoodReplies, 0u);
+  EXPECT_GT(counts.at(4).RequestsSent, 0u);
 
   // The dock's row of the third controller, as the keyboard would select it.
   form->Link().ControllersAction()->trigger();

@@ -197,3 +197,25 @@ TEST_F(DataLogTest, ExportOnAFullDiskEndsWithAWholeLine) {
 
 }  // namespace
 }  // namespace korvane
+
+namespace korvane {
+namespace {
+
+TEST(ControllerLogPath, TheFileNameGainsTheControllersName) {
+  const struct {
+    const char* path;
+    const char* name;
+    const char* expected;
+  } rows[] = {
+      {"/logs/run.csv", "Zone 3", "/logs/run - Zone 3.csv"},
+      {"/logs/run", "Zone 3", "/logs/run - Zone 3"},
+      {"/logs.old/run", "Zone 3", "/logs.old/run - Zone 3"},
+      {"/logs/.hidden", "Zone 3", "/logs/.hidden - Zone 3"},
+      {"C:\\logs\\run.csv", "Zone 3", "C:\\logs\\run - Zone 3.csv"},
+      {"/logs/run.csv", "Oven 1/2: top", "/logs/run - Oven 1_2_ top.csv"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(ControllerLogPath(row.path, row.name), row.expected) << row.path;
+}
+
+}  // namespace
+}  // namespace korvane
