@@ -55,13 +55,29 @@ if [ -f "$ROOT/fuzz/CMakeLists.txt" ] && ls "$ROOT"/fuzz/fuzz_*.cpp >/dev/null 2
   stage "fuzz smoke runs"
   CXX=clang++-14 TARGETS="$(cd "$ROOT/fuzz" && ls fuzz_*.cpp | sed 's/\.cpp$//' | tr '\n' ' ')" \
     "$ROOT/scripts/build.sh" "$OUT/fuzz" -DKORVANE_BUILD_FUZZ=ON -DKORVANE_BUILD_GUI=OFF -DKORVANE_BUILD_TESTS=OFF
-  for f in "$OUT"/fuzz/bin/fuzz_*; do
-    echo "-- $(basename "$f")"
-    log="$OUT/fuzz/$(basename "$f").log"
-    if ! UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 "$f" -max_total_time="${FUZZ_SECONDS:-10}" -print_final_stats=1 >"$log" 2>&1; then
-      tail -n 60 "$log"; echo "fuzz target $(basename "$f") failed"; exit 1
-    fi
-    grep -E "stat::number_of_executed_units" "$log" || true
+  # As many targets at once as there are cores, each for its full time.
+  fuzz_one() {  # TARGET LOG: runs it; its exit status goes to LOG.rc
+    local rc=0
+    UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 "$1" -max_total_time="${FUZZ_SECONDS:-10}" \
+      -print_final_stats=1 >"$2" 2>&1 || rc=$?
+    echo "$rc" >"$2.rc"
+  }
+  targets=("$OUT"/fuzz/bin/fuzz_*)
+  for ((i = 0; i < ${#targets[@]}; i += JOBS)); do
+    pids=()
+    for f in "${targets[@]:i:JOBS}"; do
+      fuzz_one "$f" "$OUT/fuzz/$(basename "$f").log" &
+      pids+=($!)
+    done
+    wait "${pids[@]}" || true  # these only: the slow tests run on in the background
+    for f in "${targets[@]:i:JOBS}"; do
+      log="$OUT/fuzz/$(basename "$f").log"
+      echo "-- $(basename "$f")"
+      if [ "$(cat "$log.rc")" != 0 ]; then
+        tail -n 60 "$log"; echo "fuzz target $(basename "$f") failed"; exit 1
+      fi
+      grep -E "stat::number_of_executed_units" "$log" || true
+    done
   done
 fi
 stage "Windows cross build and tests under wine"
