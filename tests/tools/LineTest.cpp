@@ -1,6 +1,6 @@
 // Several controllers on one line, with simulated time: faults stay with
 // their controller, replies reach the line in the right frame, commands and
-// --controller specs act on the controller they name.
+// --controller options act on the controller they name.
 
 #include <gtest/gtest.h>
 
@@ -32,7 +32,7 @@ const std::string kSp1 = "01 03 02 00 64", kSp2 = "02 03 02 00 96", kSp3 = "03 0
 struct ThreeOnALine {
   explicit ThreeOnALine(std::unique_ptr<Framer> f = std::make_unique<RtuFramer>(5)) : framer(std::move(f)) {
     for (int a : {1, 2, 3}) {
-      ControllerSpec c{a, {}, {}};
+      ControllerSetup c{a, {}, {}};
       c.Device.Process.Noise = 0;
       c.Device.Setpoint = a == 1 ? 100 : a == 2 ? 150 : 80;
       if (a == 3) c.Device.Map = FindSimMap("float");
@@ -180,7 +180,7 @@ TEST(Line, ControllerOptionsStartFromTheOptionsAndChangeWhatTheyName) {
     std::string got;
     if (ParseOptions(static_cast<int>(argv.size()), argv.data(), o, &got)) {
       std::ostringstream out;
-      for (const ControllerSpec& c : LineControllers(o)) {
+      for (const ControllerSetup& c : LineControllers(o)) {
         out << (out.tellp() > 0 ? " | " : "") << c.Address << ' ' << c.Device.Map->Name << " sp=" << c.Device.Setpoint
             << " gain=" << c.Device.Process.Gain << " noise=" << c.Device.Process.Noise
             << (c.Device.Process.Integrating ? " integrating" : "");

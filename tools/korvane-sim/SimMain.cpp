@@ -123,8 +123,8 @@ int Serve(Line& line, const SimOptions& options) {
   SlaveEngine engine(*framer, gap);
   std::deque<SimController> controllers;  // a deque: the engine keeps their addresses
   std::vector<SimUnit> units;
-  for (const ControllerSpec& spec : LineControllers(options)) {
-    units.push_back(controllers.emplace_back(spec, options.StartNow).Unit());
+  for (const ControllerSetup& setup : LineControllers(options)) {
+    units.push_back(controllers.emplace_back(setup, options.StartNow).Unit());
     engine.Add(units.back());
   }
   if (options.Verbose) engine.Trace = [](const std::string& t) { std::cerr << "korvane-sim: " << t << '\n'; };

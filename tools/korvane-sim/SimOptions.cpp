@@ -55,17 +55,17 @@ std::string CheckDevice(const DeviceParams& d) {
   return {};
 }
 
-// The address of a --controller SPEC ("3" or "3:..."), and the keys after it.
-bool SplitSpec(const std::string& text, long& address, std::string& keys) {
+// The address of a --controller option ("3" or "3:..."), and the keys after it.
+bool SplitControllerOption(const std::string& text, long& address, std::string& keys) {
   const std::size_t colon = text.find(':');
   keys = colon == std::string::npos ? std::string() : text.substr(colon + 1);
   return ToInt(text.substr(0, colon), address) && address >= 1 && address <= 247;
 }
 
-// Applies the keys of a --controller SPEC: "key=value" items separated by
+// Applies the keys of a --controller option: "key=value" items separated by
 // commas; after fault=KIND the items that are no controller key belong to
 // that fault, as they would after --fault KIND: (late:ms=900,count=2).
-bool ApplyKeys(const std::string& keys, ControllerSpec& c, std::string* error) {
+bool ApplyKeys(const std::string& keys, ControllerSetup& c, std::string* error) {
   auto fail = [&](const std::string& text) {
     if (error) *error = text;
     return false;
@@ -115,8 +115,8 @@ bool ApplyKeys(const std::string& keys, ControllerSpec& c, std::string* error) {
 
 }  // namespace
 
-std::vector<ControllerSpec> LineControllers(const SimOptions& options) {
-  std::vector<ControllerSpec> all{{options.Slave, options.Device_, options.Faults}};
+std::vector<ControllerSetup> LineControllers(const SimOptions& options) {
+  std::vector<ControllerSetup> all{{options.Slave, options.Device_, options.Faults}};
   all.insert(all.end(), options.Controllers.begin(), options.Controllers.end());
   return all;
 }
@@ -305,14 +305,14 @@ bool ParseOptions(int argc, const char* const* argv, SimOptions& o, std::string*
   for (const std::string& text : controllers) {
     long address = 0;
     std::string keys;
-    const std::string spec = "--controller " + text + ": ";
-    if (!SplitSpec(text, address, keys)) return fail(spec + "SLAVE 1..247 first, as in 3:map=float");
-    if (!addresses.insert(address).second) return fail(spec + "address " + std::to_string(address) + " given twice");
+    const std::string prefix = "--controller " + text + ": ";
+    if (!SplitControllerOption(text, address, keys)) return fail(prefix + "SLAVE 1..247 first, as in 3:map=float");
+    if (!addresses.insert(address).second) return fail(prefix + "address " + std::to_string(address) + " given twice");
     const bool first = address == o.Slave;
-    ControllerSpec c{static_cast<int>(address), first ? d : options, first ? o.Faults : std::vector<Fault>{}};
+    ControllerSetup c{static_cast<int>(address), first ? d : options, first ? o.Faults : std::vector<Fault>{}};
     std::string why;
-    if (!ApplyKeys(keys, c, &why)) return fail(spec + why);
-    if (why = CheckDevice(c.Device); !why.empty()) return fail(spec + why);
+    if (!ApplyKeys(keys, c, &why)) return fail(prefix + why);
+    if (why = CheckDevice(c.Device); !why.empty()) return fail(prefix + why);
     if (first) {
       d = c.Device;
       o.Faults = c.Faults;

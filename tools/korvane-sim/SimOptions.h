@@ -32,7 +32,7 @@ struct SimOptions {
   std::vector<Fault> Faults;     // the first controller's
   // The controllers on the line after the first, in the order given
   // (--controller); each starts from the options' Device_ without their faults.
-  std::vector<ControllerSpec> Controllers;
+  std::vector<ControllerSetup> Controllers;
   bool Verbose = false;
   bool Help = false;
   bool Version = false;
@@ -41,7 +41,7 @@ struct SimOptions {
 // Parses argv; false with *error on a bad option.
 bool ParseOptions(int argc, const char* const* argv, SimOptions& options, std::string* error);
 // The controllers on the line, the first one (--slave) first.
-std::vector<ControllerSpec> LineControllers(const SimOptions& options);
+std::vector<ControllerSetup> LineControllers(const SimOptions& options);
 std::string Usage();
 // "COM1".."COM99".
 bool IsComName(const std::string& name);

@@ -2,12 +2,12 @@
 
 namespace korvane::sim {
 
-SimController::SimController(const ControllerSpec& spec, bool startNow)
-    : address_(static_cast<std::uint8_t>(spec.Address)),
-      device_(spec.Device),
-      faults_(spec.Device.Process.Seed),
+SimController::SimController(const ControllerSetup& setup, bool startNow)
+    : address_(static_cast<std::uint8_t>(setup.Address)),
+      device_(setup.Device),
+      faults_(setup.Device.Process.Seed),
       running_(startNow) {
-  for (const Fault& f : spec.Faults) faults_.Set(f);
+  for (const Fault& f : setup.Faults) faults_.Set(f);
 }
 
 void SimController::Tick(double seconds, bool asked) {

@@ -13,7 +13,7 @@
 namespace korvane::sim {
 
 // One controller as the command line describes it.
-struct ControllerSpec {
+struct ControllerSetup {
   int Address = 1;
   DeviceParams Device;
   std::vector<Fault> Faults;
@@ -30,7 +30,7 @@ struct SimUnit {
 // A controller the program owns, with its process clock.
 class SimController {
  public:
-  SimController(const ControllerSpec& spec, bool startNow);
+  SimController(const ControllerSetup& setup, bool startNow);
   SimController(const SimController&) = delete;
   SimController& operator=(const SimController&) = delete;
 
