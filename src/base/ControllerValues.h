@@ -12,6 +12,7 @@ struct ControllerValues {
   float Kp = 0;
   float Ki = 0;
   float Kd = 0;
+  float Hys = 0;  // the hysteresis of the on/off mode; not drawn, logged or shown
 };
 
 }  // namespace korvane

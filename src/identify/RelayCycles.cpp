@@ -110,6 +110,7 @@ bool FindTurns(const std::vector<TuningSample>& run, const std::vector<std::size
     });
     const auto inside = static_cast<std::size_t>(last - first);
     if (inside < 2) {
+      r.Final = true;
       r.Reason = TuningText("A half period of %.3g s holds fewer than two polls (one every %.3g s): the "
                             "oscillation is too fast for the polling (poll faster), or PV noise flips the relay "
                             "(a larger hysteresis helps).",
@@ -216,6 +217,7 @@ RelayCycles AnalyseRelay(std::span<const TuningSample> samples, double setpoint,
   const double longest = *std::max_element(r.HalfPeriods.begin(), r.HalfPeriods.end());
   const double tail = run.back().Time - r.Switches.back();
   if (tail > 1.5 * longest) {
+    r.Final = true;
     r.Reason = OnLimit(run.back().Out, options)
                    ? TuningText("The output has sat at %.3g %% for %.0f s, longer than a whole half period (%.3g s "
                                 "at most before): PV cannot reach the setpoint +- the hysteresis at that level.",
@@ -259,6 +261,7 @@ RelayCycles AnalyseRelay(std::span<const TuningSample> samples, double setpoint,
   }
   r.DelaySpread = delays > 1.0 ? std::sqrt(squares / (delays - 1.0)) : 0.0;
   if (!(r.A > hysteresis)) {
+    r.Final = true;
     r.Reason = TuningText("PV swings +-%.3g, no more than the hysteresis (%.3g): Ku = 4 d / (pi sqrt(a^2 - h^2)) "
                           "needs a larger swing. Make the hysteresis smaller or the output's swing larger.",
                           r.A, hysteresis);

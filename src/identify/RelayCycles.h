@@ -46,6 +46,10 @@ struct RelayOptions {
 struct RelayCycles {
   bool Ok = false;
   std::string Reason;  // why there are no figures, when not Ok
+  // The reason will not go away as the test runs on: no crossing back for
+  // longer than a whole half period, a half period shorter than two polls,
+  // a steady swing no larger than the hysteresis.
+  bool Final = false;
 
   // The output: its switch times (s) and its two levels (%); D is half the
   // difference. Heating: the output is high while PV is low (reverse

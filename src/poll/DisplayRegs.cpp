@@ -91,6 +91,13 @@ void PollCycle::DisplayRegs() {
     values_.*d.Value = Scaled(raw, map.*d.Factor);
     if (!d.Entry || updateEntries) show(d.Box, values_.*d.Value);
   }
+  // The hysteresis has no box: kept for the tuning, which writes it back.
+  if (Addressable(regs[3])) {
+    const ValueRegisters& r = regs[3];
+    const std::array<std::uint16_t, 2> words{RegisterWord(r.Table, r.Address),
+                                             r.Span == 2 ? RegisterWord(r.Table, r.Address + 1) : std::uint16_t{0}};
+    values_.Hys = Scaled(DecodeRegisters(map.LayoutHys.Format, map.LayoutHys.Order, words), map.FactorHys);
+  }
 }
 
 }  // namespace korvane

@@ -86,9 +86,9 @@ class PollCycle {
   void KWriteClick() { pendingWrite_ = 14; }
   void KiWriteClick() { pendingWrite_ = 12; }
   void KdWriteClick() { pendingWrite_ = 13; }
-  // Writes `text` to the parameter behind `box` (SetPt, K, Ki, Kd) on the
-  // next tick, as its Write button does with the box's text; the box itself
-  // is left alone.
+  // Writes `text` to the parameter behind `box` (SetPt, K, Ki, Kd, or Hys,
+  // which has no button) on the next tick, as its Write button does with the
+  // box's text; the box itself is left alone.
   void WriteTextClick(ValueBox box, std::string text);
 
   // The silence that ends a frame on this link, in whole milliseconds

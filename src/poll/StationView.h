@@ -48,8 +48,8 @@ class StationView : public ValueView {
   bool selected_ = true;
   std::string refusalPrefix_;
   std::string status_;
-  std::array<std::optional<std::string>, 6> texts_;
-  std::array<std::optional<std::string>, 6> blocks_;
+  std::array<std::optional<std::string>, kValueBoxes> texts_;
+  std::array<std::optional<std::string>, kValueBoxes> blocks_;
 };
 
 }  // namespace korvane

@@ -2,12 +2,16 @@
 // What the poll cycle shows and reads in the main window: the status line
 // and the value boxes.
 
+#include <cstddef>
 #include <string>
 
 namespace korvane {
 
-// The main window's edit boxes the cycle fills and reads.
-enum class ValueBox { PV, Out, SetPt, K, Ki, Kd };
+// The main window's edit boxes the cycle fills and reads, and the
+// hysteresis of the controller's on/off mode, which has no box: only the
+// tuning writes it (WriteTextClick).
+enum class ValueBox { PV, Out, SetPt, K, Ki, Kd, Hys };
+inline constexpr std::size_t kValueBoxes = 7;
 
 class ValueView {
  public:

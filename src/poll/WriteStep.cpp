@@ -24,12 +24,16 @@ struct WriteTarget {
   std::string_view Name;
 };
 
-constexpr std::array<WriteTarget, 4> kWriteTargets = {{
+constexpr std::array<WriteTarget, 5> kWriteTargets = {{
     {26, ValueBox::SetPt, WritableValue::SP, &RegisterMap::FactorSP, &RegisterMap::LayoutSP, "setpoint"},
     {14, ValueBox::K, WritableValue::Kp, &RegisterMap::FactorKp, &RegisterMap::LayoutKp, "Kp"},
     {12, ValueBox::Ki, WritableValue::Ki, &RegisterMap::FactorKi, &RegisterMap::LayoutKi, "Ki"},
     {13, ValueBox::Kd, WritableValue::Kd, &RegisterMap::FactorKd, &RegisterMap::LayoutKd, "Kd"},
+    // No Write button: only the tuning writes it, with its own text.
+    {18, ValueBox::Hys, WritableValue::Hys, &RegisterMap::FactorHys, &RegisterMap::LayoutHys, "hysteresis"},
 }};
+// The targets with a Write button in the window.
+constexpr std::size_t kButtonTargets = 4;
 
 const WriteTarget* TargetOf(std::int32_t registerNumber) {
   for (const WriteTarget& target : kWriteTargets) {
@@ -45,6 +49,7 @@ double ShownValue(const ControllerValues& values, ValueBox box) {
     case ValueBox::K: return values.Kp;
     case ValueBox::Ki: return values.Ki;
     case ValueBox::Kd: return values.Kd;
+    case ValueBox::Hys: return values.Hys;
     default: return 0.0;
   }
 }
@@ -71,7 +76,7 @@ void PollCycle::NotifyWriteAnswered(std::int32_t result) {
 }
 
 void PollCycle::ShowWriteBlocks() {
-  for (std::size_t i = 0; i < kWriteTargets.size(); ++i) {
+  for (std::size_t i = 0; i < kButtonTargets; ++i) {
     std::string reason = WriteBlockedReason(settings_.Map, kWriteTargets[i].Value);
     if (writeBlocksShown_ && reason == writeBlocks_[i]) continue;
     writeBlocks_[i] = std::move(reason);

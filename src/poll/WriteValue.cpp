@@ -113,6 +113,7 @@ const RegisterLayout& LayoutOf(const RegisterMap& map, WritableValue value) {
     case WritableValue::Kp: return map.LayoutKp;
     case WritableValue::Ki: return map.LayoutKi;
     case WritableValue::Kd: return map.LayoutKd;
+    case WritableValue::Hys: return map.LayoutHys;
     case WritableValue::SP: break;
   }
   return map.LayoutSP;
@@ -123,6 +124,7 @@ std::int32_t AddressOf(const RegisterMap& map, WritableValue value) {
     case WritableValue::Kp: return map.AddrKp;
     case WritableValue::Ki: return map.AddrKi;
     case WritableValue::Kd: return map.AddrKd;
+    case WritableValue::Hys: return map.AddrHys;
     case WritableValue::SP: break;
   }
   return map.AddrSP;
@@ -133,6 +135,7 @@ std::string_view NameOf(WritableValue value) {
     case WritableValue::Kp: return "Kp";
     case WritableValue::Ki: return "Ki";
     case WritableValue::Kd: return "Kd";
+    case WritableValue::Hys: return "hysteresis";
     case WritableValue::SP: break;
   }
   return "setpoint";

@@ -54,7 +54,7 @@ RegisterWrite ScaleRegisterWrite(double number, float factor, const RegisterLayo
                                  std::string_view text);
 
 // The values the operator can write.
-enum class WritableValue { SP, Kp, Ki, Kd };
+enum class WritableValue { SP, Kp, Ki, Kd, Hys };
 
 // Where a write of the value goes (wire address): the write address its
 // layout names; else where it is read, except the setpoint of a map that

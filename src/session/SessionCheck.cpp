@@ -96,6 +96,30 @@ SessionPlan DefaultPlan(const SessionContext& context, const LoopValues& now, st
   return plan;
 }
 
+SessionPlan DefaultRelayPlan(const SessionContext& context, const LoopValues& now,
+                             std::span<const TuningSample> record) {
+  SessionPlan plan = DefaultPlan(context, now, record);
+  plan.Kind = SessionKind::Relay;
+  plan.Step = 0.0;
+  std::vector<TuningSample> rest;
+  for (auto it = record.rbegin(); it != record.rend() && rest.size() < 30; ++it) {
+    if (IsUsable(*it)) rest.push_back(*it);
+  }
+  double h = std::max(3.0 * NoiseOf(rest), 2.0 * context.PvResolution);
+  const double count = context.HysResolution > 0.0 ? context.HysResolution : 0.0;
+  if (count > 0.0) h = std::max(count, std::ceil(h / count - 1e-9) * count);
+  plan.Hysteresis = h;
+  return plan;
+}
+
+std::string RelayUnavailable(const SessionContext& context) {
+  if (!(context.HysResolution > 0.0)) {
+    return "The controller's register map names no hysteresis register Korvane may write: the relay test needs "
+           "the controller's on/off mode and its hysteresis.";
+  }
+  return {};
+}
+
 namespace {
 
 std::string RestProblem(const ReadinessInput& input, const SessionPlan& plan, const SessionContext& context) {
@@ -136,7 +160,16 @@ std::vector<std::string> CheckReadiness(const ReadinessInput& input, const Sessi
   const bool spanOk = input.SpanEntered && std::isfinite(context.Span()) && context.Span() > 0.0;
   if (!spanOk) missing.emplace_back("Enter the controller's input span (Span low, Span high).");
   if (!(context.TimeScale > 0.0) || !(context.Poll > 0.0)) missing.emplace_back("The poll interval is not known.");
-  if (!std::isfinite(plan.Step) || plan.Step == 0.0) missing.emplace_back("Enter a setpoint step other than 0.");
+  const bool relay = plan.Kind == SessionKind::Relay;
+  if (relay) {
+    const std::string unavailable = RelayUnavailable(context);
+    if (!unavailable.empty()) missing.push_back(unavailable);
+    if (!std::isfinite(plan.Hysteresis) || !(plan.Hysteresis > 0.0)) {
+      missing.emplace_back("Enter a hysteresis above 0.");
+    }
+  } else if (!std::isfinite(plan.Step) || plan.Step == 0.0) {
+    missing.emplace_back("Enter a setpoint step other than 0.");
+  }
   FormFactors unused;
   std::string formProblem;
   if (!context.Registers.Form.Unusable.empty()) {
@@ -144,6 +177,20 @@ std::vector<std::string> CheckReadiness(const ReadinessInput& input, const Sessi
     missing.push_back(formProblem);
   }
   if (!missing.empty()) return missing;
+
+  if (relay) {
+    const double low = input.Now.SP - plan.Hysteresis, high = input.Now.SP + plan.Hysteresis;
+    if (!(plan.PvLow < plan.PvHigh) || input.Now.PV < plan.PvLow || input.Now.PV > plan.PvHigh || low < plan.PvLow ||
+        high > plan.PvHigh) {
+      missing.push_back(TuningText("The PV limits %.4g to %.4g must hold the present PV %.4g and the setpoint "
+                                   "\u00b1 the hysteresis (%.4g to %.4g).",
+                                   plan.PvLow, plan.PvHigh, input.Now.PV, low, high));
+    }
+    if (!(plan.MaxTime > 0.0)) missing.emplace_back("Enter the longest time the session may take.");
+    const std::string rest = RestProblem(input, plan, context);
+    if (!rest.empty()) missing.push_back(rest);
+    return missing;
+  }
 
   const double target = input.Now.SP + plan.Step;
   if (!(plan.PvLow < plan.PvHigh) || input.Now.PV < plan.PvLow || input.Now.PV > plan.PvHigh ||

@@ -14,12 +14,19 @@
 
 namespace korvane {
 
-// What the user asks for: the step, the PV limits outside which the session
-// aborts, the longest time it may take (chart seconds, waiting for the
-// user's answer not counted), the rule, and whether the proposal is written
-// without a second confirmation.
+// How the session learns the process: a setpoint step under the present
+// factors, or a relay test: the controller's own on/off mode (K 0) with a
+// hysteresis around the unchanged setpoint, until PV swings steadily.
+enum class SessionKind { Step, Relay };
+
+// What the user asks for: the step (or the relay's hysteresis), the PV
+// limits outside which the session aborts, the longest time it may take
+// (chart seconds, waiting for the user's answer not counted), the rule, and
+// whether the proposal is written without a second confirmation.
 struct SessionPlan {
-  double Step = 0.0;  // PV units, signed
+  SessionKind Kind = SessionKind::Step;
+  double Step = 0.0;  // PV units, signed; not used by a relay test
+  double Hysteresis = 0.0;  // PV units, the relay test's: it switches at SP +- Hysteresis
   double PvLow = 0.0, PvHigh = 0.0;
   double MaxTime = 600.0;
   std::string MaxTimeSource;  // where the offered longest time came from
@@ -36,6 +43,9 @@ struct SessionContext {
   RegisterFactors Registers;  // with the controller's PID form
   double BandShare = 0.02;   // settling band, share of the step
   double PvResolution = 0.0; // PV units per register count
+  // Hysteresis units per register count; 0 when the map has no hysteresis
+  // register Korvane may write (no relay test then).
+  double HysResolution = 0.0;
   double Span() const noexcept { return SpanHigh - SpanLow; }
 };
 
@@ -43,6 +53,7 @@ struct SessionContext {
 struct LoopValues {
   double SP = 0.0, PV = 0.0, Out = 0.0;
   FormFactors Factors;  // as the controller holds them (SessionContext::Registers.Form)
+  double Hys = 0.0;     // the hysteresis of its on/off mode, PV units
 };
 
 struct ReadinessInput {
@@ -66,6 +77,15 @@ double RestTime(const SessionContext& context);
 // 600 process seconds nor 60 polls. MaxTimeSource says which.
 SessionPlan DefaultPlan(const SessionContext& context, const LoopValues& now,
                         std::span<const TuningSample> record = {});
+// The relay test's plan: the hysteresis from the PV noise at rest in
+// `record` (three times its SD, at least two PV counts and one count of the
+// hysteresis register, rounded up to that count), the span as PV limits and
+// the longest time as DefaultPlan gives it.
+SessionPlan DefaultRelayPlan(const SessionContext& context, const LoopValues& now,
+                             std::span<const TuningSample> record = {});
+// Why no relay test is offered for this controller (no hysteresis register
+// to write), or empty.
+std::string RelayUnavailable(const SessionContext& context);
 // What is missing, one sentence each.
 std::vector<std::string> CheckReadiness(const ReadinessInput& input, const SessionPlan& plan,
                                         const SessionContext& context);

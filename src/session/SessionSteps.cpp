@@ -160,11 +160,12 @@ void TuningSession::Propose() {
 void TuningSession::Predict(double duration) {
   if (!(duration > 0.0)) return;
   const FopdtModel model = InProcessTime(outcome_.Model->Model, context_.TimeScale);
-  outcome_.PredictedCurve = PredictClosedLoop(model, outcome_.Proposed->Held, context_.Span(), 0.0,
-                                              outcome_.VerifyStep, out0_, duration);
+  const double step = IsRelay() ? predictStep_ : outcome_.VerifyStep;
+  outcome_.PredictedCurve = PredictClosedLoop(model, outcome_.Proposed->Held, context_.Span(), 0.0, step, out0_,
+                                              duration);
   FigureOptions options{context_.BandShare, context_.PvResolution};
   options.RestPv = 0.0;
-  StepFigures predicted(0.0, 0.0, outcome_.VerifyStep, options);
+  StepFigures predicted(0.0, 0.0, step, options);
   for (const TuningSample& s : outcome_.PredictedCurve) predicted.Add(s);
   predicted.Refresh();
   outcome_.Predicted = predicted.Figures();
@@ -173,6 +174,14 @@ void TuningSession::Predict(double duration) {
 void TuningSession::QueueApply() {
   const FormFactors& held = outcome_.Proposed->HeldInForm;
   stage_ = SessionStage::Applying;
+  if (IsRelay()) {
+    writes_.Queue({{ValueBox::K, "Kp", held.K, context_.Registers.Kp},
+                   {ValueBox::Ki, "Ki", held.Ki, context_.Registers.Ki},
+                   {ValueBox::Kd, "Kd", held.Kd, context_.Registers.Kd}},
+                  1);
+    writes_.Tick(clock_(), FailTime());
+    return;
+  }
   writes_.Queue({{ValueBox::K, "Kp", held.K, context_.Registers.Kp},
                  {ValueBox::Ki, "Ki", held.Ki, context_.Registers.Ki},
                  {ValueBox::Kd, "Kd", held.Kd, context_.Registers.Kd},
@@ -200,12 +209,17 @@ std::string TuningSession::Waiting() const {
       if (std::isfinite(limit)) text += ", at most until " + ProcessSecondsText(limit - *stepTime_, scale) + " into the step";
       return text + ".";
     }
+    case SessionStage::Relay: return RelayWaiting();
+    case SessionStage::RelayBack: return "Writing the original K, Ki, Kd and hysteresis back.";
     case SessionStage::Proposed: return "Waiting for your answer: write the proposed factors?";
-    case SessionStage::Applying: return "Writing the new factors, then the original setpoint.";
+    case SessionStage::Applying:
+      return IsRelay() ? "Writing the new factors." : "Writing the new factors, then the original setpoint.";
     case SessionStage::Returning: return "Writing the original setpoint back.";
     case SessionStage::Restoring:
       return (userRestore_ ? std::string("Writing the old factors back.")
-                           : "Stopping: " + outcome_.StopReason + " Writing back the original setpoint and factors.") +
+                           : "Stopping: " + outcome_.StopReason +
+                                 (IsRelay() ? " Writing back the original K, Ki, Kd and hysteresis."
+                                            : " Writing back the original setpoint and factors.")) +
              (writes_.Values().empty() ? "" : " " + ControllerHolds());
     case SessionStage::Done:
     case SessionStage::Stopped: return outcome_.Result;

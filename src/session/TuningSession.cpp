@@ -7,6 +7,7 @@
 
 #include "identify/TuningText.h"
 #include "master/MasterCode.h"
+#include "rules/FormConversion.h"
 
 namespace korvane {
 namespace {
@@ -60,13 +61,22 @@ std::vector<std::string> TuningSession::Start(const ReadinessInput& input, const
     if (s.Time >= now - 2.0 * RestTime(context_)) recorder_.AddSample(s);
   }
   writes_.Clear();
-  factorsTouched_ = userRestore_ = false;
+  factorsTouched_ = hysTouched_ = userRestore_ = false;
   stepTime_.reset();
   t63_.reset();
   lastGood_ = lastTick_ = now;
   portOpen_ = true;
-  stage_ = SessionStage::Step1;
-  writes_.Queue({{ValueBox::SetPt, "setpoint", input.Now.SP + plan.Step, context_.SpResolution}}, 1);
+  if (IsRelay()) {
+    // The hysteresis first: while K is not 0 it changes nothing, so the
+    // controller never switches with the hysteresis it had.
+    stage_ = SessionStage::Relay;
+    writes_.Queue({{ValueBox::Hys, "hysteresis", plan.Hysteresis, context_.HysResolution},
+                   {ValueBox::K, "Kp", 0.0, context_.Registers.Kp}},
+                  1);
+  } else {
+    stage_ = SessionStage::Step1;
+    writes_.Queue({{ValueBox::SetPt, "setpoint", input.Now.SP + plan.Step, context_.SpResolution}}, 1);
+  }
   writes_.Tick(now, FailTime());
   return {};
 }
@@ -107,8 +117,9 @@ void TuningSession::Tick(bool portOpen) {
     writes_.Tick(now, std::max(3.0 * context_.Poll, 1.0 / context_.TimeScale));
     if (writes_.Idle()) {
       Finish(userRestore_ ? SessionStage::Done : SessionStage::Stopped,
-             userRestore_ ? "The old factors are back." : outcome_.StopReason +
-                                                              " The original setpoint and factors are back.");
+             userRestore_ ? "The old factors are back."
+             : outcome_.StopReason + (IsRelay() ? " The original K, Ki, Kd and hysteresis are back."
+                                                : " The original setpoint and factors are back."));
     }
     return;
   }
@@ -125,6 +136,14 @@ void TuningSession::Tick(bool portOpen) {
   // if it had arrived.
   writes_.Tick(now, FailTime());
   if (writes_.GaveUp()) return Abort("The write of the " + writes_.GaveUp()->What + " was not answered.");
+  if (stage_ == SessionStage::Relay) return RelayTick();
+  if (stage_ == SessionStage::RelayBack && writes_.Idle()) return ProposeFromRelay();
+  if (stage_ == SessionStage::Applying && IsRelay() && writes_.Idle()) {
+    outcome_.Applied = true;
+    Finish(SessionStage::Done, "The new factors are in the controller: " +
+                                   FactorsText(outcome_.Proposed->HeldInForm, context_.Registers.Form) + ".");
+    return;
+  }
   if (stage_ == SessionStage::Returning && writes_.Idle()) {
     // After a shortened verification the verdict stands; after Decline, the old factors.
     Finish(SessionStage::Done, outcome_.Applied ? outcome_.Result
@@ -144,6 +163,11 @@ void TuningSession::Approve() {
 
 void TuningSession::Decline() {
   if (stage_ != SessionStage::Proposed) return;
+  if (IsRelay()) {
+    // The relay's writes are already undone.
+    Finish(SessionStage::Done, "Declined: the old factors stay.");
+    return;
+  }
   stage_ = SessionStage::Returning;
   writes_.Queue({{ValueBox::SetPt, "setpoint", outcome_.Before.SP, context_.SpResolution}}, 1);
   writes_.Tick(clock_(), FailTime());
@@ -167,20 +191,33 @@ void TuningSession::RestoreOld() {
   Restore(true);
 }
 
-// The original setpoint, and the factors when any was written (or typed);
-// the old factors alone when the user asked for them after the session.
+// The original setpoint (not after a relay test, which never wrote it), and
+// the factors when any was written (or typed), K first: it takes a relay
+// test's controller out of its on/off mode; the hysteresis when it was
+// written. The old factors alone when the user asked for them after the
+// session.
 void TuningSession::Restore(bool factors) {
   stage_ = SessionStage::Restoring;
-  std::deque<SessionWrite> back;
-  if (!userRestore_) back.push_back({ValueBox::SetPt, "setpoint", outcome_.Before.SP, context_.SpResolution});
-  const FormFactors& f = outcome_.Before.Factors;
-  if (factors && (factorsTouched_ || userRestore_)) {
-    back.push_back({ValueBox::K, "Kp", f.K, context_.Registers.Kp});
-    back.push_back({ValueBox::Ki, "Ki", f.Ki, context_.Registers.Ki});
-    back.push_back({ValueBox::Kd, "Kd", f.Kd, context_.Registers.Kd});
+  std::deque<SessionWrite> back = Originals(!userRestore_ && !IsRelay());
+  if (!(factors && (factorsTouched_ || userRestore_))) {
+    std::erase_if(back, [](const SessionWrite& w) { return w.What == "Kp" || w.What == "Ki" || w.What == "Kd"; });
   }
+  if (userRestore_) std::erase_if(back, [](const SessionWrite& w) { return w.What == "hysteresis"; });
   writes_.Queue(std::move(back), kManyTries);
   if (portOpen_) writes_.Tick(clock_(), std::max(3.0 * context_.Poll, 1.0 / context_.TimeScale));
+}
+
+// What the session found in the controller: the setpoint when asked for,
+// then K, Ki, Kd, and the hysteresis when the session wrote it.
+std::deque<SessionWrite> TuningSession::Originals(bool setpoint) const {
+  std::deque<SessionWrite> back;
+  if (setpoint) back.push_back({ValueBox::SetPt, "setpoint", outcome_.Before.SP, context_.SpResolution});
+  const FormFactors& f = outcome_.Before.Factors;
+  back.push_back({ValueBox::K, "Kp", f.K, context_.Registers.Kp});
+  back.push_back({ValueBox::Ki, "Ki", f.Ki, context_.Registers.Ki});
+  back.push_back({ValueBox::Kd, "Kd", f.Kd, context_.Registers.Kd});
+  if (hysTouched_) back.push_back({ValueBox::Hys, "hysteresis", outcome_.Before.Hys, context_.HysResolution});
+  return back;
 }
 
 void TuningSession::Finish(SessionStage stage, std::string result) {
@@ -200,7 +237,9 @@ void TuningSession::WriteSent(std::string_view what, double oldValue, double new
   const double now = clock_();
   const bool ours = writes_.Sent(what, newValue, now) == SessionWrites::Seen::Ours;
   const bool firstFactor = what != "setpoint" && !factorsTouched_;
+  const bool firstHys = what == "hysteresis" && !hysTouched_;
   if (what != "setpoint") factorsTouched_ = true;
+  if (what == "hysteresis") hysTouched_ = true;
   if (!ours) {
     if (stage_ != SessionStage::Restoring) {
       Abort(TuningText("A write was typed by hand during the session (%s %.4g).", std::string(what).c_str(), newValue));
@@ -211,7 +250,12 @@ void TuningSession::WriteSent(std::string_view what, double oldValue, double new
   }
   // A factor handed over before an abort went out during the write-back:
   // the factors are written back as well.
-  if (stage_ == SessionStage::Restoring && firstFactor) Restore(true);
+  if (stage_ == SessionStage::Restoring && (firstFactor || firstHys)) Restore(true);
+  if (stage_ == SessionStage::Relay) {
+    if (what == "Kp") outcome_.RelayTime = now;
+    // The cycles are judged with the hysteresis as the register holds it.
+    if (what == "hysteresis") outcome_.Plan.Hysteresis = newValue;
+  }
   if (what == "setpoint" && (stage_ == SessionStage::Step1 || stage_ == SessionStage::Applying)) {
     if (stage_ == SessionStage::Applying) {
       stage_ = SessionStage::Step2;
@@ -251,9 +295,10 @@ std::string TuningSession::ControllerHolds() const {
   std::string text = "In the controller now:";
   const FormFactors& f = outcome_.Before.Factors;
   const std::pair<const char*, double> originals[] = {
-      {"setpoint", outcome_.Before.SP}, {"Kp", f.K}, {"Ki", f.Ki}, {"Kd", f.Kd}};
+      {"setpoint", outcome_.Before.SP}, {"Kp", f.K}, {"Ki", f.Ki}, {"Kd", f.Kd}, {"hysteresis", outcome_.Before.Hys}};
   const char* sep = " ";
   for (const auto& [what, original] : originals) {
+    if (std::string_view(what) == "hysteresis" && !hysTouched_) continue;
     double value = original;
     std::optional<double> unsure;
     const auto it = writes_.Values().find(what);

@@ -14,6 +14,12 @@
 // writes back the original setpoint and factors (Restoring), retried on
 // later ticks until answered; giving up says which values the controller
 // holds now (Stopped).
+// A relay test instead of step 1: Relay (the hysteresis, then K 0 written;
+// recorded until PV swings steadily for enough periods) -> RelayBack (the
+// original K, Ki, Kd and hysteresis written back) -> Proposed (the model
+// fitted to the relay record, its proposal cross-checked against a relay
+// rule from Ku and Pu; not offered when they disagree) -> Applying (the
+// factors) -> Done. The setpoint is never written.
 
 #include <cmath>
 #include <functional>
@@ -23,13 +29,15 @@
 
 #include "poll/PollHooks.h"
 #include "poll/WriteObserver.h"
+#include "identify/RelayCycles.h"
 #include "record/TuningRecorder.h"
+#include "rules/RelayRule.h"
 #include "session/SessionCheck.h"
 #include "session/SessionWrites.h"
 
 namespace korvane {
 
-enum class SessionStage { Idle, Step1, Proposed, Applying, Step2, Returning, Restoring, Done, Stopped };
+enum class SessionStage { Idle, Step1, Relay, RelayBack, Proposed, Applying, Step2, Returning, Restoring, Done, Stopped };
 
 // What the session found, for the window and the report. Times of figures in
 // chart seconds (InProcessTime turns them); the predicted figures in process
@@ -53,6 +61,15 @@ struct SessionOutcome {
   double Step1Time = NAN, Step2Time = NAN;  // chart s of each step's write
   bool Applied = false;                  // the new factors are in the controller
   bool Worse = false;                    // step 2 answered worse than step 1
+  // A relay test: when K 0 went out (chart s), the cycles it found (times
+  // in chart s, Ku in % per PV unit), the relay rule's factors from Ku and
+  // Pu and how the model's proposal compares with them; ApplyRefusal says
+  // why the proposal was not offered (they disagree), else empty.
+  double RelayTime = NAN;
+  std::optional<RelayCycles> Relay;
+  std::optional<RelayTuning> RelayFactors;
+  std::optional<RelayAgreement> Agreement;
+  std::string ApplyRefusal;
   std::string StopReason;                // why it stopped early; empty when it ran through
   std::string Result;                    // the closing sentence
 };
@@ -114,6 +131,13 @@ class TuningSession : public WriteObserver, public ResultObserver {
   void Finish(SessionStage stage, std::string result);
   std::string ControllerHolds() const;
   double StepLimit() const;
+  bool IsRelay() const noexcept { return outcome_.Plan.Kind == SessionKind::Relay; }
+  // The relay stage's tick: the cycles so far, and the write-back once they
+  // are steady (or the stop, when they never will be).
+  void RelayTick();
+  void ProposeFromRelay();
+  std::string RelayWaiting() const;
+  std::deque<SessionWrite> Originals(bool setpoint) const;
 
   SessionContext context_;
   std::function<double()> clock_;
@@ -122,6 +146,7 @@ class TuningSession : public WriteObserver, public ResultObserver {
   SessionOutcome outcome_;
   SessionStage stage_ = SessionStage::Idle;
   bool factorsTouched_ = false;
+  bool hysTouched_ = false;
   bool userRestore_ = false;
   bool portOpen_ = true;
   std::optional<double> stepTime_;  // the running step's write
@@ -131,6 +156,9 @@ class TuningSession : public WriteObserver, public ResultObserver {
   double lastGood_ = -INFINITY;
   double lastBad_ = -INFINITY;
   double lastTick_ = 0.0;
+  RelayCycles cycles_;              // the relay record's figures at the last tick
+  double relayEnd_ = 0.0;           // when the cycles were found steady
+  double predictStep_ = 0.0;        // a relay test's predicted step (PV units)
   int restoreTries_ = 0;
 };
 

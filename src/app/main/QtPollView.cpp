@@ -20,8 +20,9 @@ QLineEdit* QtPollView::Box(ValueBox box) const {
     case ValueBox::K: return w_.TxtK;
     case ValueBox::Ki: return w_.TxtKi;
     case ValueBox::Kd: return w_.TxtKd;
+    case ValueBox::Hys: return nullptr;  // no box in the window
   }
-  return w_.TxtPV;
+  return nullptr;
 }
 
 namespace {
@@ -30,6 +31,7 @@ namespace {
 // of them unchanged: an equal text is left as it is (which also leaves the
 // cursor where the operator put it).
 void ShowText(QLineEdit* box, const std::string& text, RefreshHold* hold = nullptr) {
+  if (box == nullptr) return;
   const QString shown = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
   if (box->text() == shown) return;
   if (hold == nullptr) return box->setText(shown);
@@ -42,7 +44,10 @@ void QtPollView::SetStatus(const std::string& text) { ShowText(w_.TxtStatus, tex
 
 void QtPollView::ShowValue(ValueBox box, const std::string& text) { ShowText(Box(box), text); }
 
-std::string QtPollView::EntryText(ValueBox box) const { return Box(box)->text().toStdString(); }
+std::string QtPollView::EntryText(ValueBox box) const {
+  const QLineEdit* edit = Box(box);
+  return edit != nullptr ? edit->text().toStdString() : std::string();
+}
 
 bool QtPollView::UpdateValuesOnPoll() const { return w_.ChkUpdate->isChecked(); }
 

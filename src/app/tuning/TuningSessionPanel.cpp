@@ -37,6 +37,8 @@ const char* StageName(SessionStage stage) {
   switch (stage) {
     case SessionStage::Idle: return "Ready";
     case SessionStage::Step1: return "Step 1";
+    case SessionStage::Relay: return "Relay test";
+    case SessionStage::RelayBack: return "Factors back";
     case SessionStage::Proposed: return "Proposal";
     case SessionStage::Applying: return "Writing factors";
     case SessionStage::Step2: return "Step 2 (new factors)";
