@@ -21,7 +21,7 @@ void TuningSession::RelayTick() {
   cycles_ = AnalyseRelay(record, outcome_.Before.SP, outcome_.Plan.Hysteresis);
   if (cycles_.Ok) {
     outcome_.Relay = cycles_;
-    relayEnd_ = clock_();
+    outcome_.RelayEnd = clock_();
     stage_ = SessionStage::RelayBack;
     writes_.Queue(Originals(false), 1);
     writes_.Tick(clock_(), FailTime());
@@ -36,7 +36,7 @@ void TuningSession::ProposeFromRelay() {
   // controller left its on/off mode.
   std::vector<TuningSample> record;
   for (const TuningSample& s : recorder_.Samples()) {
-    if (s.Time <= relayEnd_) record.push_back(s);
+    if (s.Time <= outcome_.RelayEnd) record.push_back(s);
   }
   FitOptions fit;
   fit.TimeScale = context_.TimeScale;
@@ -66,7 +66,7 @@ void TuningSession::ProposeFromRelay() {
   // span from where the loop rests (the approval's prediction).
   out0_ = outcome_.Before.Out;
   outcome_.VerifyStep = 0.0;
-  predictStep_ = std::copysign(0.1 * context_.Span(), outcome_.Before.Out <= 50.0 ? 1.0 : -1.0);
+  outcome_.PredictedStep = std::copysign(0.1 * context_.Span(), outcome_.Before.Out <= 50.0 ? 1.0 : -1.0);
   Predict(10.0 * ResponseTime(InProcessTime(outcome_.Model->Model, context_.TimeScale)));
   stage_ = SessionStage::Proposed;
   if (outcome_.Plan.ApplyWithoutAsking) QueueApply();

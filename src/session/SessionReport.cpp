@@ -67,10 +67,43 @@ void SaveFiguresCsv(const std::string& path, const SessionOutcome& outcome, doub
   ReplaceFileContents(path, FiguresCsv(outcome, scale));
 }
 
+std::vector<std::string> RelayLines(const SessionOutcome& o, const SessionContext& c) {
+  std::vector<std::string> lines;
+  if (o.Plan.Kind != SessionKind::Relay || !o.Relay) return lines;
+  const RelayCycles& r = *o.Relay;
+  const double scale = c.TimeScale;
+  const std::string unit = scale == 1.0 ? " s" : " s (process)";
+  lines.push_back(TuningText("Relay test: the output switched between %.3g and %.3g %% (d %.3g %%) %zu times; ",
+                             r.Low, r.High, r.D, r.Switches.size()) +
+                  TuningText("%zu steady periods: Pu %.4g", r.SteadyPeriods, r.Pu * scale) + unit +
+                  TuningText(", PV swinging \u00b1%.4g with the hysteresis %.4g; ", r.A, r.H) +
+                  TuningText("Ku %.4g %% per unit; PV turned %.3g", r.Ku, r.Delay * scale) + unit +
+                  TuningText(" (\u00b1%.2g) after each switch.", r.DelaySpread * scale));
+  if (o.RelayFactors && o.RelayFactors->Ok && o.Agreement) {
+    const RelayTuning& t = *o.RelayFactors;
+    std::string line = "Cross-check, not applied: " + t.Rule +
+                       TuningText(" gives Kc %.3g %%/unit, Ti %.4g", t.Kc, t.Ti) + unit +
+                       (t.Td > 0.0 ? TuningText(", Td %.3g", t.Td) + unit : std::string()) + "; ";
+    line += o.Agreement->Agree
+                ? TuningText("the model's proposal lies within a factor of two (Kc %.2g times, Ti %.2g times).",
+                             o.Agreement->KcRatio, o.Agreement->TiRatio)
+                : o.Agreement->Why;
+    lines.push_back(line);
+  }
+  return lines;
+}
+
 std::vector<std::string> ReportLines(const SessionOutcome& o, const SessionContext& c) {
   std::vector<std::string> lines;
-  lines.push_back(TuningText("Span %.6g to %.6g; step %+.4g from setpoint %.6g; PV limits %.6g to %.6g.", c.SpanLow,
-                              c.SpanHigh, o.Plan.Step, o.Before.SP, o.Plan.PvLow, o.Plan.PvHigh));
+  if (o.Plan.Kind == SessionKind::Relay) {
+    lines.push_back(TuningText("Span %.6g to %.6g; relay test with the hysteresis %.4g around the setpoint %.6g; PV "
+                               "limits %.6g to %.6g.",
+                               c.SpanLow, c.SpanHigh, o.Plan.Hysteresis, o.Before.SP, o.Plan.PvLow, o.Plan.PvHigh));
+  } else {
+    lines.push_back(TuningText("Span %.6g to %.6g; step %+.4g from setpoint %.6g; PV limits %.6g to %.6g.", c.SpanLow,
+                               c.SpanHigh, o.Plan.Step, o.Before.SP, o.Plan.PvLow, o.Plan.PvHigh));
+  }
+  for (std::string& line : RelayLines(o, c)) lines.push_back(std::move(line));
   if (o.Model && o.Model->Ok) {
     lines.push_back(ModelLine(InProcessTime(o.Model->Model, c.TimeScale), " s"));
   } else if (o.Model) {
@@ -96,6 +129,7 @@ std::vector<std::string> ApprovalLines(const SessionOutcome& o, const SessionCon
   if (!o.Model || !o.Model->Ok || !o.Proposed) return lines;
   const std::string unit = c.TimeScale == 1.0 ? " s" : " s (process)";
   const FopdtModel m = InProcessTime(o.Model->Model, c.TimeScale);
+  for (std::string& line : RelayLines(o, c)) lines.push_back(std::move(line));
   lines.push_back(ModelLine(m, unit));
   const std::string doubt = ModelDoubt(m, false);
   if (!doubt.empty() && doubt != FitVerdict(m)) lines.push_back("Trust the model with care: " + doubt + ".");
@@ -111,11 +145,16 @@ std::vector<std::string> ApprovalLines(const SessionOutcome& o, const SessionCon
     auto known = [&](const std::optional<double>& v, const std::string& u) {
       return v ? TuningText("%.3g", *v) + u : std::string("not known");
     };
-    lines.push_back(TuningText("Step 2 predicted (a step of %+.4g): rise ", o.VerifyStep) + known(p.RiseTime, unit) +
+    const bool relay = o.Plan.Kind == SessionKind::Relay;
+    const double step = relay ? o.PredictedStep : o.VerifyStep;
+    lines.push_back(TuningText(relay ? "Under the new factors a setpoint step of %+.4g is predicted to answer: rise "
+                                     : "Step 2 predicted (a step of %+.4g): rise ",
+                               step) +
+                    known(p.RiseTime, unit) +
                     ", overshoot " + known(p.Overshoot, " %") + ", settling " + known(p.SettlingTime, unit) +
                     // An offset under a thousandth of the step is the simulation's rounding: 0.
                     ", offset " +
-                    known(p.SteadyStateError && std::fabs(*p.SteadyStateError) < 1e-3 * std::fabs(o.VerifyStep)
+                    known(p.SteadyStateError && std::fabs(*p.SteadyStateError) < 1e-3 * std::fabs(step)
                               ? std::optional<double>(0.0)
                               : p.SteadyStateError,
                           "") +
@@ -138,6 +177,10 @@ std::vector<StepPlot> StepPlots(const SessionOutcome& o, const std::vector<Tunin
     plots.push_back(std::move(plot));
   };
   const double end = samples.empty() ? 0.0 : samples.back().Time;
+  if (std::isfinite(o.RelayTime)) {
+    take("Relay test: the controller on/off around the setpoint", o.RelayTime,
+         std::isfinite(o.RelayEnd) ? o.RelayEnd : end);
+  }
   if (std::isfinite(o.Step1Time)) take("Step 1: present factors", o.Step1Time, std::isfinite(o.Step2Time) ? o.Step2Time : end);
   if (std::isfinite(o.Step2Time)) {
     take("Step 2: new factors (prediction dashed)", o.Step2Time, end);

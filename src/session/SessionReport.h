@@ -33,6 +33,11 @@ void SaveFiguresCsv(const std::string& path, const SessionOutcome& outcome, doub
 // factors before and after, and why the session stopped early.
 std::vector<std::string> ReportLines(const SessionOutcome& outcome, const SessionContext& context);
 
+// A relay test's lines: what the relay did and found (levels, swing,
+// period, Ku, the delay from switch to PV's turn, in process seconds), and
+// the relay rule's factors against the model's proposal. Empty for a step.
+std::vector<std::string> RelayLines(const SessionOutcome& outcome, const SessionContext& context);
+
 // What the window shows when it asks whether to write the proposal: the
 // model with its spreads and R² (and how far to trust it), the rule, the
 // factors proposed beside the present ones, the verification step when it
@@ -46,7 +51,8 @@ struct StepPlot {
   std::vector<TuningSample> Record;
   std::vector<TuningSample> Predicted;  // PV only; empty when none
 };
-// Step 1 (from a little rest before it) and step 2 when there was one.
+// Step 1 (from a little rest before it) and step 2 when there was one; a
+// relay test's record instead of step 1.
 std::vector<StepPlot> StepPlots(const SessionOutcome& outcome, const std::vector<TuningSample>& samples,
                                 double timeScale);
 

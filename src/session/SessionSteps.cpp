@@ -160,7 +160,7 @@ void TuningSession::Propose() {
 void TuningSession::Predict(double duration) {
   if (!(duration > 0.0)) return;
   const FopdtModel model = InProcessTime(outcome_.Model->Model, context_.TimeScale);
-  const double step = IsRelay() ? predictStep_ : outcome_.VerifyStep;
+  const double step = IsRelay() ? outcome_.PredictedStep : outcome_.VerifyStep;
   outcome_.PredictedCurve = PredictClosedLoop(model, outcome_.Proposed->Held, context_.Span(), 0.0, step, out0_,
                                               duration);
   FigureOptions options{context_.BandShare, context_.PvResolution};

@@ -61,7 +61,7 @@ std::vector<std::string> TuningSession::Start(const ReadinessInput& input, const
     if (s.Time >= now - 2.0 * RestTime(context_)) recorder_.AddSample(s);
   }
   writes_.Clear();
-  factorsTouched_ = hysTouched_ = userRestore_ = false;
+  factorsTouched_ = hysTouched_ = spTouched_ = userRestore_ = false;
   stepTime_.reset();
   t63_.reset();
   lastGood_ = lastTick_ = now;
@@ -191,14 +191,15 @@ void TuningSession::RestoreOld() {
   Restore(true);
 }
 
-// The original setpoint (not after a relay test, which never wrote it), and
+// The original setpoint (after a relay test, which never writes it, only
+// when one was typed), and
 // the factors when any was written (or typed), K first: it takes a relay
 // test's controller out of its on/off mode; the hysteresis when it was
 // written. The old factors alone when the user asked for them after the
 // session.
 void TuningSession::Restore(bool factors) {
   stage_ = SessionStage::Restoring;
-  std::deque<SessionWrite> back = Originals(!userRestore_ && !IsRelay());
+  std::deque<SessionWrite> back = Originals(!userRestore_ && (!IsRelay() || spTouched_));
   if (!(factors && (factorsTouched_ || userRestore_))) {
     std::erase_if(back, [](const SessionWrite& w) { return w.What == "Kp" || w.What == "Ki" || w.What == "Kd"; });
   }
@@ -240,6 +241,7 @@ void TuningSession::WriteSent(std::string_view what, double oldValue, double new
   const bool firstHys = what == "hysteresis" && !hysTouched_;
   if (what != "setpoint") factorsTouched_ = true;
   if (what == "hysteresis") hysTouched_ = true;
+  if (what == "setpoint") spTouched_ = true;
   if (!ours) {
     if (stage_ != SessionStage::Restoring) {
       Abort(TuningText("A write was typed by hand during the session (%s %.4g).", std::string(what).c_str(), newValue));

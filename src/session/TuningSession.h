@@ -57,6 +57,7 @@ struct SessionOutcome {
   // only as far as keeps the output within 5-95 % under the new factors,
   // the setpoint going back after it; VerifyNote says so when it is shorter.
   double VerifyStep = 0.0;
+  double PredictedStep = 0.0;  // a relay test's: the step its prediction answers
   std::string VerifyNote;
   double Step1Time = NAN, Step2Time = NAN;  // chart s of each step's write
   bool Applied = false;                  // the new factors are in the controller
@@ -65,7 +66,7 @@ struct SessionOutcome {
   // in chart s, Ku in % per PV unit), the relay rule's factors from Ku and
   // Pu and how the model's proposal compares with them; ApplyRefusal says
   // why the proposal was not offered (they disagree), else empty.
-  double RelayTime = NAN;
+  double RelayTime = NAN, RelayEnd = NAN;  // RelayEnd: when the cycles were found steady
   std::optional<RelayCycles> Relay;
   std::optional<RelayTuning> RelayFactors;
   std::optional<RelayAgreement> Agreement;
@@ -147,6 +148,7 @@ class TuningSession : public WriteObserver, public ResultObserver {
   SessionStage stage_ = SessionStage::Idle;
   bool factorsTouched_ = false;
   bool hysTouched_ = false;
+  bool spTouched_ = false;
   bool userRestore_ = false;
   bool portOpen_ = true;
   std::optional<double> stepTime_;  // the running step's write
@@ -157,8 +159,6 @@ class TuningSession : public WriteObserver, public ResultObserver {
   double lastBad_ = -INFINITY;
   double lastTick_ = 0.0;
   RelayCycles cycles_;              // the relay record's figures at the last tick
-  double relayEnd_ = 0.0;           // when the cycles were found steady
-  double predictStep_ = 0.0;        // a relay test's predicted step (PV units)
   int restoreTries_ = 0;
 };
 

@@ -28,6 +28,10 @@ class ScriptedLoop {
   double K = 2.0, Tau = 20.0, Theta = 4.0, Span = 400.0, Tau2 = 0.0;
   bool Integrating = false;
   double SP = 100.0, Band = 50.0, Ki = 0.5, Kd = 0.0;
+  // A band of 0 is the on/off mode: the output 100 % below SP - Hys, 0 %
+  // above SP + Hys, unchanged between; HysCount the register's resolution
+  // (0: the map has no hysteresis register).
+  double Hys = 1.0, HysCount = 0.1;
   // Band and Ki as this form holds them (a gain, an integral time in s: the
   // loop follows; other units are only passed to the session).
   PidForm Form;
@@ -73,10 +77,11 @@ class ScriptedLoop {
     c.SpResolution = 1.0;
     c.Registers.Form = Form;
     c.PvResolution = PvCount;
+    c.HysResolution = HysCount;
     c.TimeScale = TimeScale;
     return c;
   }
-  LoopValues Now() const { return {SP, Pv(), out_, {Band, Ki, Kd}}; }
+  LoopValues Now() const { return {SP, Pv(), out_, {Band, Ki, Kd}, Hys}; }
   ReadinessInput Input() const { return {PortOpen, true, true, Now(), Samples}; }
   double Pv() const { return PvCount > 0.0 ? std::round(Exact() / PvCount) * PvCount : Exact(); }
   // A load change: PV moves by `units` at once.
@@ -137,6 +142,14 @@ class ScriptedLoop {
       delay_.pop_front();
       y_ += Integrating ? kDt * (delayed - balance_) : kDt / Tau * (delayed - y_);
       if (Tau2 > 0.0) y2_ += kDt / Tau2 * (y_ - y2_);
+      if (Band == 0.0) {
+        const double pv = Exact();
+        out_ = pv < SP - Hys ? 100.0 : pv > SP + Hys ? 0.0 : out_ >= 50.0 ? 100.0 : 0.0;
+        // Back under PID control without a bump.
+        integral_ = out_;
+        lastPv_ = pv;
+        continue;
+      }
       const double e = (SP - Exact()) * 100.0 / Span;
       // The derivative acts on PV (a setpoint step gives no kick); Kd in
       // process seconds.
@@ -172,12 +185,17 @@ class ScriptedLoop {
       const bool hand = pendingHand_;
       pending_.reset();
       static constexpr std::pair<ValueBox, const char*> kNames[] = {
-          {ValueBox::SetPt, "setpoint"}, {ValueBox::K, "Kp"}, {ValueBox::Ki, "Ki"}, {ValueBox::Kd, "Kd"}};
+          {ValueBox::SetPt, "setpoint"}, {ValueBox::K, "Kp"}, {ValueBox::Ki, "Ki"}, {ValueBox::Kd, "Kd"},
+          {ValueBox::Hys, "hysteresis"}};
       const char* what = "";
       for (const auto& [b, name] : kNames) {
         if (b == box) what = name;
       }
-      double* target = box == ValueBox::SetPt ? &SP : box == ValueBox::K ? &Band : box == ValueBox::Ki ? &Ki : &Kd;
+      double* target = box == ValueBox::SetPt ? &SP
+                       : box == ValueBox::K   ? &Band
+                       : box == ValueBox::Ki  ? &Ki
+                       : box == ValueBox::Hys ? &Hys
+                                              : &Kd;
       const double old = *target;
       Wire.push_back({what, old, value, hand, false, !session->Running()});
       session->WriteSent(what, old, value);

@@ -2,13 +2,17 @@
 // random process, controller and plan from a seed, and random events at
 // random ticks (aborts, answers, PV leaving its limits, the device or the
 // port gone and back, writes refused, unanswered or typed by hand, a
-// second session). After each run:
-//   - the controller holds the originals, or the approved factors with the
-//     original setpoint, or exactly what the session's last words name;
+// second session); a third of the seeds run a relay test instead of the
+// step. After each run:
+//   - the controller holds the originals (the hysteresis too), or the
+//     approved factors with the original setpoint, or exactly what the
+//     session's last words name;
 //   - no value was written that the plan and the user's answers did not cover;
 //   - the write-back is given up only by the user;
 //   - one session write in flight at most, none after the session stopped;
-//   - a step runs only with what the session wrote for it in the controller;
+//   - a step runs only with what the session wrote for it in the controller,
+//     a relay test only with K 0 and its hysteresis, and never writes the
+//     setpoint;
 //   - the journal lists every write put on the line, in order;
 //   - the session's active time is no longer than the session.
 // A failing run prints its seed and its events cut down to the fewest that
@@ -119,6 +123,12 @@ Setup SetupOf(std::uint64_t seed) {
   }
   // The window's rule: PID for half the seeds, tau_c from half to twice theta.
   s.Plan.Choice = {kind() % 2 == 0, std::round(Uniform(kind, 0.5, 2.0) * 4.0) / 4.0};
+  // A relay test for a third of the seeds, again from a generator of its own.
+  std::mt19937_64 relay(seed ^ 0x94D049BB133111EBull);
+  if (relay() % 3 == 0) {
+    s.Plan.Kind = SessionKind::Relay;
+    s.Plan.Hysteresis = std::round(Uniform(relay, 0.5, 4.0) * 10.0) / 10.0;
+  }
   return s;
 }
 
@@ -131,14 +141,19 @@ std::vector<Event> EventsOf(std::uint64_t seed) {
 }
 
 // "setpoint 120, Kp 50 (or 31, if the last write arrived), ..." against the registers.
-bool NamesExactly(const std::string& words, const ScriptedLoop& loop) {
+bool NamesExactly(const std::string& words, const ScriptedLoop& loop, const LoopValues& original) {
   const std::size_t at = words.find("In the controller now:");
   if (at == std::string::npos) return false;
   const std::pair<const char*, double> held[] = {{"setpoint", loop.SP}, {"Kp", loop.Band}, {"Ki", loop.Ki},
-                                                 {"Kd", loop.Kd}};
+                                                 {"Kd", loop.Kd}, {"hysteresis", loop.Hys}};
   auto same = [](double a, double b) { return std::fabs(a - b) <= 1e-5 * std::fabs(b) + 1e-9; };
   for (const auto& [name, value] : held) {
     const std::size_t p = words.find(std::string(" ") + name + " ", at);
+    // The hysteresis is named only when the session wrote it.
+    if (p == std::string::npos && std::strcmp(name, "hysteresis") == 0) {
+      if (value != original.Hys) return false;
+      continue;
+    }
     if (p == std::string::npos) return false;
     char* end = nullptr;
     const double said = std::strtod(words.c_str() + p + std::strlen(name) + 2, &end);
@@ -285,13 +300,25 @@ class RandomRun {
          loop_.Kd != o.Proposed->HeldInForm.Kd)) {
       Fault("step 2 goes on without the new factors");
     }
+    // The relay goes on only in the on/off mode with its hysteresis.
+    if (stage == SessionStage::Relay && std::isfinite(o.RelayTime) && loop_.Time > o.RelayTime + late &&
+        (loop_.Band != 0.0 || loop_.Hys != o.Plan.Hysteresis)) {
+      Fault("the relay goes on without K 0 and its hysteresis");
+    }
+    const bool relay = o.Plan.Kind == SessionKind::Relay;
     for (; seen_ < loop_.Wire.size(); ++seen_) {
       const ScriptedLoop::WireWrite& w = loop_.Wire[seen_];
       if (w.Hand) continue;
       if (w.AfterStop) Fault("a " + w.What + " write went out after the session stopped");
       const FormFactors& f = o.Before.Factors;
       bool covered;
-      if (w.What == "setpoint") {
+      if (w.What == "hysteresis") {
+        covered = relay && (w.New == o.Before.Hys || w.New == o.Plan.Hysteresis);
+      } else if (relay && w.What == "setpoint") {
+        covered = w.New == o.Before.SP;  // only back, after a setpoint typed by hand
+      } else if (relay && w.What == "Kp" && w.New == 0.0) {
+        covered = true;
+      } else if (w.What == "setpoint") {
         covered = w.New == o.Before.SP || w.New == o.Before.SP + o.Plan.Step ||
                   (approved_ && o.Proposed && w.New == step2Sp);
       } else {
@@ -314,10 +341,12 @@ class RandomRun {
     const FormFactors& f = o.Before.Factors;
     const FormFactors want = o.Applied && o.Proposed ? o.Proposed->HeldInForm : f;
     if (words.find("In the controller now:") != std::string::npos) {
-      if (!NamesExactly(words, loop_)) Fault("the last words miss what the controller holds: " + words);
-    } else if (loop_.SP != o.Before.SP || loop_.Band != want.K || loop_.Ki != want.Ki || loop_.Kd != want.Kd) {
+      if (!NamesExactly(words, loop_, o.Before)) Fault("the last words miss what the controller holds: " + words);
+    } else if (loop_.SP != o.Before.SP || loop_.Band != want.K || loop_.Ki != want.Ki || loop_.Kd != want.Kd ||
+               loop_.Hys != o.Before.Hys) {
       std::ostringstream held;
-      held << "SP " << loop_.SP << " Kp " << loop_.Band << " Ki " << loop_.Ki << " Kd " << loop_.Kd << " (before "
+      held << "SP " << loop_.SP << " Kp " << loop_.Band << " Ki " << loop_.Ki << " Kd " << loop_.Kd << " hysteresis "
+           << loop_.Hys << " (before "
            << o.Before.SP << " " << f.K << " " << f.Ki << " " << f.Kd << ", proposed "
            << (o.Proposed ? o.Proposed->HeldInForm.K : NAN) << " " << (o.Proposed ? o.Proposed->HeldInForm.Ki : NAN) << ")";
       Fault("the controller holds " + held.str() + " after: " + words);
@@ -426,6 +455,8 @@ const Found kFound[] = {
     {"DeviceGoneAfterTheNewFactors", 125, "227 DeviceGone"},
     {"EscapeWithTheStepHandedOver", 113, "0 Escape"},
     {"FactorWriteNeverAnswered", 553, "128 Silent, 163 Approve"},
+    // A setpoint typed by hand during a relay test stayed in the controller.
+    {"SetpointTypedDuringTheRelay", 40, "4 HandSameTick"},
 };
 
 INSTANTIATE_TEST_SUITE_P(TuningSession, SessionFound, ::testing::ValuesIn(kFound),

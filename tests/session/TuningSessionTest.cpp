@@ -41,6 +41,11 @@ struct SessionFixture : ::testing::Test {
     EXPECT_EQ(loop.Band, 50.0);
     EXPECT_EQ(loop.Ki, 0.5);
     EXPECT_EQ(loop.Kd, 0.0);
+    EXPECT_EQ(loop.Hys, 1.0);
+  }
+  void PlanRelay(double h = 2.0) {
+    plan.Kind = SessionKind::Relay;
+    plan.Hysteresis = h;
   }
 };
 
@@ -128,6 +133,62 @@ const RunCase kRuns[] = {
 INSTANTIATE_TEST_SUITE_P(TuningSession, SessionRuns, ::testing::ValuesIn(kRuns),
                          [](const auto& c) { return std::string(c.param.Name); });
 
+// Whole relay tests written without asking: the hysteresis and K 0, the
+// originals back once the swing is steady, then the proposal; the setpoint
+// never written, and the figures and cross-check said.
+class RelayRuns : public SessionFixture, public ::testing::WithParamInterface<RunCase> {};
+
+TEST_P(RelayRuns, SwingSteadilyPutTheOriginalsBackAndWriteTheProposal) {
+  const RunCase& c = GetParam();
+  if (c.Loop) {
+    c.Loop(loop);
+    loop.Reset();
+    loop.Settle(60.0);
+    session->SetContext(loop.Context());
+  }
+  plan = DefaultRelayPlan(loop.Context(), loop.Now(), loop.Samples);
+  plan.ApplyWithoutAsking = true;
+  plan.Choice.Pid = c.Pid;
+  ASSERT_TRUE(Start().empty());
+  loop.Run(*session, 4000.0);
+  ASSERT_EQ(session->Stage(), SessionStage::Done) << session->Waiting();
+  const SessionOutcome& o = session->Outcome();
+  ASSERT_TRUE(o.Relay && o.Model && o.Proposed && o.Agreement) << o.Result;
+  EXPECT_GE(o.Relay->SteadyPeriods, 3u);
+  EXPECT_NE(o.Model->Model.Why.find(c.Model), std::string::npos) << o.Model->Model.Why;
+  std::string said = o.Result + "\n";
+  for (const std::string& line : ReportLines(o, session->Context())) said += line + "\n";
+  EXPECT_NE(said.find(c.Said), std::string::npos) << said;
+  // The writes in order: into the on/off mode, the originals back, the proposal.
+  std::vector<std::string> wire;
+  for (const auto& w : loop.Wire) wire.push_back(w.What + (w.What == "Kp" && w.New == 0.0 ? " 0" : ""));
+  const std::vector<std::string> order = {"hysteresis", "Kp 0", "Kp", "Ki", "Kd", "hysteresis", "Kp", "Ki", "Kd"};
+  if (o.Agreement->Agree) {
+    EXPECT_EQ(wire, order);
+    EXPECT_TRUE(o.Applied);
+    EXPECT_EQ(loop.Band, o.Proposed->HeldInForm.K);
+    EXPECT_EQ(loop.Ki, o.Proposed->HeldInForm.Ki);
+  } else {
+    EXPECT_EQ(wire, std::vector<std::string>(order.begin(), order.begin() + 6));
+    EXPECT_NE(o.Result.find("Not offered for Apply"), std::string::npos);
+  }
+  EXPECT_EQ(loop.SP, 100.0);
+  EXPECT_EQ(loop.Hys, 1.0);
+  EXPECT_EQ(o.Plan.Hysteresis, plan.Hysteresis);
+}
+
+const RunCase kRelayRuns[] = {
+    {"FirstOrder", nullptr, "Cross-check, not applied: Tyreus-Luyben PI"},
+    {"TwoLagsWithDerivative", [](ScriptedLoop& l) { l.Tau = 30.0; l.Tau2 = 10.0; }, "Ziegler-Nichols PID", true,
+     "second order", true},
+    {"Level", [](ScriptedLoop& l) { l.Integrating = true; l.K = 0.02; l.PvCount = 0.1; }, "Relay test: the output",
+     true, "integrating"},
+    {"WholeUnitPvOnASlowerChart", [](ScriptedLoop& l) { l.PvCount = 1.0; l.TimeScale = 2.0; }, "s (process)"},
+};
+
+INSTANTIATE_TEST_SUITE_P(TuningSession, RelayRuns, ::testing::ValuesIn(kRelayRuns),
+                         [](const auto& c) { return std::string(c.param.Name); });
+
 TEST_F(SessionFixture, AsksBeforeWritingFactorsAndDeclineKeepsTheOldOnes) {
   ASSERT_TRUE(Start().empty());
   loop.Run(*session);
@@ -200,6 +261,7 @@ struct AbortCase {
   std::function<void(ScriptedLoop&)> Heal;  // after a while, nullptr: never
   const char* Reason;
   bool OriginalsBack;
+  bool Relay = false;  // a relay test instead of the step
   friend void PrintTo(const AbortCase& c, std::ostream* os) { *os << c.Name; }
 };
 
@@ -207,6 +269,7 @@ class SessionAborts : public SessionFixture, public ::testing::WithParamInterfac
 
 TEST_P(SessionAborts, PutBackWhatItChanged) {
   const AbortCase& c = GetParam();
+  if (c.Relay) PlanRelay();
   if (c.Before) c.Before(loop, *session, plan);
   ASSERT_TRUE(Start().empty());
   if (c.Approve) {
@@ -225,7 +288,12 @@ TEST_P(SessionAborts, PutBackWhatItChanged) {
   EXPECT_NE(session->Outcome().Result.find(c.Reason), std::string::npos) << session->Outcome().Result;
   if (c.OriginalsBack) {
     ExpectOriginals();
-    EXPECT_NE(session->Outcome().Result.find("original setpoint and factors are back"), std::string::npos);
+    EXPECT_NE(session->Outcome().Result.find(c.Relay ? "original K, Ki, Kd and hysteresis are back"
+                                                     : "original setpoint and factors are back"),
+              std::string::npos);
+    if (c.Relay) {
+      for (const auto& w : loop.Wire) EXPECT_NE(w.What, "setpoint");
+    }
   } else {
     EXPECT_NE(session->Outcome().Result.find("In the controller now:"), std::string::npos);
   }
@@ -270,6 +338,25 @@ const AbortCase kAborts[] = {
      },
      false, 10.0, [](ScriptedLoop& l, TuningSession&) { l.DevicePresent = false; },
      [](ScriptedLoop& l) { l.DevicePresent = true; }, "has not answered for 12 s (process)", true},
+    // The relay test: the same promises, K, Ki, Kd and the hysteresis put back.
+    {"RelayByTheUser", nullptr, false, 40.0, [](ScriptedLoop&, TuningSession& s) { s.Abort("Aborted by the user."); },
+     nullptr, "Aborted by the user.", true, true},
+    {"RelayPvOutsideItsLimits", [](ScriptedLoop&, TuningSession&, SessionPlan& p) { p.PvHigh = 150.0; }, false, 30.0,
+     [](ScriptedLoop& l, TuningSession&) { l.Disturb(60.0); }, nullptr, "left the limits", true, true},
+    {"RelayDeviceVanishes", nullptr, false, 30.0, [](ScriptedLoop& l, TuningSession&) { l.DevicePresent = false; },
+     [](ScriptedLoop& l) { l.DevicePresent = true; }, "has not answered", true, true},
+    {"RelayHysteresisRefused",
+     [](ScriptedLoop& l, TuningSession&, SessionPlan&) { l.WriteAnswer = ScriptedLoop::Answer::Refuse; }, false, 0.0,
+     nullptr, [](ScriptedLoop& l) { l.WriteAnswer = ScriptedLoop::Answer::Ok; }, "refused", true, true},
+    {"RelayKTypedByHand", nullptr, false, 30.0, [](ScriptedLoop& l, TuningSession& s) { l.HandWrite(s, 7.0); },
+     nullptr, "typed by hand", true, true},
+    {"RelayPortCloses", nullptr, false, 30.0, [](ScriptedLoop& l, TuningSession&) { l.PortOpen = false; }, nullptr,
+     "Kp 0", false, true},
+    {"RelayOverTheLongestTime", [](ScriptedLoop&, TuningSession&, SessionPlan& p) { p.MaxTime = 30.0; }, false, 0.0,
+     nullptr, nullptr, "longest time", true, true},
+    // A load the output cannot take back even at 0 %: PV never crosses back.
+    {"RelayThatCannotSwingBack", nullptr, false, 8.0, [](ScriptedLoop& l, TuningSession&) { l.Disturb(120.0); },
+     nullptr, "does not oscillate as it must", true, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(TuningSession, SessionAborts, ::testing::ValuesIn(kAborts),
@@ -349,6 +436,14 @@ const NotReadyCase kNotReady[] = {
      "not been watched long enough"},
     {"LimitsWithoutTheTarget", [](ScriptedLoop&, SessionPlan& p, ReadinessInput&) { p.PvHigh = 110.0; },
      "PV limits"},
+    {"RelayWithoutAHysteresisRegister",
+     [](ScriptedLoop& l, SessionPlan& p, ReadinessInput&) { l.HysCount = 0.0; p.Kind = SessionKind::Relay; p.Hysteresis = 1.0; },
+     "names no hysteresis register"},
+    {"RelayWithoutAHysteresis", [](ScriptedLoop&, SessionPlan& p, ReadinessInput&) { p.Kind = SessionKind::Relay; },
+     "hysteresis above 0"},
+    {"RelayLimitsWithoutTheSwitchingLevels",
+     [](ScriptedLoop&, SessionPlan& p, ReadinessInput&) { p.Kind = SessionKind::Relay; p.Hysteresis = 5.0; p.PvHigh = 103.0; },
+     "the setpoint \u00b1 the hysteresis (95 to 105)"},
     {"UnitTheTuningCannotUse", [](ScriptedLoop& l, SessionPlan&, ReadinessInput&) { l.Form.Unusable = "Ki unit \"rep/h\""; },
      "Ki unit \"rep/h\" is not one Korvane can convert"},
 };

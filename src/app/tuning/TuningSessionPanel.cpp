@@ -21,6 +21,7 @@
 #include "base/Settings.h"
 #include "plot/ChartHistory.h"
 #include "poll/PollCycle.h"
+#include "poll/WriteValue.h"
 #include "session/SessionReport.h"
 
 namespace korvane {
@@ -129,6 +130,10 @@ SessionContext TuningSessionPanel::Context() const {
   c.SpResolution = settings_.Map.FactorSP;
   c.Registers = RegisterFactorsOf(settings_.Map);
   c.PvResolution = settings_.Map.FactorPV;
+  // The relay test needs a hysteresis register that can be written.
+  const bool hysWritable = WriteBlockedReason(settings_.Map, WritableValue::Hys).empty() &&
+                           WriteBlockedReason(settings_.Map, WritableValue::Kp).empty();
+  c.HysResolution = hysWritable && settings_.Map.FactorHys > 0.0f ? settings_.Map.FactorHys : 0.0;
   return c;
 }
 
@@ -138,7 +143,7 @@ ReadinessInput TuningSessionPanel::Input(const SessionContext& context) const {
   input.PortOpen = portOpen_();
   input.PollsClean = session_->PollsClean();
   input.SpanEntered = context.Span() > 0.0;
-  input.Now = {v.SP, v.PV, v.Out, {v.Kp, v.Ki, v.Kd}};
+  input.Now = {v.SP, v.PV, v.Out, {v.Kp, v.Ki, v.Kd}, v.Hys};
   input.Samples = record_;
   return input;
 }
@@ -168,16 +173,20 @@ void TuningSessionPanel::CmdTuneLoopClick() {
   session_->SetContext(context);
   const ReadinessInput input = Input(context);
   SessionPlan plan = DefaultPlan(context, input.Now, record_);
-  if (choice_) plan.Choice = choice_();
-  // What is missing besides the plan itself: said at once, nothing opened.
-  const std::vector<std::string> missing = CheckReadiness(input, plan, context);
+  SessionPlan relay = DefaultRelayPlan(context, input.Now, record_);
+  if (choice_) plan.Choice = relay.Choice = choice_();
+  const std::string relayUnavailable = RelayUnavailable(context);
+  // What is missing besides the plan itself: said at once, nothing opened
+  // (when the relay test could start where the step cannot, it is offered).
+  std::vector<std::string> missing = CheckReadiness(input, plan, context);
+  if (!missing.empty() && relayUnavailable.empty() && CheckReadiness(input, relay, context).empty()) missing.clear();
   if (!missing.empty()) {
     QString text = "Not started:";
     for (const std::string& m : missing) text += "\n\u2022 " + QString::fromStdString(m);
     ShowResult(lblResult_, text);
     return;
   }
-  dialog_ = new SessionPlanDialog(plan, input.Now.SP, context.TimeScale, this);
+  dialog_ = new SessionPlanDialog(plan, relay, relayUnavailable, input.Now, context.TimeScale, this);
   dialog_->setAttribute(Qt::WA_DeleteOnClose);
   connect(dialog_, &QDialog::accepted, this, &TuningSessionPanel::StartPlanned);
   connect(dialog_, &QObject::destroyed, this, [this] { dialog_ = nullptr; });
