@@ -36,6 +36,10 @@ RelayTuning RelayRule(double ku, double pu, RelayRuleKind kind, double span) {
       t.Kc = ku / 3.2, t.Ti = 2.2 * pu;
       t.Rule = "Tyreus-Luyben PI (Kc = Ku / 3.2, Ti = 2.2 Pu)";
       break;
+    case RelayRuleKind::TyreusLuybenPid:
+      t.Kc = ku / 2.2, t.Ti = 2.2 * pu, t.Td = pu / 6.3;
+      t.Rule = "Tyreus-Luyben PID (Kc = Ku / 2.2, Ti = 2.2 Pu, Td = Pu / 6.3)";
+      break;
   }
   t.Rule += TuningText(" from Ku %.3g %%/unit, Pu %.3g s", ku, pu);
   t.Factors = {1e4 / (t.Kc * span), 60.0 / t.Ti, t.Td};

@@ -7,10 +7,15 @@
 //     (J. G. Ziegler, N. B. Nichols, "Optimum settings for automatic
 //     controllers", Trans. ASME 64 (1942) 759-768)
 //   Tyreus-Luyben PI:    Kc = Ku / 3.2, Ti = 2.2 Pu
+//   Tyreus-Luyben PID:   Kc = Ku / 2.2, Ti = 2.2 Pu, Td = Pu / 6.3
 //     (B. D. Tyreus, W. L. Luyben, "Tuning PI controllers for
 //     integrator/dead time processes", Ind. Eng. Chem. Res. 31 (1992)
 //     2625-2628): less gain and a slower integral, for a loop that must not
-//     ring (Ziegler-Nichols aims at a quarter decay ratio).
+//     ring (Ziegler-Nichols aims at a quarter decay ratio). On lag-dominated
+//     and integrating processes they land within some 30 % of SIMC's Kc
+//     and Ti, which is why the session cross-checks its proposal with them;
+//     where the dead time dominates, SIMC's integral time (the lag) is far
+//     shorter than 2.2 Pu and the two are said to disagree.
 // And the cross-check of a model-based proposal against the relay rule.
 
 #include <string>
@@ -19,7 +24,7 @@
 
 namespace korvane {
 
-enum class RelayRuleKind { ZieglerNicholsPi, ZieglerNicholsPid, TyreusLuybenPi };
+enum class RelayRuleKind { ZieglerNicholsPi, ZieglerNicholsPid, TyreusLuybenPi, TyreusLuybenPid };
 
 struct RelayTuning {
   bool Ok = false;

@@ -54,7 +54,7 @@ void TuningSession::ProposeFromRelay() {
   }
   const RelayCycles& relay = *outcome_.Relay;
   outcome_.RelayFactors = RelayRule(relay.Ku, relay.Pu * context_.TimeScale,
-                                    outcome_.Plan.Choice.Pid ? RelayRuleKind::ZieglerNicholsPid
+                                    outcome_.Plan.Choice.Pid ? RelayRuleKind::TyreusLuybenPid
                                                              : RelayRuleKind::TyreusLuybenPi,
                                     context_.Span());
   outcome_.Agreement = CrossCheck(proposal, *outcome_.RelayFactors);

@@ -105,6 +105,8 @@ INSTANTIATE_TEST_SUITE_P(
                     RuleRow{"ZieglerNicholsPid", RelayRuleKind::ZieglerNicholsPid, 4, 30, 2.4, 15, 3.75,
                             "Ziegler-Nichols PID"},
                     RuleRow{"TyreusLuybenPi", RelayRuleKind::TyreusLuybenPi, 4, 30, 1.25, 66, 0, "Tyreus-Luyben PI"},
+                    RuleRow{"TyreusLuybenPid", RelayRuleKind::TyreusLuybenPid, 4.4, 31.5, 2, 69.3, 5,
+                            "Tyreus-Luyben PID"},
                     RuleRow{"NoUltimatePoint", RelayRuleKind::ZieglerNicholsPi, 0, 30, 0, 0, 0, "no ultimate point"},
                     RuleRow{"PeriodNotANumber", RelayRuleKind::TyreusLuybenPi, 4, NAN, 0, 0, 0, "no ultimate point"}),
     [](const testing::TestParamInfo<RuleRow>& row) { return std::string(row.param.Name); });

@@ -179,7 +179,7 @@ TEST_P(RelayRuns, SwingSteadilyPutTheOriginalsBackAndWriteTheProposal) {
 
 const RunCase kRelayRuns[] = {
     {"FirstOrder", nullptr, "Cross-check, not applied: Tyreus-Luyben PI"},
-    {"TwoLagsWithDerivative", [](ScriptedLoop& l) { l.Tau = 30.0; l.Tau2 = 10.0; }, "Ziegler-Nichols PID", true,
+    {"TwoLagsWithDerivative", [](ScriptedLoop& l) { l.Tau = 30.0; l.Tau2 = 10.0; }, "Tyreus-Luyben PID", true,
      "second order", true},
     {"Level", [](ScriptedLoop& l) { l.Integrating = true; l.K = 0.02; l.PvCount = 0.1; }, "Relay test: the output",
      true, "integrating"},
