@@ -93,6 +93,25 @@ std::vector<std::string> RelayLines(const SessionOutcome& o, const SessionContex
   return lines;
 }
 
+std::vector<std::vector<std::string>> RelayCycleRows(const SessionOutcome& o, double scale) {
+  std::vector<std::vector<std::string>> rows;
+  if (o.Plan.Kind != SessionKind::Relay || !o.Relay) return rows;
+  const RelayCycles& r = *o.Relay;
+  rows.push_back({"Half cycle", "Output (%)", "Length (s)", "PV turn", "Turn after switch (s)", "Steady"});
+  for (std::size_t k = 0; k < r.HalfPeriods.size(); ++k) {
+    // The output's level in half cycle k: PV turns up from below the
+    // setpoint while a heating output is high (down from above while low).
+    const bool below = k < r.Turns.size() && r.Turns[k] < o.Before.SP;
+    const bool high = below == r.Heating;
+    rows.push_back({std::to_string(k + 1), k < r.Turns.size() ? Num(high ? r.High : r.Low) : "",
+                    Num(r.HalfPeriods[k] * scale),
+                    k < r.Turns.size() ? Num(r.Turns[k]) : "",
+                    k < r.TurnTimes.size() ? Num((r.TurnTimes[k] - r.Switches[k]) * scale) : "",
+                    k >= r.SteadyFrom ? "yes" : ""});
+  }
+  return rows;
+}
+
 std::vector<std::string> ReportLines(const SessionOutcome& o, const SessionContext& c) {
   std::vector<std::string> lines;
   if (o.Plan.Kind == SessionKind::Relay) {

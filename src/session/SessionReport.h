@@ -38,6 +38,12 @@ std::vector<std::string> ReportLines(const SessionOutcome& outcome, const Sessio
 // the relay rule's factors against the model's proposal. Empty for a step.
 std::vector<std::string> RelayLines(const SessionOutcome& outcome, const SessionContext& context);
 
+// A relay test's half cycles as table rows, the heading first: the half
+// cycle, the output's level in it, its length, PV's turn and the time from
+// the switch to the turn (process s), and whether it is one of the steady
+// ones the figures came from. Empty for a step.
+std::vector<std::vector<std::string>> RelayCycleRows(const SessionOutcome& outcome, double timeScale);
+
 // What the window shows when it asks whether to write the proposal: the
 // model with its spreads and R² (and how far to trust it), the rule, the
 // factors proposed beside the present ones, the verification step when it

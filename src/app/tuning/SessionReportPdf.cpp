@@ -165,12 +165,24 @@ bool WriteReportPdf(const QString& path, const ReportContent& c, QString* error)
   DrawPlots(p, QRectF(0, yy, page.width(), plotHeight), c);
   yy += plotHeight + 1.5 * line;
 
-  std::vector<QStringList> rows{{"Figure (process time)", "Before (step 1)", "After (step 2)", "Predicted"}};
-  for (const FigureRow& r : FigureRows(c.Outcome, c.Context.TimeScale)) {
-    rows.push_back({Q(r.Name), Q(r.Before), Q(r.After), Q(r.Predicted)});
-  }
   const double w = page.width();
-  yy = DrawTable(p, yy, 0, {0.34 * w, 0.22 * w, 0.22 * w, 0.22 * w}, rows) + 0.8 * line;
+  const auto cycles = RelayCycleRows(c.Outcome, c.Context.TimeScale);
+  if (!cycles.empty()) {
+    // A relay test: its half cycles instead of the two steps' figures.
+    std::vector<QStringList> rows;
+    for (const auto& cells : cycles) {
+      QStringList row;
+      for (const std::string& cell : cells) row << Q(cell);
+      rows.push_back(row);
+    }
+    yy = DrawTable(p, yy, 0, {0.14 * w, 0.16 * w, 0.16 * w, 0.16 * w, 0.24 * w, 0.14 * w}, rows) + 0.8 * line;
+  } else {
+    std::vector<QStringList> rows{{"Figure (process time)", "Before (step 1)", "After (step 2)", "Predicted"}};
+    for (const FigureRow& r : FigureRows(c.Outcome, c.Context.TimeScale)) {
+      rows.push_back({Q(r.Name), Q(r.Before), Q(r.After), Q(r.Predicted)});
+    }
+    yy = DrawTable(p, yy, 0, {0.34 * w, 0.22 * w, 0.22 * w, 0.22 * w}, rows) + 0.8 * line;
+  }
   for (const std::string& text : ReportLines(c.Outcome, c.Context)) {
     const QRectF r = p.boundingRect(QRectF(0, yy, w, 10 * line), Qt::TextWordWrap, Q(text));
     p.drawText(QRectF(0, yy, w, r.height()), Qt::TextWordWrap, Q(text));

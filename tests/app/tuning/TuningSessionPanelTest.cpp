@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 #include "app/AppTestSupport.h"
@@ -123,6 +124,42 @@ TEST(SessionPlanDialogTest, ShowsWhatWillBeWrittenAndReadsThePlanInChartTime) {
   step->setText("1,5");
   EXPECT_FALSE(dialog.Plan());
   EXPECT_TRUE(writes->text().contains("must be a number"));
+}
+
+// The relay test beside the step: offered when the map can take it, else
+// greyed out with the reason; chosen, it says what it writes and reads its
+// own hysteresis and longest time.
+TEST(SessionPlanDialogTest, OffersTheRelayTestWhereTheControllerCanTakeIt) {
+  SessionPlan step;
+  step.Step = 20.0;
+  step.PvHigh = 400.0;
+  step.MaxTime = 100.0;
+  SessionPlan relay = step;
+  relay.Kind = SessionKind::Relay;
+  relay.Hysteresis = 3.0;
+  relay.MaxTime = 200.0;
+  const LoopValues now{100.0, 100.0, 40.0, {50.0, 0.5, 0.0}, 1.0};
+  SessionPlanDialog refused(step, relay, "names no hysteresis register", now, 1.0, nullptr);
+  const auto* greyed = refused.findChild<QRadioButton*>("OptSessionRelay");
+  EXPECT_FALSE(greyed->isEnabled());
+  EXPECT_EQ(greyed->accessibleDescription(), "names no hysteresis register");
+
+  SessionPlanDialog dialog(step, relay, "", now, 1.0, nullptr);
+  ExpectNamed(dialog);
+  auto* hys = dialog.findChild<QLineEdit*>("TxtSessionHysteresis");
+  EXPECT_FALSE(hys->isEnabled());
+  dialog.findChild<QRadioButton*>("OptSessionRelay")->click();
+  EXPECT_TRUE(hys->isEnabled() && !dialog.findChild<QLineEdit*>("TxtSessionStep")->isEnabled());
+  const QLabel* writes = dialog.findChild<QLabel*>("LblSessionWrites");
+  EXPECT_TRUE(writes->text().contains("hysteresis 1 \u2192 3, then Kp 50 \u2192 0")) << writes->text().toStdString();
+  EXPECT_TRUE(writes->text().contains("Kp 50, Ki 0.5, Kd 0 and hysteresis 1 back"));
+  EXPECT_EQ(dialog.findChild<QLineEdit*>("TxtSessionMaxTime")->text(), "200");
+  hys->setText("2.5");
+  const auto read = dialog.Plan();
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->Kind, SessionKind::Relay);
+  EXPECT_EQ(read->Hysteresis, 2.5);
+  EXPECT_EQ(read->MaxTime, 200.0);
 }
 
 }  // namespace
