@@ -168,7 +168,18 @@ Grid MakeGrid(const Record& r, std::size_t maxPoints) {
     const TuningSample& c = r.After[jo];
     const TuningSample& d = r.After[std::min(jo + 1, r.After.size() - 1)];
     const double wo = d.Time > c.Time ? std::clamp((t - c.Time) / (d.Time - c.Time), 0.0, 1.0) : 1.0;
-    g.Out[i] = t <= c.Time ? c.Out : c.Out + wo * (d.Out - c.Out);
+    if (t <= c.Time || r.Switches.empty()) {
+      g.Out[i] = t <= c.Time ? c.Out : c.Out + wo * (d.Out - c.Out);
+    } else {
+      // c's level held up to the switch between c and d, when the level
+      // changed there (the switch may lie on either poll's time).
+      double jump = d.Time;
+      if (c.Out != d.Out) {
+        const auto next = std::lower_bound(r.Switches.begin(), r.Switches.end(), c.Time);
+        if (next != r.Switches.end() && *next <= d.Time) jump = *next;
+      }
+      g.Out[i] = t < jump ? c.Out : d.Out;
+    }
   }
   for (const TuningSample& s : r.After) {
     const double at = std::min((s.Time - t0) / g.Dt, static_cast<double>(points - 1));
@@ -259,6 +270,10 @@ double PvMove(const Record& r) {
   return tail - r.RestPv;
 }
 
+double JudgedMove(const Record& r, const FitOptions& options) {
+  return std::isfinite(options.PvMove) ? options.PvMove : PvMove(r);
+}
+
 std::string RecordProblem(const Record& r, const FitOptions& options) {
   const std::vector<TuningSample>& after = r.After;
   if (after.size() < std::max<std::size_t>(options.MinSamples, 3) || !(after.back().Time > r.StepTime)) {
@@ -292,7 +307,7 @@ std::string RecordProblem(const Record& r, const FitOptions& options) {
     return TuningText("The output sat on a limit for %.0f %% of the record after the step: the loop ran open and the "
                 "process did not show its response. Try a smaller step.", 100.0 * limitTime / duration);
   }
-  const double pvMove = std::fabs(PvMove(r));
+  const double pvMove = std::fabs(JudgedMove(r, options));
   if (r.Rest.size() >= 3) {
     // Drift at rest: the slope of the straight line through the rest
     // samples. An output dithering while PV stays put still leaves PV at

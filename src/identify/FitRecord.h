@@ -23,6 +23,9 @@ struct Record {
   double RestPv = 0.0;              // mean PV at rest
   double NoiseSd = 0.0;             // PV noise at rest (0 when there is too little rest)
   double Gap = 0.0;                 // longest interval between samples after the step, repeats counted
+  // The output's switch times, ascending (FitOptions::OutputSwitches): the
+  // grid holds it between polls and jumps at these. Empty: straight lines.
+  std::vector<double> Switches;
   std::string Refusal;              // why the record cannot be used
 };
 
@@ -35,7 +38,9 @@ Record PrepareRecord(std::span<const TuningSample> samples, double stepTime);
 // The output before the step follows the rest samples' straight line (a
 // creeping output creeps on), jumps at the step to the first value polled after it
 // and runs straight between later polls (the controller computes it far more
-// often than it is polled); PV runs straight between its samples.
+// often than it is polled), or with the record's Switches holds each poll's
+// level until the switch before the next poll; PV runs straight between its
+// samples.
 struct Grid {
   double Dt = 0.0;
   double Rest = 0.0;  // rest output (centred): the mean output before the step
@@ -79,6 +84,10 @@ double PvMove(const Record& record);
 // samples after the step, a gap, no output movement, the output on a limit,
 // PV not at rest before the step, noise too large for the step.
 std::string RecordProblem(const Record& record, const FitOptions& options);
+
+// PV's move the record is judged against: FitOptions::PvMove when set, else
+// PvMove(record).
+double JudgedMove(const Record& record, const FitOptions& options);
 
 // The golden section's ratio, for the searches of every model kind.
 constexpr double kGolden = 0.6180339887498949;

@@ -84,7 +84,9 @@ std::string ModelDoubt(const FopdtModel& m, bool forApply) {
 
 Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOptions& options) {
   Identification result;
-  const fit::Record record = fit::PrepareRecord(samples, options.RestUntil);
+  fit::Record record = fit::PrepareRecord(samples, options.RestUntil);
+  record.Switches = options.OutputSwitches;
+  std::sort(record.Switches.begin(), record.Switches.end());
   result.NoiseSd = record.NoiseSd;
   result.Refusal = fit::RecordProblem(record, options);
   if (!result.Refusal.empty()) return result;
@@ -100,20 +102,46 @@ Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOpt
   auto sd = [&](const Trial& t) { return std::sqrt(t.Sse / polls); };
   std::string why;
   const double scale = options.TimeScale;
-  const double pvMove = fit::PvMove(record);
+  const double pvMove = fit::JudgedMove(record, options);
   const double noiseSd = std::max(record.NoiseSd, fit::PvResolution(record) / std::sqrt(12.0));
   fit::IntegratorFit ramp;
-  if (first.Tau >= integrating) {
+  bool integrator = first.Tau >= integrating;
+  auto takeRamp = [&] {
+    best.Tau = tauHi;
+    best.Gain = ramp.Slope * tauHi;
+    best.Shift = ramp.Shift;
+    best.Offset = ramp.Offset;
+  };
+  if (options.EveryKind) {
+    // Each kind fitted and the one that leaves the least kept, a second lag
+    // only when it stands out as below.
+    ramp = fit::BestIntegrator(grid);
+    const Trial second = fit::BestSecondOrder(grid, first, tauLo, tauHi);
+    const double lag2 = second.Ratio * second.Tau;
+    const double least = std::min(first.Sse, ramp.Sse);
+    const double gained = (least - second.Sse) / (second.Sse / std::max(1.0, polls - 5.0));
+    integrator = false;
+    if (gained > 25.0 && lag2 >= 0.5 * record.Poll && second.Tau < integrating) {
+      best = second;
+      why = TuningText("second order: a second lag of %.3g s leaves residuals of %.2g units SD, against %.2g for first "
+                       "order and %.2g integrating", lag2 * scale, sd(second), sd(first), std::sqrt(ramp.Sse / polls));
+    } else if (ramp.Sse < first.Sse) {
+      integrator = true;
+      takeRamp();
+      why = TuningText("integrating: its residuals spread %.2g units SD, against %.2g for a first-order lag",
+                       std::sqrt(ramp.Sse / polls), sd(first));
+    } else {
+      why = TuningText("first order: its residuals spread %.2g units SD, against %.2g integrating and %.2g with a "
+                       "second lag", sd(first), std::sqrt(ramp.Sse / polls), sd(second));
+    }
+  } else if (integrator) {
     // No level of its own over the record: a lag this long is an integrator
     // (SIMC's rule for integrating processes is its rule for such a lag),
     // fitted as one, its balance with it.
     why = TuningText("integrating: PV shows no level of its own over the record (a first-order lag would be %.0f times "
                "the record)", first.Tau / duration);
     ramp = fit::BestIntegrator(grid);
-    best.Tau = tauHi;
-    best.Gain = ramp.Slope * tauHi;
-    best.Shift = ramp.Shift;
-    best.Offset = ramp.Offset;
+    takeRamp();
   } else if (!(sd(first) > 1.1 * noiseSd + 0.002 * std::fabs(pvMove)) && !MissesAShape(grid, first, noiseSd, pvMove)) {
     // The residuals spread no wider than the noise: nothing left for a
     // second lag to explain.
@@ -140,7 +168,6 @@ Identification IdentifyFopdt(std::span<const TuningSample> samples, const FitOpt
 
   // R^2 and the residuals at the polled samples, not at the grid's
   // interpolated points.
-  const bool integrator = first.Tau >= integrating;
   std::vector<double> y = integrator ? ramp.Model
                                      : fit::AtPolls(grid, fit::Simulate(grid, best.Gain, best.Tau, best.Shift,
                                                                         best.Ratio * best.Tau));

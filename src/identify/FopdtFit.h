@@ -88,6 +88,24 @@ struct FitOptions {
   // Process seconds per record second: times in the refusals are given in
   // process seconds.
   double TimeScale = 1.0;
+  // The times the output switched (a relay's square wave): between two polls
+  // it holds the earlier poll's level and, when the later one polled another,
+  // jumps to it at the first switch between them (at the later poll when
+  // none lies between). Empty: it runs straight between the polls, as a
+  // controller's output does.
+  std::vector<double> OutputSwitches{};
+  // PV's move, which the noise, the rest's drift and swing and what the fit
+  // misses are judged against. Unset (NaN): the step's, the mean of the last
+  // quarter of the record against the rest level.
+  double PvMove = std::numeric_limits<double>::quiet_NaN();
+  // Every model kind fitted (first order, integrating, second order) and
+  // the one that leaves the least kept, a second lag only when it stands out
+  // as a step's would. Off: the integrator only when the first-order lag runs
+  // past a few times the record, a second lag only when the first order
+  // leaves more than the noise. A record that shows the process about one
+  // frequency (a relay's oscillation) cannot tell a long lag from an
+  // integrator, or from two shorter lags, by the first-order lag's length.
+  bool EveryKind = false;
 };
 
 struct Identification {

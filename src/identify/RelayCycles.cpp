@@ -39,10 +39,12 @@ bool Within(double value, double reference, double share) {
 
 // Where PV crossed `level` between samples a and b, PV run straight between
 // them; the middle of the interval when it did not cross there (noise, or a
-// controller that switches at other levels).
+// controller that switches at other levels). A poll right on the level
+// counts as crossing there: the relay switches only beyond it, and PV held
+// in whole register units sits on it often.
 double CrossingTime(const TuningSample& a, const TuningSample& b, double level) {
   const double da = a.PV - level, db = b.PV - level;
-  if (da == db || (da > 0.0) == (db > 0.0)) return 0.5 * (a.Time + b.Time);
+  if (da == db || da * db > 0.0) return 0.5 * (a.Time + b.Time);
   return a.Time + (b.Time - a.Time) * da / (da - db);
 }
 
@@ -178,6 +180,39 @@ void FindSteadyRun(const RelayOptions& options, RelayCycles& r) {
   r.SteadyPeriods = (n - from) / 2;
 }
 
+// The amplitude of PV's first harmonic at w over [from, to] (whole periods
+// of the oscillation): PV = m + c cos(w t) + s sin(w t) by least squares over
+// the polls, the mean m taken out with them. sqrt(c^2 + s^2); 0 when the
+// polls do not determine it.
+double FirstHarmonic(const std::vector<TuningSample>& run, double from, double to, double w) {
+  // Normal equations of the columns 1, cos, sin (symmetric 3 x 3).
+  double n[3][3] = {}, b[3] = {};
+  for (const TuningSample& s : run) {
+    if (s.Time < from || s.Time > to) continue;
+    const double x[3] = {1.0, std::cos(w * (s.Time - from)), std::sin(w * (s.Time - from))};
+    for (int i = 0; i < 3; ++i) {
+      b[i] += x[i] * s.PV;
+      for (int j = 0; j < 3; ++j) n[i][j] += x[i] * x[j];
+    }
+  }
+  // Cramer's rule for the two harmonic coefficients.
+  auto det = [](const double m[3][3]) {
+    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+  };
+  const double d = det(n);
+  if (!(std::fabs(d) > 0.0) || !std::isfinite(d)) return 0.0;
+  double coefficient[2];
+  for (int k = 1; k < 3; ++k) {
+    double m[3][3];
+    for (int i = 0; i < 3; ++i) {
+      for (int j = 0; j < 3; ++j) m[i][j] = j == k ? b[i] : n[i][j];
+    }
+    coefficient[k - 1] = det(m) / d;
+  }
+  return std::hypot(coefficient[0], coefficient[1]);
+}
+
 std::string NotSteadyText(const RelayOptions& options, const RelayCycles& r) {
   const std::size_t k = std::min(r.SteadyFrom - 1, r.PeakToPeak.size() - 1);
   const std::size_t last = r.PeakToPeak.size() - 1;
@@ -260,14 +295,24 @@ RelayCycles AnalyseRelay(std::span<const TuningSample> samples, double setpoint,
     squares += e * e;
   }
   r.DelaySpread = delays > 1.0 ? std::sqrt(squares / (delays - 1.0)) : 0.0;
+  const std::size_t wholeFrom = halves - 2 * r.SteadyPeriods;
+  r.A1 = FirstHarmonic(run, r.Switches[wholeFrom], r.Switches[halves], 2.0 * std::numbers::pi / r.Pu);
   if (!(r.A > hysteresis)) {
     r.Final = true;
-    r.Reason = TuningText("PV swings +-%.3g, no more than the hysteresis (%.3g): Ku = 4 d / (pi sqrt(a^2 - h^2)) "
+    r.Reason = TuningText("PV swings +-%.3g, no more than the hysteresis (%.3g): Ku = 4 d / (pi sqrt(a1^2 - h^2)) "
                           "needs a larger swing. Make the hysteresis smaller or the output's swing larger.",
                           r.A, hysteresis);
     return r;
   }
-  r.Ku = 4.0 * r.D / (std::numbers::pi * std::sqrt(r.A * r.A - hysteresis * hysteresis));
+  if (!(r.A1 > hysteresis)) {
+    r.Final = true;
+    r.Reason = TuningText("PV's first harmonic swings +-%.3g, no more than the hysteresis (%.3g): "
+                          "Ku = 4 d / (pi sqrt(a1^2 - h^2)) needs a larger swing. Make the hysteresis smaller or the "
+                          "output's swing larger.",
+                          r.A1, hysteresis);
+    return r;
+  }
+  r.Ku = 4.0 * r.D / (std::numbers::pi * std::sqrt(r.A1 * r.A1 - hysteresis * hysteresis));
   r.Ok = true;
   return r;
 }

@@ -2,10 +2,20 @@
 // The figures of a relay feedback test (Astrom-Hagglund): the controller in
 // on/off mode with a hysteresis h around the setpoint switches its output
 // between two levels as PV crosses SP +- h, and the loop settles into a
-// steady oscillation whose period Pu and amplitude a give the ultimate point
-// through the relay's describing function:
-//   Ku = 4 d / (pi sqrt(a^2 - h^2))   (d: half the output swing, %)
-// in % output per PV unit.
+// steady oscillation whose period Pu and amplitude give the ultimate point
+// through the relay's describing function, which puts the oscillation where
+// G(jw) = -(pi / 4d)(sqrt(a1^2 - h^2) + j h):
+//   Ku = 4 d / (pi sqrt(a1^2 - h^2))   (d: half the output swing, %)
+// in % output per PV unit, a1 the amplitude of PV's first harmonic at the
+// oscillation's frequency (least squares of a sine and cosine over the
+// polls of the steady run's whole periods). That is 1 / |Re G| there: it
+// projects the oscillation's point onto the negative real axis, where the
+// ultimate point lies. The peak a (half the peak-to-peak) in place of a1
+// put Ku 17-33 % below the ultimate gain on the scripted loops: the peak of
+// a wave near a triangle is larger than its first harmonic (by up to
+// pi^2 / 8). 4 d / (pi a1), 1 / |G| at the oscillation, is never larger, and
+// lay as close only where h is small against a1; with h a third of a1 or
+// more it lay 7-25 % further below.
 //
 // The record is polled every 1-4 s, coarse against the oscillation, so the
 // times and turns are estimated between the polls: an output switch at the
@@ -16,12 +26,14 @@
 // smooth one does; the one that fits better). Measured on scripted loops
 // (tests/identify/RelayCyclesTest.cpp) against each loop's exact limit
 // cycle: polled every 1-4 s without noise, Pu within 0.3 % and Ku within
-// 0.5 % (2.3 % behind a second lag); with PV noise of 1 % of the span,
-// polled every 1-2 s, Pu within 3.1 % and Ku within 5 %. What the relay
-// itself misses is larger: with a = the peak, not the first harmonic, and
-// with the hysteresis moving the oscillation off -180 degrees, Ku lies 17-33 %
-// below the process's ultimate gain and Pu up to 18 % above its period on
-// those loops (34 % with a hysteresis of a third of the swing).
+// 0.4 %; with PV noise of 1 % of the span, polled every 1-2 s, Pu within
+// 3.1 % and Ku within 4.6 %. What the relay itself misses, against the
+// process's ultimate point: Ku within 3 % on first-order loops with dead
+// time at a small hysteresis (and with uneven levels), 6 % with the noise,
+// but 14-17 % below behind a second lag, on an integrator or with a
+// hysteresis of 40 % of a1 (the oscillation sits asin(h / a1) short of -180
+// degrees, where the gain is larger); Pu up to 18 % above (34 % with that
+// hysteresis).
 
 #include <cstddef>
 #include <span>
@@ -71,6 +83,10 @@ struct RelayCycles {
   std::size_t SteadyPeriods = 0;
 
   double A = 0.0;   // half the mean peak-to-peak over the steady run, PV units
+  // The amplitude of PV's first harmonic at 2 pi / Pu over the whole
+  // periods of the steady run (PV units): what the describing function
+  // reads, and what Ku is computed from.
+  double A1 = 0.0;
   double Pu = 0.0;  // mean full period over the steady run, s
   double Ku = 0.0;  // % output per PV unit
   double H = 0.0;   // the hysteresis the figures used
@@ -88,8 +104,8 @@ struct RelayCycles {
 // `hysteresis` (PV units). Refused, with the reason: no oscillation (the
 // output never switched, or PV never crossed back within the record), the
 // output on a limit for longer than a whole half period, a half cycle with
-// fewer than two polls, too few cycles, not steady yet, a swing no larger
-// than the hysteresis.
+// fewer than two polls, too few cycles, not steady yet, a swing (its peak or
+// its first harmonic) no larger than the hysteresis.
 RelayCycles AnalyseRelay(std::span<const TuningSample> samples, double setpoint, double hysteresis,
                          const RelayOptions& options = {});
 
