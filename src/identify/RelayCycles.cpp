@@ -247,11 +247,19 @@ RelayCycles AnalyseRelay(std::span<const TuningSample> samples, double setpoint,
   const double mid = 0.5 * (r.High + r.Low);
   if (!FindTurns(run, at, mid, r)) return r;
 
-  // Output on a limit since the last switch for longer than a half period:
-  // PV cannot reach the switching level at that output.
-  const double longest = *std::max_element(r.HalfPeriods.begin(), r.HalfPeriods.end());
+  // Output on a limit since the last switch for longer than a half period
+  // at that level: PV cannot reach the switching level at that output. The
+  // two levels' half periods differ as the output's distance from the
+  // balance does, so the running one is judged against its own kind (every
+  // second half period before it); with none of its kind yet, against four
+  // times the other kind's.
+  const std::size_t halves = r.HalfPeriods.size();
+  double longest = 0.0;
+  for (std::size_t k = halves; k >= 2; k -= 2) longest = std::max(longest, r.HalfPeriods[k - 2]);
+  const double limit = longest > 0.0 ? 1.5 * longest : 4.0 * r.HalfPeriods.back();
+  if (longest <= 0.0) longest = r.HalfPeriods.back();
   const double tail = run.back().Time - r.Switches.back();
-  if (tail > 1.5 * longest) {
+  if (tail > limit) {
     r.Final = true;
     r.Reason = OnLimit(run.back().Out, options)
                    ? TuningText("The output has sat at %.3g %% for %.0f s, longer than a whole half period (%.3g s "
@@ -262,7 +270,6 @@ RelayCycles AnalyseRelay(std::span<const TuningSample> samples, double setpoint,
                                 tail, longest);
     return r;
   }
-  const std::size_t halves = r.HalfPeriods.size();
   if (halves / 2 < options.MinPeriods) {
     r.Reason = TuningText("Too few cycles: %zu full period(s) of PV so far; the figures need %zu steady ones. "
                           "Let the test run longer.",

@@ -76,7 +76,8 @@ std::vector<std::string> RelayLines(const SessionOutcome& o, const SessionContex
   lines.push_back(TuningText("Relay test: the output switched between %.3g and %.3g %% (d %.3g %%) %zu times; ",
                              r.Low, r.High, r.D, r.Switches.size()) +
                   TuningText("%zu steady periods: Pu %.4g", r.SteadyPeriods, r.Pu * scale) + unit +
-                  TuningText(", PV swinging \u00b1%.4g with the hysteresis %.4g; ", r.A, r.H) +
+                  TuningText(", PV swinging \u00b1%.4g (first harmonic \u00b1%.4g) with the hysteresis %.4g; ", r.A,
+                             r.A1, r.H) +
                   TuningText("Ku %.4g %% per unit; PV turned %.3g", r.Ku, r.Delay * scale) + unit +
                   TuningText(" (\u00b1%.2g) after each switch.", r.DelaySpread * scale));
   if (o.RelayFactors && o.RelayFactors->Ok && o.Agreement) {

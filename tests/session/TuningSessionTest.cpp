@@ -159,6 +159,10 @@ TEST_P(RelayRuns, SwingSteadilyPutTheOriginalsBackAndWriteTheProposal) {
   std::string said = o.Result + "\n";
   for (const std::string& line : ReportLines(o, session->Context())) said += line + "\n";
   EXPECT_NE(said.find(c.Said), std::string::npos) << said;
+  // The report's table: a heading and every half cycle, the steady ones marked.
+  const auto cycles = RelayCycleRows(o, loop.TimeScale);
+  ASSERT_EQ(cycles.size(), o.Relay->HalfPeriods.size() + 1);
+  EXPECT_GE(std::count_if(cycles.begin(), cycles.end(), [](const auto& r) { return r.back() == "yes"; }), 6);
   // The writes in order: into the on/off mode, the originals back, the proposal.
   std::vector<std::string> wire;
   for (const auto& w : loop.Wire) wire.push_back(w.What + (w.What == "Kp" && w.New == 0.0 ? " 0" : ""));
