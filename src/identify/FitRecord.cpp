@@ -308,7 +308,7 @@ std::string RecordProblem(const Record& r, const FitOptions& options) {
                 "process did not show its response. Try a smaller step.", 100.0 * limitTime / duration);
   }
   const double pvMove = std::fabs(JudgedMove(r, options));
-  if (r.Rest.size() >= 3) {
+  if (options.RestChecked && r.Rest.size() >= 3) {
     // Drift at rest: the slope of the straight line through the rest
     // samples. An output dithering while PV stays put still leaves PV at
     // rest; PV on its way somewhere does not.

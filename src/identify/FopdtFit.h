@@ -106,6 +106,10 @@ struct FitOptions {
   // frequency (a relay's oscillation) cannot tell a long lag from an
   // integrator, or from two shorter lags, by the first-order lag's length.
   bool EveryKind = false;
+  // The record before the step is checked for rest (PV's drift and swing
+  // there). Off for a record that never starts at rest (a relay test: the
+  // oscillation it is fitted to is far larger than what the loop did before).
+  bool RestChecked = true;
 };
 
 struct Identification {

@@ -165,13 +165,19 @@ void FindSteadyRun(const RelayOptions& options, RelayCycles& r) {
   std::vector<double> periods;
   for (std::size_t k = 0; k + 1 < n; ++k) periods.push_back(r.HalfPeriods[k] + r.HalfPeriods[k + 1]);
   const double period = LastMedian(periods, 2 * count);
+  // PV noise moves each turn and each crossing: the share it stands for
+  // against the swing widens the tolerance (twice its SD over the swing).
+  const double swing = LastMedian(r.PeakToPeak, 2 * count);
+  const double share =
+      options.NoiseSd > 0.0 && swing > 0.0 ? std::max(options.Steadiness, 2.0 * options.NoiseSd / swing)
+                                           : options.Steadiness;
   std::size_t from = n;
   while (from > 0) {
     const std::size_t k = from - 1;
-    bool steady = Within(r.HalfPeriods[k], SameKindMedian(r.HalfPeriods, k, count), 2.0 * options.Steadiness);
+    bool steady = Within(r.HalfPeriods[k], SameKindMedian(r.HalfPeriods, k, count), 2.0 * share);
     if (k < periods.size()) {
-      steady = steady && Within(periods[k], period, options.Steadiness) &&
-               Within(r.PeakToPeak[k], SameKindMedian(r.PeakToPeak, k, count), options.Steadiness);
+      steady = steady && Within(periods[k], period, share) &&
+               Within(r.PeakToPeak[k], SameKindMedian(r.PeakToPeak, k, count), share);
     }
     if (!steady) break;
     from = k;
@@ -251,13 +257,16 @@ RelayCycles AnalyseRelay(std::span<const TuningSample> samples, double setpoint,
   // at that level: PV cannot reach the switching level at that output. The
   // two levels' half periods differ as the output's distance from the
   // balance does, so the running one is judged against its own kind (every
-  // second half period before it); with none of its kind yet, against four
-  // times the other kind's.
+  // second half period before it) once two of them are in; before that (the
+  // first of a kind may be cut short: the relay started near the switching
+  // level), against four times the longest of any kind.
   const std::size_t halves = r.HalfPeriods.size();
   double longest = 0.0;
-  for (std::size_t k = halves; k >= 2; k -= 2) longest = std::max(longest, r.HalfPeriods[k - 2]);
-  const double limit = longest > 0.0 ? 1.5 * longest : 4.0 * r.HalfPeriods.back();
-  if (longest <= 0.0) longest = r.HalfPeriods.back();
+  std::size_t sameKind = 0;
+  for (std::size_t k = halves; k >= 2; k -= 2, ++sameKind) longest = std::max(longest, r.HalfPeriods[k - 2]);
+  const double anyKind = *std::max_element(r.HalfPeriods.begin(), r.HalfPeriods.end());
+  const double limit = sameKind >= 2 ? 1.5 * longest : 4.0 * anyKind;
+  if (sameKind < 2) longest = anyKind;
   const double tail = run.back().Time - r.Switches.back();
   if (tail > limit) {
     r.Final = true;

@@ -49,6 +49,9 @@ struct RelayOptions {
   // within this share, half periods with the latest of their kind within
   // twice it (each carries the jitter of two switches in half the time).
   double Steadiness = 0.10;
+  // PV noise (SD, PV units) measured at rest: where twice it is more than
+  // Steadiness of the swing, that share is the tolerance instead.
+  double NoiseSd = 0.0;
   std::size_t MinPeriods = 3;   // steady full periods the figures need
   double MinSwing = 1.0;        // % the output must move to count as a switch
   double OutLow = 0.5;          // output at or beyond these sits on a limit

@@ -161,6 +161,7 @@ Identification IdentifyRelay(std::span<const TuningSample> samples, double relay
   // lag, an integrator and two shorter lags look alike: the length of the
   // first-order lag does not tell them apart, the residuals of each do.
   options.EveryKind = true;
+  options.RestChecked = false;  // the loop before the relay need not be at rest
   Identification best = IdentifyFopdt(samples, options);
   // Then the switches placed by the model and fitted again, while that
   // leaves smaller residuals (a fit refused for a shape it missed may be
