@@ -320,15 +320,19 @@ RelayCycles AnalyseRelay(std::span<const TuningSample> samples, double setpoint,
                           r.A, hysteresis);
     return r;
   }
-  if (!(r.A1 > hysteresis)) {
+  // PV noise switches the relay early, before the true PV reaches the
+  // level: the hysteresis the loop feels is smaller by about twice the
+  // noise's SD (a noisy loop's first harmonic can swing less than h).
+  const double felt = std::max(0.0, hysteresis - 2.0 * options.NoiseSd);
+  if (!(r.A1 > felt)) {
     r.Final = true;
     r.Reason = TuningText("PV's first harmonic swings +-%.3g, no more than the hysteresis (%.3g): "
                           "Ku = 4 d / (pi sqrt(a1^2 - h^2)) needs a larger swing. Make the hysteresis smaller or the "
                           "output's swing larger.",
-                          r.A1, hysteresis);
+                          r.A1, felt);
     return r;
   }
-  r.Ku = 4.0 * r.D / (std::numbers::pi * std::sqrt(r.A1 * r.A1 - hysteresis * hysteresis));
+  r.Ku = 4.0 * r.D / (std::numbers::pi * std::sqrt(r.A1 * r.A1 - felt * felt));
   r.Ok = true;
   return r;
 }

@@ -50,7 +50,8 @@ struct RelayOptions {
   // twice it (each carries the jitter of two switches in half the time).
   double Steadiness = 0.10;
   // PV noise (SD, PV units) measured at rest: where twice it is more than
-  // Steadiness of the swing, that share is the tolerance instead.
+  // Steadiness of the swing, that share is the tolerance instead; it also
+  // lowers the hysteresis Ku is reckoned with (noise switches the relay early).
   double NoiseSd = 0.0;
   std::size_t MinPeriods = 3;   // steady full periods the figures need
   double MinSwing = 1.0;        // % the output must move to count as a switch
