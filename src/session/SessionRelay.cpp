@@ -56,6 +56,7 @@ void TuningSession::ProposeFromRelay() {
     outcome_.StopReason = "No model: " + outcome_.Model->Refusal;
     return Finish(SessionStage::Stopped, outcome_.StopReason + back);
   }
+  outcome_.ModelUltimate = UltimateOf(InProcessTime(outcome_.Model->Model, context_.TimeScale));
   const Proposal proposal = ProposeSimc(outcome_.Model->Model, outcome_.Plan.Choice, context_.Span(),
                                         context_.Registers, context_.TimeScale);
   outcome_.Proposed = proposal;

@@ -79,7 +79,12 @@ std::vector<std::string> RelayLines(const SessionOutcome& o, const SessionContex
                   TuningText(", PV swinging \u00b1%.4g (first harmonic \u00b1%.4g) with the hysteresis %.4g; ", r.A,
                              r.A1, r.H) +
                   TuningText("Ku %.4g %% per unit; PV turned %.3g", r.Ku, r.Delay * scale) + unit +
-                  TuningText(" (\u00b1%.2g) after each switch.", r.DelaySpread * scale));
+                  TuningText(" (\u00b1%.2g) after each switch.", r.DelaySpread * scale) +
+                  (o.ModelUltimate && o.ModelUltimate->Ok
+                       ? TuningText(" The model's ultimate point (phase -180\u00b0, where the relay's hysteresis does "
+                                    "not let it swing): Ku %.4g %% per unit, Pu %.4g",
+                                    o.ModelUltimate->Ku, o.ModelUltimate->Pu) + unit + "."
+                       : std::string()));
   if (o.RelayFactors && o.RelayFactors->Ok && o.Agreement) {
     const RelayTuning& t = *o.RelayFactors;
     std::string line = "Cross-check, not applied: " + t.Rule +

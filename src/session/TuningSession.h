@@ -32,6 +32,7 @@
 #include "identify/RelayCycles.h"
 #include "record/TuningRecorder.h"
 #include "rules/RelayRule.h"
+#include "rules/UltimatePoint.h"
 #include "session/SessionCheck.h"
 #include "session/SessionWrites.h"
 
@@ -70,6 +71,10 @@ struct SessionOutcome {
   std::optional<RelayCycles> Relay;
   std::optional<RelayTuning> RelayFactors;
   std::optional<RelayAgreement> Agreement;
+  // The ultimate point of the model fitted to the relay record (process
+  // s): where the loop's phase is -180 degrees, which the relay with its
+  // hysteresis does not oscillate at.
+  std::optional<UltimatePoint> ModelUltimate;
   std::string ApplyRefusal;
   std::string StopReason;                // why it stopped early; empty when it ran through
   std::string Result;                    // the closing sentence

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -155,6 +156,21 @@ TEST_P(RelayRuns, SwingSteadilyPutTheOriginalsBackAndWriteTheProposal) {
   const SessionOutcome& o = session->Outcome();
   ASSERT_TRUE(o.Relay && o.Model && o.Proposed && o.Agreement) << o.Result;
   EXPECT_GE(o.Relay->SteadyPeriods, 3u);
+  // The model's ultimate point against the scripted process's own (one lag
+  // or a level; its tick is TimeScale process seconds).
+  if (loop.Tau2 == 0.0) {
+    FopdtModel truth;
+    truth.Gain = loop.Integrating ? loop.K * 1e4 : loop.K;
+    truth.TimeConstant = (loop.Integrating ? 1e4 : loop.Tau) * loop.TimeScale;
+    truth.DeadTime = loop.Theta * loop.TimeScale;
+    truth.Integrating = loop.Integrating;
+    const UltimatePoint exact = UltimateOf(truth);
+    ASSERT_TRUE(o.ModelUltimate && o.ModelUltimate->Ok);
+    std::printf("%s: Ku %.4g (relay %.4g) against %.4g, Pu %.4g (relay %.4g) against %.4g\n", c.Name,
+                o.ModelUltimate->Ku, o.Relay->Ku, exact.Ku, o.ModelUltimate->Pu, o.Relay->Pu * loop.TimeScale, exact.Pu);
+    EXPECT_NEAR(o.ModelUltimate->Ku / exact.Ku, 1.0, 0.1);
+    EXPECT_NEAR(o.ModelUltimate->Pu / exact.Pu, 1.0, 0.1);
+  }
   EXPECT_NE(o.Model->Model.Why.find(c.Model), std::string::npos) << o.Model->Model.Why;
   std::string said = o.Result + "\n";
   for (const std::string& line : ReportLines(o, session->Context())) said += line + "\n";
