@@ -193,7 +193,8 @@ std::vector<std::string> ApprovalLines(const SessionOutcome& o, const SessionCon
 std::vector<StepPlot> StepPlots(const SessionOutcome& o, const std::vector<TuningSample>& samples, double scale) {
   std::vector<StepPlot> plots;
   auto take = [&](const char* title, double from, double to) {
-    StepPlot plot{title, {}, {}};
+    StepPlot plot;
+    plot.Title = title;
     for (const TuningSample& s : samples) {
       if (s.Time >= from - 0.1 * (to - from) && s.Time <= to) {
         plot.Record.push_back({(s.Time - from) * scale, s.SP, s.PV, s.Out});
@@ -205,6 +206,7 @@ std::vector<StepPlot> StepPlots(const SessionOutcome& o, const std::vector<Tunin
   if (std::isfinite(o.RelayTime)) {
     take("Relay test: the controller on/off around the setpoint", o.RelayTime,
          std::isfinite(o.RelayEnd) ? o.RelayEnd : end);
+    plots.back().Axis = "process seconds from K 0 (the relay's start)";
   }
   if (std::isfinite(o.Step1Time)) take("Step 1: present factors", o.Step1Time, std::isfinite(o.Step2Time) ? o.Step2Time : end);
   if (std::isfinite(o.Step2Time)) {

@@ -54,6 +54,7 @@ std::vector<std::string> ApprovalLines(const SessionOutcome& outcome, const Sess
 // One step's record for a plot: process seconds from the step's write.
 struct StepPlot {
   std::string Title;
+  std::string Axis = "process seconds from the step";
   std::vector<TuningSample> Record;
   std::vector<TuningSample> Predicted;  // PV only; empty when none
 };

@@ -192,11 +192,10 @@ void TuningSession::RestoreOld() {
 }
 
 // The original setpoint (after a relay test, which never writes it, only
-// when one was typed), and
-// the factors when any was written (or typed), K first: it takes a relay
-// test's controller out of its on/off mode; the hysteresis when it was
-// written. The old factors alone when the user asked for them after the
-// session.
+// when one was typed), the factors when any was written (or typed), K
+// first: it takes a relay test's controller out of its on/off mode; and the
+// hysteresis when it was written. The old factors alone when the user asked
+// for them after the session.
 void TuningSession::Restore(bool factors) {
   stage_ = SessionStage::Restoring;
   std::deque<SessionWrite> back = Originals(!userRestore_ && (!IsRelay() || spTouched_));

@@ -56,7 +56,7 @@ void DrawPlot(QPainter& p, const QRectF& box, const StepPlot& plot) {
                QString::number(t, 'f', 0));
   }
   p.drawText(QRectF(area.left(), area.bottom() + 1.2 * pad, area.width(), pad), Qt::AlignHCenter,
-             "process seconds from the step");
+             QString::fromStdString(plot.Axis));
   p.drawRect(area);
   auto line = [&](auto value, auto yOf, const QPen& pen, const std::vector<TuningSample>& samples) {
     QPainterPath path;
@@ -92,8 +92,10 @@ void DrawPlots(QPainter& p, const QRectF& box, const ReportContent& c) {
   }
   const QFontMetricsF fm(p.font());
   p.setPen(Qt::black);
+  const bool predicted = std::any_of(plots.begin(), plots.end(), [](const StepPlot& s) { return !s.Predicted.empty(); });
   p.drawText(QRectF(box.left(), box.bottom() - 0.1 * fm.height(), box.width(), fm.height()), Qt::AlignHCenter,
-             "PV green, setpoint red, output blue (right axis), predicted PV dashed");
+             predicted ? "PV green, setpoint red, output blue (right axis), predicted PV dashed"
+                       : "PV green, setpoint red, output blue (right axis)");
 }
 
 // Rows of text in columns; returns the y below the table.
