@@ -8,12 +8,6 @@
 
 namespace korvane {
 
-double RestTime(const SessionContext& context) {
-  return std::max(10.0 * context.Poll, 20.0 / context.TimeScale);
-}
-
-namespace {
-
 // PV noise from successive differences (a slow drift does not count).
 double NoiseOf(const std::vector<TuningSample>& rest) {
   if (rest.size() < 5) return 0.0;
@@ -21,6 +15,12 @@ double NoiseOf(const std::vector<TuningSample>& rest) {
   for (std::size_t i = 1; i < rest.size(); ++i) sum += (rest[i].PV - rest[i - 1].PV) * (rest[i].PV - rest[i - 1].PV);
   return std::sqrt(sum / static_cast<double>(rest.size() - 1) / 2.0);
 }
+
+double RestTime(const SessionContext& context) {
+  return std::max(10.0 * context.Poll, 20.0 / context.TimeScale);
+}
+
+namespace {
 
 // The settling band of a step of `step` at rest in `rest`.
 double RestBand(const SessionContext& context, double step, const std::vector<TuningSample>& rest) {

@@ -64,6 +64,9 @@ struct ReadinessInput {
   std::span<const TuningSample> Samples;  // the record, oldest first
 };
 
+// PV noise (SD) of samples at rest, from successive differences (a slow
+// drift does not count); 0 for fewer than five.
+double NoiseOf(const std::vector<TuningSample>& rest);
 // How long the loop must have been at rest (chart s): at least ten polls and
 // 20 process seconds.
 double RestTime(const SessionContext& context);

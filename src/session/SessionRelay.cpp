@@ -11,24 +11,13 @@
 #include "session/TuningSession.h"
 
 namespace korvane {
-namespace {
-
-// PV noise at rest from successive differences (a slow drift does not count).
-double RestNoise(const std::vector<TuningSample>& rest) {
-  if (rest.size() < 5) return 0.0;
-  double sum = 0.0;
-  for (std::size_t i = 1; i < rest.size(); ++i) sum += (rest[i].PV - rest[i - 1].PV) * (rest[i].PV - rest[i - 1].PV);
-  return std::sqrt(sum / static_cast<double>(rest.size() - 1) / 2.0);
-}
-
-}  // namespace
 
 void TuningSession::RelayTick() {
   if (!writes_.Idle() || std::isnan(outcome_.RelayTime)) return;
   std::vector<TuningSample> record, rest;
   for (const TuningSample& s : recorder_.Samples()) (s.Time >= outcome_.RelayTime ? record : rest).push_back(s);
   RelayOptions options;
-  options.NoiseSd = RestNoise(rest);
+  options.NoiseSd = NoiseOf(rest);
   cycles_ = AnalyseRelay(record, outcome_.Before.SP, outcome_.Plan.Hysteresis, options);
   if (cycles_.Ok) {
     outcome_.Relay = cycles_;

@@ -44,6 +44,14 @@ struct SessionFixture : ::testing::Test {
     EXPECT_EQ(loop.Kd, 0.0);
     EXPECT_EQ(loop.Hys, 1.0);
   }
+  // The loop as a row changes it, at rest again, and the session told.
+  void Prepare(const std::function<void(ScriptedLoop&)>& change) {
+    if (!change) return;
+    change(loop);
+    loop.Reset();
+    loop.Settle(60.0);
+    session->SetContext(loop.Context());
+  }
   void PlanRelay(double h = 2.0) {
     plan.Kind = SessionKind::Relay;
     plan.Hysteresis = h;
@@ -67,12 +75,7 @@ class SessionRuns : public SessionFixture, public ::testing::WithParamInterface<
 
 TEST_P(SessionRuns, EndWithTheSetpointBackAndStepTwoMeasuredToItsEnd) {
   const RunCase& c = GetParam();
-  if (c.Loop) {
-    c.Loop(loop);
-    loop.Reset();
-    loop.Settle(60.0);
-    session->SetContext(loop.Context());
-  }
+  Prepare(c.Loop);
   plan.ApplyWithoutAsking = true;
   plan.MaxTime = DefaultPlan(loop.Context(), loop.Now(), loop.Samples).MaxTime;
   plan.Choice.Pid = c.Pid;
@@ -141,12 +144,7 @@ class RelayRuns : public SessionFixture, public ::testing::WithParamInterface<Ru
 
 TEST_P(RelayRuns, SwingSteadilyPutTheOriginalsBackAndWriteTheProposal) {
   const RunCase& c = GetParam();
-  if (c.Loop) {
-    c.Loop(loop);
-    loop.Reset();
-    loop.Settle(60.0);
-    session->SetContext(loop.Context());
-  }
+  Prepare(c.Loop);
   plan = DefaultRelayPlan(loop.Context(), loop.Now(), loop.Samples);
   plan.ApplyWithoutAsking = true;
   plan.Choice.Pid = c.Pid;
